@@ -1,0 +1,93 @@
+// Throughput of the conversion on book-sized prose, with memcpy as the yardstick.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+
+#include "tavrilo/asm.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/text_rules.h"
+
+namespace {
+
+using namespace tavrilo;
+
+// Prose of mixed-length words and punctuation in CR LF lines of 40 to 90 bytes.
+const std::string& Prose(std::size_t bytes) {
+    static std::string cache;
+    if (cache.size() == bytes) return cache;
+    static const char* words[] = {"the", "calculator", "shows", "a", "page", "of", "text,",
+                                  "and", "waits", "for", "the", "key.", "Then", "it", "goes",
+                                  "on", "to", "chapter", "12;", "\"quoted\"", "words!"};
+    std::mt19937 rng(7);
+    std::string s;
+    s.reserve(bytes + 128);
+    std::size_t line = 0, want = 60;
+    while (s.size() < bytes) {
+        const char* w = words[rng() % (sizeof words / sizeof *words)];
+        s += w;
+        line += std::strlen(w);
+        if (line >= want) {
+            s += "\r\n";
+            line = 0;
+            want = 40 + rng() % 51;
+        } else {
+            s += ' ';
+            ++line;
+        }
+    }
+    s.resize(bytes);
+    cache = s;
+    return cache;
+}
+
+class Discard : public LineSink {
+public:
+    void Line(std::string_view line) override { bytes += line.size(); }
+    std::size_t bytes = 0;
+};
+
+void BM_Memcpy(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    std::string copy(text.size(), '\0');
+    for (auto _ : state) {
+        std::memcpy(copy.data(), text.data(), text.size());
+        benchmark::DoNotOptimize(copy.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_ChkBadChrs(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ChkBadChrs(text));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_T2Basic(benchmark::State& state) {
+    std::string text = ChkBadChrs(Prose(static_cast<std::size_t>(state.range(0))));
+    for (auto _ : state) benchmark::DoNotOptimize(T2Basic(text));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_MakeAsm(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    LineStore store;
+    for (auto _ : state) {
+        Discard sink;
+        MakeAsm(text, AsmOpts{}, sink, store);
+        benchmark::DoNotOptimize(sink.bytes);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+constexpr int64_t kMiB = 1 << 20;
+
+}  // namespace
+
+BENCHMARK(BM_Memcpy)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChkBadChrs)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_T2Basic)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MakeAsm)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,171 @@
+#include "tavrilo/asm.h"
+
+#include <string>
+
+#include "tavrilo/layout.h"
+
+namespace tavrilo {
+
+bool ChkQuote(std::string_view text) { return text.find('"') != std::string_view::npos; }
+
+namespace {
+
+constexpr std::size_t kFooterRow = 58;
+constexpr std::size_t kLpColumn = 85;
+
+// One short line built on the stack: a prefix, a decimal number, a suffix.
+class Numbered {
+public:
+    Numbered(std::string_view prefix, std::size_t n, std::string_view suffix = {}) {
+        Put(prefix);
+        char digits[24];
+        int k = 0;
+        do {
+            digits[k++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0);
+        while (k > 0) buf_[len_++] = digits[--k];
+        Put(suffix);
+    }
+    operator std::string_view() const { return {buf_, len_}; }
+
+private:
+    void Put(std::string_view s) {
+        for (char c : s) buf_[len_++] = c;
+    }
+    char buf_[64];
+    std::size_t len_ = 0;
+};
+
+class AsmWriter {
+public:
+    AsmWriter(const AsmOpts& opts, LineSink& out, LineStore& data)
+        : opts_(opts), out_(out), data_(data) {}
+
+    void Header() {
+        std::string_view h = AsmHeader;
+        for (std::size_t pos = 0; pos < h.size();) {
+            std::size_t eol = h.find("\r\n", pos);
+            out_.Line(h.substr(pos, eol - pos));
+            pos = eol + 2;
+        }
+        out_.Line("");
+    }
+
+    void Row(std::string_view row, std::size_t rowPos) {
+        ++rowNo_;
+        ShowString(0, rowPos, Numbered("\tld hl,str", rowNo_));
+        AddRowData(row);
+    }
+
+    void PageEnd() {
+        ++pageNo_;
+        if (opts_.LineAbovePage) SeparatorLine();
+        if (opts_.ShowPage) Footer();
+        pageBroken_ = true;
+        out_.Line("\tcall _getkey");
+        if (opts_.ScrollUp) {
+            if (pageNo_ >= 2) JumpBackOnUp();
+            out_.Line(Numbered("jimp", pageNo_, ":"));
+        }
+        out_.Line("\tcall _ClrLCDFull");
+    }
+
+    // The last page: its unfinished row, footer and key wait.
+    void LastPage(std::string_view row, std::size_t rowPos) {
+        ++rowNo_;
+        ++pageNo_;
+        ShowString(0, rowPos, Numbered("\tld hl,str", rowNo_));
+        if (opts_.LineAbovePage) SeparatorLine();
+        if (opts_.ShowPage) Footer();
+        AddRowData(row);
+        if (opts_.ShowPage) {
+            data_.Add("last:");
+            AddData("LP");
+            ShowString(kLpColumn, kFooterRow, "\tld hl,last");
+        }
+        out_.Line("\tcall _getkey");
+        if (opts_.ScrollUp && pageBroken_) JumpBackOnUp();
+        out_.Line("\tcall _ClrLCDFull");
+    }
+
+    void Credit() {
+        ShowString(0, 0, "\tld hl,extro");
+        data_.Add("extro:");
+        AddData(kAsmCredit);
+        out_.Line("\tcall _getkey");
+        out_.Line("\tcall _ClrLCDFull");
+        out_.Line("\tret");
+    }
+
+    void DataAndEnd() {
+        for (std::size_t i = 0; i < data_.Count(); ++i) out_.Line(data_.Item(i));
+        out_.Line(".end");
+    }
+
+private:
+    // Draws the string whose address loadLabel puts in HL at (penRow, column).
+    void ShowString(std::size_t column, std::size_t penRow, std::string_view loadLabel) {
+        out_.Line(Numbered("\tld hl,", column));
+        out_.Line("\tld (pencol),hl");
+        out_.Line(Numbered("\tld hl,", penRow));
+        out_.Line("\tld (penrow),hl");
+        out_.Line(loadLabel);
+        out_.Line("\tcall _vputs");
+    }
+
+    void SeparatorLine() {
+        for (std::string_view l : {"\tld b,0", "\tld c,6", "\tld d,96", "\tld e,6", "\tld h,1",
+                                   "\tcall _iline"})
+            out_.Line(l);
+    }
+
+    void Footer() {
+        ShowString(0, kFooterRow, Numbered("\tld hl,S", pageNo_));
+        data_.Add(Numbered("S", pageNo_, ":"));
+        AddData(Numbered("Page ", pageNo_));
+    }
+
+    void JumpBackOnUp() {
+        out_.Line("\tcp kUp");
+        out_.Line(Numbered("\tjp z,jimp", pageNo_ - 2));
+    }
+
+    void AddRowData(std::string_view row) {
+        data_.Add(Numbered("str", rowNo_, ":"));
+        AddData(row);
+    }
+
+    void AddData(std::string_view text) { data_.AddJoined({"\t.db \"", text, "\",0"}); }
+
+    const AsmOpts& opts_;
+    LineSink& out_;
+    LineStore& data_;
+    std::size_t rowNo_ = 0;
+    std::size_t pageNo_ = 0;
+    bool pageBroken_ = false;
+};
+
+}  // namespace
+
+void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStore& data) {
+    data.Clear();
+    // Per row a label of at most 24 bytes and 11 around its text; per page a footer.
+    const std::size_t rows = MaxRows(text);
+    const std::size_t pages = rows / 8 + 1;
+    data.Reserve(text.size() + rows * 35 + pages * 48 + 64, 2 * rows + 2 * pages + 4);
+    AsmWriter w(opts, out, data);
+    w.Header();
+    LayoutEnd end = LayRows(
+        text,
+        [&](std::string_view row, int rowPos) { w.Row(row, static_cast<std::size_t>(rowPos)); },
+        [&] { w.PageEnd(); });
+    // A last row that closed without filling its page still gets its own key
+    // wait, so the credit never draws over an unread page.
+    if (!end.lastCharClosed || end.rowPos != 0)
+        w.LastPage(end.pending, static_cast<std::size_t>(end.rowPos));
+    w.Credit();
+    w.DataAndEnd();
+}
+
+}  // namespace tavrilo

@@ -1,0 +1,41 @@
+#include "tavrilo/text_rules.h"
+
+#include <array>
+
+namespace tavrilo {
+namespace {
+
+struct ByteMap {
+    std::array<unsigned char, 256> to{};
+    std::array<unsigned char, 256> keep{};
+};
+
+ByteMap MakeMap() {
+    ByteMap m;
+    for (int c = 0; c < 256; ++c) {
+        int upper = (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+        bool kept = c == '\r' || c == '\n' ||
+                    BasicChrs.find(static_cast<char>(upper)) != std::string_view::npos;
+        m.to[c] = static_cast<unsigned char>(upper);
+        m.keep[c] = kept ? 1 : 0;
+    }
+    return m;
+}
+
+const ByteMap kMap = MakeMap();
+
+}  // namespace
+
+std::string ChkBadChrs(std::string_view text) {
+    std::string out(text.size(), '\0');
+    char* o = out.data();
+    std::size_t j = 0;
+    for (unsigned char c : text) {
+        o[j] = static_cast<char>(kMap.to[c]);
+        j += kMap.keep[c];
+    }
+    out.resize(j);
+    return out;
+}
+
+}  // namespace tavrilo
