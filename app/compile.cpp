@@ -1,0 +1,163 @@
+// File > Compile: the question, the BASIC compile and the assembly compile.
+#include <QApplication>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <system_error>
+
+#include "line_store_model.h"
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "progress_window.h"
+#include "tavrilo/asm_file.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/text_rules.h"
+
+namespace tavrilo {
+namespace {
+
+struct ErrorInfo {
+    QString description;
+    int number;
+};
+
+ErrorInfo CurrentError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return {QString::fromLocal8Bit(std::strerror(ENOMEM)), ENOMEM};
+    } catch (const std::system_error& e) {
+        return {QString::fromLocal8Bit(e.what()), e.code().value()};
+    } catch (const std::exception& e) {
+        return {QString::fromLocal8Bit(e.what()), EIO};
+    } catch (...) {
+        return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
+    }
+}
+
+std::string Path(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+}  // namespace
+
+void Form1::Compile() {
+    if (text1_->ByteSize() == 0) return;
+    AddLog(QStringLiteral("Compile."), true);
+    MessageSpec ask;
+    ask.text = QStringLiteral("Press 'Yes' to make asm code or 'No' for basic code.\n"
+                              "I'm not so good at asm so the asm code is not optimized in any way.. "
+                              "If you know how to do that, pleas send me a e-mail and i'l give you "
+                              "credits for it.");
+    ask.title = QStringLiteral("Asm/Basic");
+    ask.yesNoCancel = true;
+    ask.defaultButton = Answer::Yes;
+    Answer answer = port_.Message(this, ask);
+    if (answer == Answer::No) {
+        CompileBasic();
+    } else if (answer == Answer::Yes) {
+        setEnabled(false);
+        OptionsDialog()->show();
+    } else {
+        AddLog(QStringLiteral("Cancel by user..."), true);
+    }
+}
+
+void Form1::CompileBasic() {
+    AddLog(QStringLiteral("Compile 2 Basic code."), true);
+    AddLog(QStringLiteral("Chk.ing for bad chrs."), false);
+    setEnabled(false);
+    ShowProgress();
+    ChkNO = true;
+    try {
+        setCursor(Qt::WaitCursor);
+        setWindowTitle(Title + QStringLiteral(" - Working!"));
+        QCoreApplication::processEvents();
+        if (BasicFaultHook) BasicFaultHook(1);
+        text1_->ReplaceAll(ChkBadChrs(text1_->Bytes()));
+        AddLog(QStringLiteral(" Done."), true);
+        QCoreApplication::processEvents();
+        AddLog(QStringLiteral("Compileing... "), false);
+        if (BasicFaultHook) BasicFaultHook(2);
+        text1_->ReplaceAll(T2Basic(text1_->Bytes()));
+        unsetCursor();
+        ChkNO = false;
+        AddLog(QStringLiteral("Done."), true);
+        HideProgress();
+        GiveBack();
+        setWindowTitle(Title + QStringLiteral(" - Done! - Total size: ") +
+                       QString::number(text1_->ByteSize()) + QStringLiteral(" Bytes"));
+    } catch (...) {
+        ErrorInfo error = CurrentError();
+        unsetCursor();
+        ChkNO = false;
+        HideProgress();
+        GiveBack();
+        setWindowTitle(Title + QStringLiteral(" - Error!"));
+        AddLog(QStringLiteral("Error."), true);
+        ShowError(error.description, error.number);
+    }
+}
+
+void Form1::T2Asm(const AsmOpts& opts) {
+    QCoreApplication::processEvents();
+    const std::string text = text1_->Bytes();
+    if (ChkQuote(text)) {
+        MessageSpec warn;
+        warn.text = QString::fromLatin1(kQuoteWarning.data(), static_cast<int>(kQuoteWarning.size()));
+        port_.Message(this, warn);
+    }
+    AddLog(QStringLiteral("Compileing 2 Asm"), true);
+    store_.Clear();
+    list1Model_->Reload();
+
+    InputSpec prompt;
+    prompt.message = QStringLiteral(
+        "Enter a file name:\nPleas enter file name with out path. If the file already exists... "
+        "It will be owerwrited!");
+    prompt.title = QStringLiteral("Save file");
+    prompt.defaultAnswer = QStringLiteral("noname.asm");
+    QString name;
+    for (;;) {
+        std::optional<QString> answer = port_.Input(this, prompt);
+        if (!answer) {
+            HideProgress();
+            unsetCursor();
+            return;
+        }
+        if (!answer->isEmpty()) {
+            name = *answer;
+            break;
+        }
+    }
+    AddLog(QStringLiteral("File name: OK"), true);
+    setWindowTitle(Title + QStringLiteral(" - Working!"));
+    AddLog(QStringLiteral("Compileing... "), false);
+    setCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+
+    const std::string dir = OutputDir(Path(port_.ProgramDir()));
+    const std::string full = FullName(dir, Path(name));
+    IoResult written = WriteAsmFile(full, text, opts, store_);
+    list1Model_->Reload();
+    HideProgress();
+    if (written.ok()) {
+        AddLog(QStringLiteral("Done."), true);
+        setWindowTitle(Title + QStringLiteral(" - Done!"));
+        port_.Start(QFile::decodeName(QByteArray::fromStdString(dir + "help.bat")));
+        MessageSpec created;
+        created.text = QStringLiteral("File is created at: ") +
+                       QFile::decodeName(QByteArray::fromStdString(full));
+        port_.Message(this, created);
+        unsetCursor();
+        ChkNO = false;
+        return;
+    }
+    unsetCursor();
+    ChkNO = false;
+    setWindowTitle(Title + QStringLiteral(" - Error!"));
+    AddLog(QStringLiteral("Error."), true);
+    ShowError(QString::fromLocal8Bit(written.message.c_str()), written.code);
+}
+
+}  // namespace tavrilo

@@ -1,0 +1,19 @@
+// Windows-1252, the 8-bit code page of texts and files.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace tavrilo {
+
+// Every byte becomes one character; the five unassigned bytes become the
+// control characters of the same number.
+QChar Cp1252ToChar(unsigned char byte);
+
+// The byte for c, or -1 when the code page has none.
+int CharToCp1252(QChar c);
+
+QString FromCp1252(std::string_view bytes);
+
+}  // namespace tavrilo

@@ -1,0 +1,252 @@
+#include "editor.h"
+
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include "cp1252.h"
+
+namespace tavrilo {
+namespace {
+
+constexpr char16_t kParagraph = 0x2029;
+constexpr char16_t kLineSeparator = 0x2028;
+
+// Remembers what a block adds to the counts and takes it back when Qt deletes
+// the block.
+class BlockCounts : public QTextBlockUserData {
+public:
+    BlockCounts(std::shared_ptr<Editor::Counts> totals, qint64 marks, bool soft)
+        : totals_(std::move(totals)), marks_(marks), soft_(soft) {
+        totals_->marks += marks_;
+        totals_->softBreaks += soft_;
+    }
+    ~BlockCounts() override {
+        totals_->marks -= marks_;
+        totals_->softBreaks -= soft_;
+    }
+
+private:
+    std::shared_ptr<Editor::Counts> totals_;
+    qint64 marks_;
+    bool soft_;
+};
+
+}  // namespace
+
+QString EditorText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        if (c == QLatin1Char('\r')) {
+            out += QLatin1Char('\n');
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+        } else if (c == kParagraph || c == kLineSeparator) {
+            out += QLatin1Char('\n');
+        } else if (CharToCp1252(c) >= 0) {
+            out += c;
+        } else {
+            out += QLatin1Char('?');
+            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+        }
+    }
+    return out;
+}
+
+QString WithSoftBreaks(const QString& text) {
+    QString out;
+    out.reserve(text.size() + text.size() / kSoftLineLength * 2 + 2);
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text[i] != QLatin1Char('\n')) continue;
+        qsizetype pos = lineStart;
+        while (i - pos > kSoftLineLength) {
+            // Prefer to break after a colon or blank near the end of the piece.
+            qsizetype cut = pos + kSoftLineLength;
+            for (qsizetype k = cut; k > cut - 64; --k) {
+                if (text[k - 1] == QLatin1Char(':') || text[k - 1] == QLatin1Char(' ')) {
+                    cut = k;
+                    break;
+                }
+            }
+            out += QStringView(text).mid(pos, cut - pos);
+            out += QChar(kSoftMark);
+            out += QLatin1Char('\n');
+            pos = cut;
+        }
+        out += QStringView(text).mid(pos, i - pos);
+        if (i < text.size()) out += QLatin1Char('\n');
+        lineStart = i + 1;
+    }
+    return out;
+}
+
+Editor::Editor(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) { Recount(position, added); });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &Editor::KeepCaretBeforeMark);
+}
+
+void Editor::Recount(int position, int added) {
+    QTextDocument* doc = document();
+    QTextBlock block = doc->findBlock(position);
+    // The block before may have lost or gained the block after its mark.
+    if (block.previous().isValid()) block = block.previous();
+    QTextBlock last = doc->findBlock(position + added);
+    if (!last.isValid()) last = doc->lastBlock();
+    for (;; block = block.next()) {
+        const QString text = block.text();
+        qint64 marks = text.count(QChar(kSoftMark));
+        bool soft = text.endsWith(QChar(kSoftMark)) && block.next().isValid();
+        block.setUserData(marks == 0 && !soft ? nullptr : new BlockCounts(counts_, marks, soft));
+        if (block == last || !block.next().isValid()) break;
+    }
+}
+
+qint64 Editor::ByteSize() const {
+    const QTextDocument* doc = document();
+    qint64 chars = doc->characterCount() - 1;
+    qint64 breaks = doc->blockCount() - 1;
+    // Marks count nothing, a hard break two bytes, a soft break none.
+    return chars - counts_->marks + breaks - 2 * counts_->softBreaks;
+}
+
+std::string Editor::Bytes() const {
+    const QString raw = document()->toRawText();
+    std::string out;
+    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
+    const QChar* p = raw.constData();
+    const QChar* end = p + raw.size();
+    for (; p < end; ++p) {
+        char16_t u = p->unicode();
+        if (u == kSoftMark) {
+            if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
+        } else if (u == kParagraph || u == '\n') {
+            out += "\r\n";
+        } else {
+            int b = CharToCp1252(*p);
+            out += static_cast<char>(b < 0 ? '?' : b);
+        }
+    }
+    return out;
+}
+
+void Editor::ReplaceAll(std::string_view bytes) {
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(WithSoftBreaks(EditorText(FromCp1252(bytes))));
+    cursor.endEditBlock();
+    cursor.movePosition(QTextCursor::Start);
+    setTextCursor(cursor);
+}
+
+QChar Editor::CharAt(int position) const {
+    if (position < 0 || position >= document()->characterCount()) return QChar();
+    return document()->characterAt(position);
+}
+
+void Editor::KeepCaretBeforeMark() {
+    QTextCursor c = textCursor();
+    if (adjusting_ || c.hasSelection() || CharAt(c.position() - 1) != QChar(kSoftMark)) return;
+    adjusting_ = true;
+    c.setPosition(c.position() - 1);
+    setTextCursor(c);
+    adjusting_ = false;
+}
+
+bool Editor::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(e);
+        QKeySequence pressed(key->keyCombination());
+        if (menuKeys_.contains(pressed)) {
+            e->ignore();  // let the menu have it
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(e);
+}
+
+void Editor::keyPressEvent(QKeyEvent* e) {
+    QTextCursor c = textCursor();
+    const bool plain = !c.hasSelection() && e->modifiers() == Qt::NoModifier;
+    const int pos = c.position();
+    const bool beforeMark = CharAt(pos) == QChar(kSoftMark);
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        c.insertBlock();  // Shift+Enter too: always a plain line break
+        setTextCursor(c);
+        return;
+    }
+    if (plain && beforeMark && e->key() == Qt::Key_Right) {
+        c.setPosition(pos + 2);
+        setTextCursor(c);
+        return;
+    }
+    if (plain && beforeMark && e->key() == Qt::Key_Delete) {
+        c.setPosition(pos + 2);
+        c.deleteChar();
+        setTextCursor(c);
+        return;
+    }
+    if (plain && e->key() == Qt::Key_Backspace && pos >= 2 && CharAt(pos - 1) == QChar(kParagraph) &&
+        CharAt(pos - 2) == QChar(kSoftMark)) {
+        c.setPosition(pos - 2);
+        c.deletePreviousChar();
+        setTextCursor(c);
+        return;
+    }
+    const QString typed = e->text();
+    if (!typed.isEmpty() && typed != EditorText(typed) && typed.at(0).isPrint()) {
+        InsertTyped(typed);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+void Editor::InsertTyped(const QString& text) {
+    QTextCursor c = textCursor();
+    c.insertText(EditorText(text));
+    setTextCursor(c);
+}
+
+void Editor::inputMethodEvent(QInputMethodEvent* e) {
+    if (e->commitString().isEmpty() || e->commitString() == EditorText(e->commitString())) {
+        QPlainTextEdit::inputMethodEvent(e);
+        return;
+    }
+    QInputMethodEvent fixed(e->preeditString(), e->attributes());
+    fixed.setCommitString(EditorText(e->commitString()), e->replacementStart(),
+                          e->replacementLength());
+    QPlainTextEdit::inputMethodEvent(&fixed);
+}
+
+void Editor::insertFromMimeData(const QMimeData* source) {
+    if (!source->hasText()) return;
+    QTextCursor c = textCursor();
+    c.insertText(WithSoftBreaks(EditorText(source->text())));
+    setTextCursor(c);
+}
+
+QMimeData* Editor::createMimeDataFromSelection() const {
+    QString text = textCursor().selectedText();
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar ch = text[i];
+        if (ch == QChar(kSoftMark)) {
+            if (i + 1 < text.size() && text[i + 1] == QChar(kParagraph)) ++i;
+        } else {
+            out += ch == QChar(kParagraph) ? QChar('\n') : ch;
+        }
+    }
+    auto* mime = new QMimeData;
+    mime->setText(out);
+    return mime;
+}
+
+}  // namespace tavrilo

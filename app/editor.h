@@ -1,0 +1,67 @@
+// The text editor: holds what Windows-1252 can hold, with CR LF line ends.
+#pragma once
+
+#include <QKeySequence>
+#include <QList>
+#include <QPlainTextEdit>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tavrilo {
+
+// Lines longer than this are shown as several blocks joined by soft breaks,
+// so that layout and typing stay cheap on a one-line program of megabytes.
+// A soft break is a zero-width mark (which no Windows-1252 text can hold)
+// ending a block; it and the block end after it are not part of the text.
+inline constexpr int kSoftLineLength = 1024;
+inline constexpr char16_t kSoftMark = 0x200B;
+
+class Editor : public QPlainTextEdit {
+    Q_OBJECT
+
+public:
+    explicit Editor(QWidget* parent = nullptr);
+
+    // The text as bytes, each line break as CR LF.
+    std::string Bytes() const;
+    // Replaces the whole text as one undoable edit; CR LF, lone CR and
+    // lone LF each become a line break.
+    void ReplaceAll(std::string_view bytes);
+    // Bytes().size(), from the document's counts.
+    qint64 ByteSize() const;
+    // Key sequences that belong to the window's menu, not to the editor.
+    void SetMenuShortcuts(QList<QKeySequence> keys) { menuKeys_ = std::move(keys); }
+
+    struct Counts {
+        qint64 marks = 0;       // soft marks anywhere
+        qint64 softBreaks = 0;  // block ends right after a mark
+    };
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+
+private:
+    void Recount(int position, int added);
+    void KeepCaretBeforeMark();
+    QChar CharAt(int position) const;
+    void InsertTyped(const QString& text);
+
+    QList<QKeySequence> menuKeys_;
+    std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
+    bool adjusting_ = false;
+};
+
+// What the editor can hold of text: every character outside Windows-1252
+// becomes "?", a surrogate pair one "?"; line breaks become '\n'.
+QString EditorText(const QString& text);
+
+// Inserts soft breaks into the lines of text (with '\n' line breaks) that
+// are longer than kSoftLineLength.
+QString WithSoftBreaks(const QString& text);
+
+}  // namespace tavrilo

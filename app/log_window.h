@@ -1,0 +1,32 @@
+// Form2, the "Logg window": a read-only log that only grows.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QWidget>
+
+namespace tavrilo {
+
+class Form2 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form2(QWidget* parent = nullptr);
+
+    void Append(const QString& message, bool newline);
+    // The whole log, lines ended by CR LF.
+    const QString& Text() const { return text_; }
+    QPlainTextEdit* Text1() const { return text1_; }
+
+signals:
+    // The platform closed the window; it was hidden instead.
+    void ClosedByPlatform();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    QPlainTextEdit* text1_;
+    QString text_;
+};
+
+}  // namespace tavrilo

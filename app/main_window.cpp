@@ -1,0 +1,204 @@
+#include "main_window.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "line_store_model.h"
+#include "log_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "progress_window.h"
+
+namespace tavrilo {
+namespace {
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(64, 64, 80));
+        p.setPen(Qt::NoPen);
+        p.drawRoundedRect(QRectF(size * 0.15, 0, size * 0.7, size), size * 0.1, size * 0.1);
+        p.setBrush(QColor(180, 200, 160));
+        p.drawRect(QRectF(size * 0.25, size * 0.1, size * 0.5, size * 0.35));
+        p.setBrush(QColor(220, 220, 220));
+        for (int r = 0; r < 2; ++r)
+            for (int c = 0; c < 3; ++c)
+                p.drawRect(QRectF(size * (0.25 + 0.18 * c), size * (0.55 + 0.2 * r), size * 0.12,
+                                  size * 0.12));
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+}  // namespace
+
+Form1::Form1(UiPort& port) : port_(port) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(ProgramIcon());
+
+    auto* client = new QWidget(this);
+    list1_ = new QListView(client);
+    list1_->setObjectName(QStringLiteral("List1"));
+    list1_->setGeometry(432, 304, 89, 95);
+    list1_->setUniformItemSizes(true);
+    list1_->setEnabled(false);
+    list1Model_ = new LineStoreModel(store_, this);
+    list1_->setModel(list1Model_);
+
+    text2_ = new QPlainTextEdit(client);
+    text2_->setObjectName(QStringLiteral("Text2"));
+    text2_->setPlainText(QString::fromLatin1(AsmHeader.data(), static_cast<int>(AsmHeader.size())));
+    text2_->setReadOnly(true);
+    text2_->setEnabled(false);
+    text2_->hide();
+
+    text1_ = new Editor(client);
+    text1_->setObjectName(QStringLiteral("Text1"));
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(text1_);
+    text1_->raise();  // the editor lies over List1
+    setCentralWidget(client);
+    BuildMenu();
+    connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
+
+    AddLog(QStringLiteral("Log start..."), true);
+    AddLog(QStringLiteral("Loading..... "), false);
+    Title = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
+    setWindowTitle(Title);
+    Log_w = true;
+    connect(LogWindow(), &Form2::ClosedByPlatform, this, [this] { Log_w = false; });
+    LogWindow()->show();
+    AddLog(QStringLiteral("Done."), true);
+
+    setGeometry(17, 55, 623, 508 + menuBar()->sizeHint().height());
+}
+
+Form1::~Form1() = default;
+
+QAction* Form1::AddItem(QMenu* menu, const char* name, const QString& caption, QKeySequence key,
+                        void (Form1::*command)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, command);
+    addAction(action);
+    return action;
+}
+
+void Form1::BuildMenu() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("file"));
+    AddItem(file, "save", QStringLiteral("Save"), QKeySequence(Qt::CTRL | Qt::Key_S), &Form1::Save);
+    file->addSeparator();
+    AddItem(file, "open", QStringLiteral("Open"), QKeySequence(Qt::CTRL | Qt::Key_O), &Form1::Open);
+    file->addSeparator();
+    AddItem(file, "compile", QStringLiteral("Compile"), QKeySequence(Qt::CTRL | Qt::Key_C),
+            &Form1::Compile);
+    file->addSeparator();
+    AddItem(file, "exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form1::Exit);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("view"));
+    AddItem(view, "log_window", QStringLiteral("Log window"), QKeySequence(Qt::CTRL | Qt::Key_L),
+            &Form1::ToggleLogWindow);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("help"));
+    AddItem(help, "about", QStringLiteral("About"), QKeySequence(Qt::Key_F2), &Form1::About);
+    AddItem(help, "help_", QStringLiteral("Help"), QKeySequence(Qt::Key_F1), &Form1::Help);
+
+    QList<QKeySequence> keys;
+    for (QAction* a : actions()) keys << a->shortcut();
+    text1_->SetMenuShortcuts(keys);
+}
+
+void Form1::UpdateSizeCaption() {
+    setWindowTitle(Title + QStringLiteral(" - ") + QString::number(text1_->ByteSize()) +
+                   QStringLiteral(" Bytes"));
+}
+
+void Form1::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    AddLog(QStringLiteral("Resizeing... Done."), true);
+}
+
+void Form1::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange) return;
+    // Minimising and restoring resize nothing in Qt but count as resizes here.
+    auto old = static_cast<QWindowStateChangeEvent*>(e)->oldState();
+    if ((old ^ windowState()) & Qt::WindowMinimized) AddLog(QStringLiteral("Resizeing... Done."), true);
+}
+
+void Form1::End() {
+    if (ending_) return;
+    ending_ = true;
+    AddLog(QStringLiteral("Terminateing..."), true);
+    port_.Quit();
+}
+
+void Form1::Exit() { End(); }
+
+void Form1::closeEvent(QCloseEvent* e) {
+    End();
+    e->accept();
+}
+
+void Form1::ToggleLogWindow() {
+    if (Log_w) {
+        LogWindow()->hide();
+        Log_w = false;
+    } else {
+        LogWindow()->show();
+        Log_w = true;
+    }
+}
+
+Form3* Form1::OptionsDialog() {
+    if (!form3_) {
+        form3_ = std::make_unique<Form3>(
+            [this](const AsmOpts& opts) {
+                ShowProgress();
+                T2Asm(opts);
+            },
+            [this] { GiveBack(); });
+    }
+    return form3_.get();
+}
+
+Form4* Form1::ProgressWindow() {
+    if (!form4_) form4_ = std::make_unique<Form4>();
+    return form4_.get();
+}
+
+void Form1::ShowProgress() {
+    ProgressWindow()->show();
+    ProgressWindow()->activateWindow();
+}
+
+void Form1::HideProgress() {
+    if (form4_) form4_->hide();
+}
+
+void Form1::GiveBack() {
+    setEnabled(true);
+    activateWindow();
+    text1_->setFocus();
+}
+
+void Form1::ShowError(const QString& description, int number) {
+    MessageSpec spec;
+    spec.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
+    spec.title = QStringLiteral("ERROR");
+    spec.critical = true;
+    port_.Message(this, spec);
+}
+
+}  // namespace tavrilo

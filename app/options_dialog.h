@@ -1,0 +1,54 @@
+// Form3, the "Option" dialog: how the assembly program lays out its pages.
+#pragma once
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <functional>
+
+#include "tavrilo/asm.h"
+
+namespace tavrilo {
+
+class Form3 : public QWidget {
+    Q_OBJECT
+
+public:
+    // compile runs the assembly compile with the chosen flags; done gives the
+    // main window back (after Compile and after Cancel).
+    Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> done);
+
+    AsmOpts Opts() const;
+
+    QRadioButton* Option1() const { return option1_; }
+    QRadioButton* Option2() const { return option2_; }
+    QRadioButton* Option3() const { return option3_; }
+    QCheckBox* Check1() const { return check1_; }
+    QCheckBox* Check2() const { return check2_; }
+    QCheckBox* Check3() const { return check3_; }
+    QPushButton* Command1() const { return command1_; }
+    QPushButton* Command2() const { return command2_; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void ApplyPreset();
+    void Compile();
+    void Cancel();
+
+    std::function<void(const AsmOpts&)> compile_;
+    std::function<void()> done_;
+    QRadioButton* option1_;
+    QRadioButton* option2_;
+    QRadioButton* option3_;
+    QCheckBox* check1_;
+    QCheckBox* check2_;
+    QCheckBox* check3_;
+    QPushButton* command1_;
+    QPushButton* command2_;
+};
+
+}  // namespace tavrilo

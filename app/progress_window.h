@@ -1,0 +1,20 @@
+// Form4: the small grey "Working..." window shown during a compile.
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+namespace tavrilo {
+
+class Form4 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form4(QWidget* parent = nullptr);
+    QLabel* Label1() const { return label1_; }
+
+private:
+    QLabel* label1_;
+};
+
+}  // namespace tavrilo

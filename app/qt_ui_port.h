@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ui_port.h"
+
+namespace tavrilo {
+
+class QtUiPort : public UiPort {
+public:
+    Answer Message(QWidget* parent, const MessageSpec& spec) override;
+    std::optional<QString> Input(QWidget* parent, const InputSpec& spec) override;
+    std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    void Start(const QString& program) override;
+    QString ProgramDir() override;
+    void Quit() override;
+};
+
+}  // namespace tavrilo

@@ -1,0 +1,53 @@
+// File > Open and File > Save.
+#include <QFile>
+
+#include "main_window.h"
+#include "module1.h"
+#include "tavrilo/file_io.h"
+
+namespace tavrilo {
+namespace {
+
+FileDialogSpec TextFileDialog(const QString& title) {
+    return FileDialogSpec{title, QStringLiteral("noname"), QStringLiteral("Text file"),
+                          QStringLiteral("*.txt")};
+}
+
+QString Reason(const char* verb, const QString& path, const IoResult& r) {
+    return QStringLiteral("cannot %1 '%2': %3")
+        .arg(QLatin1String(verb), path, QString::fromLocal8Bit(r.message.c_str()));
+}
+
+}  // namespace
+
+void Form1::Open() {
+    AddLog(QStringLiteral("Open file. "), true);
+    std::optional<QString> path = port_.OpenFileName(this, TextFileDialog(QString()));
+    if (!path) return;
+    AddLog(QStringLiteral("Reading file... "), false);
+    std::string bytes;
+    IoResult r = ReadWholeFile(QFile::encodeName(*path).toStdString(), bytes);
+    if (!r.ok()) {
+        AddLog(QStringLiteral("Error."), true);
+        ShowError(Reason("read", *path, r), r.code);
+        return;
+    }
+    text1_->ReplaceAll(bytes);
+    AddLog(QStringLiteral("Done."), true);
+}
+
+void Form1::Save() {
+    AddLog(QStringLiteral("Save file."), true);
+    std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
+    AddLog(QStringLiteral("Writeing file... "), false);
+    if (!path) return;
+    IoResult r = WriteWholeFile(QFile::encodeName(*path).toStdString(), text1_->Bytes() + "\r\n");
+    if (!r.ok()) {
+        AddLog(QStringLiteral("Error."), true);
+        ShowError(Reason("write", *path, r), r.code);
+        return;
+    }
+    AddLog(QStringLiteral("Done."), true);
+}
+
+}  // namespace tavrilo

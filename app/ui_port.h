@@ -1,0 +1,53 @@
+// Every modal question the program asks, and what it starts outside itself.
+// The program uses QtUiPort; tests answer by script.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace tavrilo {
+
+inline const QString kAppTitle = QStringLiteral("Tavrilo");
+
+enum class Answer { Ok, Yes, No, Cancel };
+
+struct MessageSpec {
+    QString text;  // a lone CR or LF starts a new line
+    QString title = kAppTitle;
+    bool yesNoCancel = false;  // else OK only
+    bool critical = false;     // the critical-error icon
+    Answer defaultButton = Answer::Ok;
+};
+
+struct InputSpec {
+    QString message;
+    QString title;
+    QString defaultAnswer;
+};
+
+struct FileDialogSpec {
+    QString title;  // empty: the platform's own
+    QString fileName;
+    QString filterLabel;
+    QString pattern;
+};
+
+class UiPort {
+public:
+    virtual ~UiPort() = default;
+    virtual Answer Message(QWidget* parent, const MessageSpec& spec) = 0;
+    // The answer, or nothing when cancelled.
+    virtual std::optional<QString> Input(QWidget* parent, const InputSpec& spec) = 0;
+    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    // Starts program without arguments and without waiting; failures are silent.
+    virtual void Start(const QString& program) = 0;
+    // The directory of the running executable.
+    virtual QString ProgramDir() = 0;
+    // Ends the program at once.
+    virtual void Quit() = 0;
+};
+
+}  // namespace tavrilo
