@@ -1,0 +1,361 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QtTest>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <sstream>
+
+#include "log_window.h"
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "progress_window.h"
+#include "scripted_port.h"
+#include "tavrilo/asm.h"
+#include "tavrilo/basic.h"
+
+using namespace tavrilo;
+
+namespace {
+
+std::string Slurp(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Source(const std::string& text, AsmOpts opts) {
+    struct Sink : LineSink {
+        std::string s;
+        void Line(std::string_view l) override { (s += l) += "\r\n"; }
+    } sink;
+    LineStore store;
+    MakeAsm(text, opts, sink, store);
+    return sink.s;
+}
+
+const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
+
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::ScriptedPort> port;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<QTemporaryDir> tmp;
+
+    QString Log() const { return LogWindow()->Text(); }
+    QString Path(const QString& name) const { return tmp->path() + "/" + name; }
+
+private slots:
+    void init() {
+        tmp = std::make_unique<QTemporaryDir>();
+        port = std::make_unique<test::ScriptedPort>();
+        port->programDir = tmp->path();
+        form = std::make_unique<Form1>(*port);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup() {
+        form.reset();
+        DestroyLogWindow();
+    }
+
+    void startUpLogAndCaption() {
+        QCOMPARE(Log(), QStringLiteral("Log start...\r\nLoading..... Done.\r\nResizeing... Done.\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle);
+        QVERIFY(form->Log_w);
+        QVERIFY(LogWindow()->isVisible());
+        QCOMPARE(LogWindow()->windowTitle(), QStringLiteral("Logg window"));
+        QCOMPARE(form->Text1()->geometry(), form->centralWidget()->rect());
+        form->resize(700, 600);
+        QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 2);
+        QCOMPARE(form->Text1()->geometry(), form->centralWidget()->rect());
+    }
+
+    void captionCountsLineBreaksAsTwo() {
+        form->Text1()->setFocus();
+        QTest::keyClicks(form->Text1(), "ab");
+        QTest::keyClick(form->Text1(), Qt::Key_Return);
+        QTest::keyClick(form->Text1(), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(form->Text1(), "c");
+        QCOMPARE(form->windowTitle(), kTitle + " - 7 Bytes");
+        QCOMPARE(form->Text1()->Bytes(), std::string("ab\r\n\r\nc"));
+        form->Text1()->selectAll();
+        QTest::keyClick(form->Text1(), Qt::Key_Delete);
+        QCOMPARE(form->windowTitle(), kTitle + " - 0 Bytes");
+        // A character the code page lacks becomes "?".
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                        QString::fromUtf8("\xe2\x82\xac\xce\xa9"));
+        QApplication::sendEvent(form->Text1(), &typed);
+        QCOMPARE(form->Text1()->Bytes(), std::string("\x80?"));
+    }
+
+    void menuShortcutsWinOverEditor() {
+        form->Text1()->ReplaceAll("HI");
+        form->Text1()->selectAll();
+        QApplication::clipboard()->setText("before");
+        port->answers = {Answer::Cancel};
+        QTest::keyClick(form->Text1(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(port->messages.size(), size_t(1));
+        QCOMPARE(port->messages[0].title, QStringLiteral("Asm/Basic"));
+        QVERIFY(port->messages[0].yesNoCancel);
+        QVERIFY(port->messages[0].defaultButton == Answer::Yes);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+        QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));
+        QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(port->quits, 1);
+        QCOMPARE(form->Text1()->Bytes(), std::string("HI"));
+        QVERIFY(Log().endsWith("Terminateing...\r\n"));
+        form->close();  // closing after Exit logs nothing more
+        QCOMPARE(Log().count("Terminateing..."), 1);
+    }
+
+    void emptyEditorCompilesNothing() {
+        QString before = Log();
+        form->Compile();
+        QVERIFY(port->messages.empty());
+        QCOMPARE(Log(), before);
+    }
+
+    void basicCompile() {
+        std::string text = "Hello, World!\r\nIt's 2 o'clock";
+        form->Text1()->ReplaceAll(text);
+        port->answers = {Answer::No};
+        form->Compile();
+        std::string program = T2Basic("HELLO WORLD!\r\nITS 2 OCLOCK");
+        QCOMPARE(form->Text1()->Bytes(), program);
+        QCOMPARE(program.size(), size_t(105));
+        QCOMPARE(form->windowTitle(), kTitle + " - Done! - Total size: 105 Bytes");
+        QVERIFY(Log().endsWith("Compile.\r\nCompile 2 Basic code.\r\nChk.ing for bad chrs. Done.\r\n"
+                               "Compileing... Done.\r\n"));
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->ChkNO);
+        QVERIFY(!form->ProgressWindow()->isVisible());
+        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+        form->Text1()->undo();
+        form->Text1()->undo();
+        QCOMPARE(form->Text1()->Bytes(), text);
+    }
+
+    void basicCompileFailure() {
+        form->Text1()->ReplaceAll("ab,c");
+        form->BasicFaultHook = [](int step) {
+            if (step == 2) throw std::bad_alloc();
+        };
+        port->answers = {Answer::No};
+        form->Compile();
+        QCOMPARE(form->Text1()->Bytes(), std::string("ABC"));
+        QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+        QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
+        QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+        QVERIFY(port->messages.back().critical);
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Cannot allocate memory - 12"));
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->ChkNO);
+        QVERIFY(!form->ProgressWindow()->isVisible());
+    }
+
+    void asmCompileThroughTheDialog() {
+        std::string text = "SAY \"HI\"\r\nTWO";
+        form->Text1()->ReplaceAll(text);
+        port->answers = {Answer::Yes};
+        form->Compile();
+        Form3* dialog = form->OptionsDialog();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!form->isEnabled());
+        QVERIFY(dialog->Option2()->isChecked());
+        QVERIFY(!dialog->Check1()->isEnabled());
+        port->inputAnswers = {QString(), QStringLiteral("out.asm")};
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        QCOMPARE(port->inputs.size(), size_t(2));  // the empty answer asked again
+        QCOMPARE(port->inputs[1].defaultAnswer, QStringLiteral("noname.asm"));
+        QCOMPARE(port->inputs[1].title, QStringLiteral("Save file"));
+        QCOMPARE(Slurp(Path("out.asm")), Source(text, AsmOpts{}));
+        QCOMPARE(port->messages[1].text, QString::fromLatin1(kQuoteWarning.data()));
+        QCOMPARE(port->started, QStringList{Path("help.bat")});
+        QCOMPARE(port->messages.back().text, "File is created at: " + Path("out.asm"));
+        QVERIFY(Log().endsWith("Compile.\r\nCompileing 2 Asm\r\nFile name: OK\r\nCompileing... Done.\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle + " - Done!");
+        QVERIFY(form->isEnabled());
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!form->ProgressWindow()->isVisible());
+        QCOMPARE(form->List1()->model()->rowCount(), int(form->DataLines().Count()));
+
+        // The dialog keeps the preset chosen for the next compile.
+        port->answers = {Answer::Yes, Answer::Ok};
+        form->Compile();
+        QTest::mouseClick(dialog->Option1(), Qt::LeftButton);
+        QVERIFY(!dialog->Check1()->isChecked() && !dialog->Check3()->isEnabled());
+        port->inputAnswers = {QStringLiteral("small")};
+        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        QCOMPARE(Slurp(Path("small")), Source(text, AsmOpts{false, false, false}));
+        port->answers = {Answer::Yes};
+        form->Compile();
+        QVERIFY(dialog->Option1()->isChecked());
+        QTest::mouseClick(dialog->Option3(), Qt::LeftButton);
+        QVERIFY(dialog->Check2()->isEnabled() && !dialog->Check2()->isChecked());
+        QString before = Log();
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QCOMPARE(Log(), before);
+        QVERIFY(form->isEnabled());
+    }
+
+    void asmPromptCancelled() {
+        form->Text1()->ReplaceAll("X");
+        QString caption = form->windowTitle();
+        port->answers = {Answer::Yes};
+        form->Compile();
+        port->inputAnswers = {std::nullopt};
+        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QVERIFY(Log().endsWith("Compileing 2 Asm\r\n"));
+        QCOMPARE(form->windowTitle(), caption);
+        QVERIFY(port->started.isEmpty());
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files).size(), 0);
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->ProgressWindow()->isVisible());
+    }
+
+    void asmFileNotWritten() {
+        std::ofstream(Path("plain").toStdString()) << "x";
+        port->programDir = Path("plain");
+        form->Text1()->ReplaceAll("X");
+        port->answers = {Answer::Yes};
+        form->Compile();
+        port->inputAnswers = {QStringLiteral("a.asm")};
+        // Closing the dialog by the platform counts as Cancel; compile again.
+        form->OptionsDialog()->close();
+        QVERIFY(form->isEnabled());
+        port->answers = {Answer::Yes};
+        form->Compile();
+        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QVERIFY(port->started.isEmpty());
+        QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+        QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Not a directory - 20"));
+        QVERIFY(form->isEnabled());
+    }
+
+    void openAndSaveKeepEveryByte() {
+        std::string bytes;
+        for (int c = 0; c < 256; ++c)
+            if (c != '\r' && c != '\n') bytes.push_back(static_cast<char>(c));
+        bytes = "first\r\n" + bytes + "\r\n\r\nlast";
+        std::ofstream(Path("in.txt").toStdString(), std::ios::binary) << bytes;
+        port->fileAnswers = {Path("in.txt"), Path("out.txt")};
+        form->Open();
+        QCOMPARE(form->Text1()->Bytes(), bytes);
+        QCOMPARE(form->windowTitle(), kTitle + " - " + QString::number(bytes.size()) + " Bytes");
+        form->Save();
+        QCOMPARE(Slurp(Path("out.txt")), bytes + "\r\n");
+        QCOMPARE(port->fileDialogs[0].fileName, QStringLiteral("noname"));
+        QCOMPARE(port->fileDialogs[0].filterLabel, QStringLiteral("Text file"));
+        QCOMPARE(port->fileDialogs[0].pattern, QStringLiteral("*.txt"));
+        QCOMPARE(port->fileDialogs[1].title, QStringLiteral("Save"));
+        QVERIFY(Log().contains("Open file. \r\nReading file... Done.\r\nSave file.\r\nWriteing file... Done.\r\n"));
+        // Lone CR and lone LF open as line breaks.
+        std::ofstream(Path("ends.txt").toStdString(), std::ios::binary) << "a\rb\nc";
+        port->fileAnswers = {Path("ends.txt")};
+        form->Open();
+        QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+    }
+
+    void openAndSaveFailures() {
+        form->Text1()->ReplaceAll("keep");
+        port->fileAnswers = {Path("missing.txt")};
+        form->Open();
+        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("missing.txt") + "': No such file or directory - 2");
+
+        std::ofstream(Path("plain").toStdString()) << "old";
+        port->fileAnswers = {Path("plain/x.txt")};
+        form->Save();
+        QVERIFY(Log().endsWith("Writeing file... Error.\r\n"));
+        QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+        QDir().mkdir(Path("taken"));
+        port->fileAnswers = {Path("taken")};
+        form->Save();
+        QVERIFY(QFileInfo(Path("taken")).isDir());
+        QCOMPARE(Slurp(Path("plain")), std::string("old"));
+
+        port->fileAnswers = {std::nullopt};
+        form->Save();
+        QVERIFY(Log().endsWith("Save file.\r\nWriteing file... "));
+    }
+
+    void logWindowToggleAndPlatformClose() {
+        form->ToggleLogWindow();
+        QVERIFY(!LogWindow()->isVisible());
+        QVERIFY(!form->Log_w);
+        AddLog("while hidden", true);
+        form->ToggleLogWindow();
+        QVERIFY(LogWindow()->isVisible());
+        QVERIFY(Log().endsWith("while hidden\r\n"));
+        LogWindow()->close();
+        QVERIFY(!LogWindow()->isVisible());
+        QVERIFY(!form->Log_w);
+        QVERIFY(Log().startsWith("Log start..."));
+        form->ToggleLogWindow();
+        QVERIFY(LogWindow()->isVisible());
+    }
+
+    void aboutAndHelp() {
+        form->About();
+        form->Help();
+        QCOMPARE(port->messages.size(), size_t(2));
+        const QString about = port->messages[0].text;
+        QCOMPARE(about.count('\r'), 2);
+        QCOMPARE(about.count('\n'), 0);
+        QVERIFY(about.startsWith("Tavrilo for TI83 V. 1.02\r"));
+        QVERIFY(about.endsWith("e-mail: kelvarno@example.org"));
+        const QString help = port->messages[1].text;
+        QCOMPARE(help.count('\n'), 2);
+        QCOMPARE(help.count('\r'), 0);
+        QVERIFY(help.contains("exept \"\n"));
+        for (const auto& m : port->messages) QCOMPARE(m.title, QStringLiteral("Tavrilo"));
+    }
+
+    void longLinesStayOneLine() {
+        std::string line(5000, 'A');
+        for (size_t i = 0; i < line.size(); i += 9) line[i] = ':';
+        std::string text = "top\r\n" + line + "\r\nend";
+        Editor* ed = form->Text1();
+        ed->ReplaceAll(text);
+        QVERIFY(ed->document()->blockCount() > 3);
+        QCOMPARE(ed->Bytes(), text);
+        QCOMPARE(ed->ByteSize(), qint64(text.size()));
+        // Typing, deleting and breaking lines around a soft break.
+        QTextBlock second = ed->document()->findBlockByNumber(1);
+        QTextCursor c(second);
+        c.movePosition(QTextCursor::EndOfBlock);
+        ed->setTextCursor(c);
+        QTest::keyClicks(ed, "Z");
+        QTest::keyClick(ed, Qt::Key_Delete);
+        QTest::keyClick(ed, Qt::Key_Right);
+        QTest::keyClick(ed, Qt::Key_Backspace);
+        std::string now = ed->Bytes();
+        QCOMPARE(ed->ByteSize(), qint64(now.size()));
+        QCOMPARE(now.size(), text.size() - 1);
+        QCOMPARE(now.find("\r\n", 5), text.find("\r\n", 5) - 1);
+        QTest::keyClick(ed, Qt::Key_Return);
+        QCOMPARE(ed->ByteSize(), qint64(ed->Bytes().size()));
+        QCOMPARE(ed->Bytes().size(), text.size() + 1);
+        ed->undo();
+        ed->undo();
+        ed->undo();
+        ed->undo();
+        ed->undo();
+        QCOMPARE(ed->ByteSize(), qint64(ed->Bytes().size()));
+    }
+};
+
+QTEST_MAIN(AppTest)
+#include "app_test.moc"

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "ui_port.h"
+
+namespace tavrilo::test {
+
+// Answers every question from a script and remembers what was asked.
+class ScriptedPort : public UiPort {
+public:
+    std::vector<MessageSpec> messages;
+    std::vector<InputSpec> inputs;
+    std::vector<FileDialogSpec> fileDialogs;
+    QStringList started;
+    int quits = 0;
+    QString programDir;
+
+    std::deque<Answer> answers;
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<std::optional<QString>> fileAnswers;
+    std::function<void()> onMessage;  // runs while a message is shown
+
+    Answer Message(QWidget*, const MessageSpec& spec) override {
+        messages.push_back(spec);
+        if (onMessage) onMessage();
+        if (answers.empty()) return Answer::Ok;
+        Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::optional<QString> Input(QWidget*, const InputSpec& spec) override {
+        inputs.push_back(spec);
+        return Next(inputAnswers);
+    }
+    std::optional<QString> OpenFileName(QWidget*, const FileDialogSpec& spec) override {
+        fileDialogs.push_back(spec);
+        return Next(fileAnswers);
+    }
+    std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& spec) override {
+        fileDialogs.push_back(spec);
+        return Next(fileAnswers);
+    }
+    void Start(const QString& program) override { started << program; }
+    QString ProgramDir() override { return programDir; }
+    void Quit() override { ++quits; }
+
+private:
+    static std::optional<QString> Next(std::deque<std::optional<QString>>& q) {
+        if (q.empty()) return std::nullopt;
+        auto a = q.front();
+        q.pop_front();
+        return a;
+    }
+};
+
+}  // namespace tavrilo::test
