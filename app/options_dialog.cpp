@@ -34,6 +34,10 @@ Form3::Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> 
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Option"));
     setFixedSize(169, 174);
+    // The captions were laid out for a small dialog font.
+    QFont small = font();
+    small.setPointSizeF(7.5);
+    setFont(small);
 
     option1_ = Place<QRadioButton>(this, "Option1", QStringLiteral("Small prog"), 8, 40, 73, 17);
     option2_ = Place<QRadioButton>(this, "Option2", QStringLiteral("Nice locking prog."), 8, 8, 113, 17);
