@@ -194,11 +194,11 @@ void Form1::GiveBack() {
 }
 
 void Form1::ShowError(const QString& description, int number) {
-    MessageSpec spec;
-    spec.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
-    spec.title = QStringLiteral("ERROR");
-    spec.critical = true;
-    port_.Message(this, spec);
+    MessageSpec request;
+    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
+    request.title = QStringLiteral("ERROR");
+    request.critical = true;
+    port_.Message(this, request);
 }
 
 }  // namespace tavrilo

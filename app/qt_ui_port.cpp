@@ -15,32 +15,32 @@ QString WithLineBreaks(QString text) {
     return text;
 }
 
-QString Filter(const FileDialogSpec& spec) {
-    return spec.filterLabel + QLatin1String(" (") + spec.pattern + QLatin1Char(')');
+QString Filter(const FileDialogSpec& request) {
+    return request.filterLabel + QLatin1String(" (") + request.pattern + QLatin1Char(')');
 }
 
-std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
-    QFileDialog dialog(parent, spec.title, QString(), Filter(spec));
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
+    QFileDialog dialog(parent, request.title, QString(), Filter(request));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(spec.fileName);
+    dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
 }
 
 }  // namespace
 
-Answer QtUiPort::Message(QWidget* parent, const MessageSpec& spec) {
-    QMessageBox box(spec.critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    spec.title.isEmpty() ? kAppTitle : spec.title, WithLineBreaks(spec.text),
-                    spec.yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+Answer QtUiPort::Message(QWidget* parent, const MessageSpec& request) {
+    QMessageBox box(request.critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    request.title.isEmpty() ? kAppTitle : request.title, WithLineBreaks(request.text),
+                    request.yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
                                      : QMessageBox::Ok,
                     parent);
     box.setTextFormat(Qt::PlainText);
-    if (!spec.yesNoCancel) return box.exec(), Answer::Ok;
-    box.setDefaultButton(spec.defaultButton == Answer::No       ? QMessageBox::No
-                         : spec.defaultButton == Answer::Cancel ? QMessageBox::Cancel
+    if (!request.yesNoCancel) return box.exec(), Answer::Ok;
+    box.setDefaultButton(request.defaultButton == Answer::No       ? QMessageBox::No
+                         : request.defaultButton == Answer::Cancel ? QMessageBox::Cancel
                                                                 : QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -50,21 +50,21 @@ Answer QtUiPort::Message(QWidget* parent, const MessageSpec& spec) {
     }
 }
 
-std::optional<QString> QtUiPort::Input(QWidget* parent, const InputSpec& spec) {
+std::optional<QString> QtUiPort::Input(QWidget* parent, const InputSpec& request) {
     QInputDialog dialog(parent);
-    dialog.setWindowTitle(spec.title);
-    dialog.setLabelText(WithLineBreaks(spec.message));
-    dialog.setTextValue(spec.defaultAnswer);
+    dialog.setWindowTitle(request.title);
+    dialog.setLabelText(WithLineBreaks(request.message));
+    dialog.setTextValue(request.defaultAnswer);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
 }
 
-std::optional<QString> QtUiPort::OpenFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return RunFileDialog(parent, spec, false);
+std::optional<QString> QtUiPort::OpenFileName(QWidget* parent, const FileDialogSpec& request) {
+    return RunFileDialog(parent, request, false);
 }
 
-std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogSpec& spec) {
-    return RunFileDialog(parent, spec, true);
+std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogSpec& request) {
+    return RunFileDialog(parent, request, true);
 }
 
 void QtUiPort::Start(const QString& program) { QProcess::startDetached(program, {}); }

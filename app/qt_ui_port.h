@@ -6,10 +6,10 @@ namespace tavrilo {
 
 class QtUiPort : public UiPort {
 public:
-    Answer Message(QWidget* parent, const MessageSpec& spec) override;
-    std::optional<QString> Input(QWidget* parent, const InputSpec& spec) override;
-    std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& spec) override;
-    std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& spec) override;
+    Answer Message(QWidget* parent, const MessageSpec& request) override;
+    std::optional<QString> Input(QWidget* parent, const InputSpec& request) override;
+    std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) override;
+    std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) override;
     void Start(const QString& program) override;
     QString ProgramDir() override;
     void Quit() override;

@@ -37,11 +37,11 @@ struct FileDialogSpec {
 class UiPort {
 public:
     virtual ~UiPort() = default;
-    virtual Answer Message(QWidget* parent, const MessageSpec& spec) = 0;
+    virtual Answer Message(QWidget* parent, const MessageSpec& request) = 0;
     // The answer, or nothing when cancelled.
-    virtual std::optional<QString> Input(QWidget* parent, const InputSpec& spec) = 0;
-    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
-    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual std::optional<QString> Input(QWidget* parent, const InputSpec& request) = 0;
+    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) = 0;
+    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
     // The directory of the running executable.

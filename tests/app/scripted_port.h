@@ -25,24 +25,24 @@ public:
     std::deque<std::optional<QString>> fileAnswers;
     std::function<void()> onMessage;  // runs while a message is shown
 
-    Answer Message(QWidget*, const MessageSpec& spec) override {
-        messages.push_back(spec);
+    Answer Message(QWidget*, const MessageSpec& request) override {
+        messages.push_back(request);
         if (onMessage) onMessage();
         if (answers.empty()) return Answer::Ok;
         Answer a = answers.front();
         answers.pop_front();
         return a;
     }
-    std::optional<QString> Input(QWidget*, const InputSpec& spec) override {
-        inputs.push_back(spec);
+    std::optional<QString> Input(QWidget*, const InputSpec& request) override {
+        inputs.push_back(request);
         return Next(inputAnswers);
     }
-    std::optional<QString> OpenFileName(QWidget*, const FileDialogSpec& spec) override {
-        fileDialogs.push_back(spec);
+    std::optional<QString> OpenFileName(QWidget*, const FileDialogSpec& request) override {
+        fileDialogs.push_back(request);
         return Next(fileAnswers);
     }
-    std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& spec) override {
-        fileDialogs.push_back(spec);
+    std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& request) override {
+        fileDialogs.push_back(request);
         return Next(fileAnswers);
     }
     void Start(const QString& program) override { started << program; }
