@@ -14,6 +14,7 @@
 #include "options_dialog.h"
 #include "progress_window.h"
 #include "scripted_port.h"
+#include "../core/helpers.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 
@@ -28,15 +29,6 @@ std::string Slurp(const QString& path) {
     return s.str();
 }
 
-std::string Source(const std::string& text, AsmOpts opts) {
-    struct Sink : LineSink {
-        std::string s;
-        void Line(std::string_view l) override { (s += l) += "\r\n"; }
-    } sink;
-    LineStore store;
-    MakeAsm(text, opts, sink, store);
-    return sink.s;
-}
 
 const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
 
@@ -176,7 +168,7 @@ private slots:
         QCOMPARE(port->inputs.size(), size_t(2));  // the empty answer asked again
         QCOMPARE(port->inputs[1].defaultAnswer, QStringLiteral("noname.asm"));
         QCOMPARE(port->inputs[1].title, QStringLiteral("Save file"));
-        QCOMPARE(Slurp(Path("out.asm")), Source(text, AsmOpts{}));
+        QCOMPARE(Slurp(Path("out.asm")), test::AsmSource(text, AsmOpts{}));
         QCOMPARE(port->messages[1].text, QString::fromLatin1(kQuoteWarning.data()));
         QCOMPARE(port->started, QStringList{Path("help.bat")});
         QCOMPARE(port->messages.back().text, "File is created at: " + Path("out.asm"));
@@ -194,7 +186,7 @@ private slots:
         QVERIFY(!dialog->Check1()->isChecked() && !dialog->Check3()->isEnabled());
         port->inputAnswers = {QStringLiteral("small")};
         QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
-        QCOMPARE(Slurp(Path("small")), Source(text, AsmOpts{false, false, false}));
+        QCOMPARE(Slurp(Path("small")), test::AsmSource(text, AsmOpts{false, false, false}));
         port->answers = {Answer::Yes};
         form->Compile();
         QVERIFY(dialog->Option1()->isChecked());

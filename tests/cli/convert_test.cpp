@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "../core/temp_dir.h"
+#include "../core/helpers.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/text_rules.h"
@@ -41,15 +42,6 @@ Outcome Convert(const TempDir& dir, const std::string& args, const std::string& 
     return r;
 }
 
-std::string Source(std::string_view text, AsmOpts opts) {
-    struct Sink : LineSink {
-        std::string s;
-        void Line(std::string_view l) override { (s += l) += "\r\n"; }
-    } sink;
-    LineStore store;
-    MakeAsm(text, opts, sink, store);
-    return sink.s;
-}
 
 const std::string kText = "Hello, World!\r\nIt's 2 o'clock\r\n\"quoted\"\r\n\t\xe9\xff end";
 
@@ -85,7 +77,7 @@ TEST(Convert, AsmFlags) {
         SCOPED_TRACE(c.args);
         Outcome r = Convert(dir, c.args, text);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out, Source(text, c.opts));
+        EXPECT_EQ(r.out, test::AsmSource(text, c.opts));
         EXPECT_EQ(r.err, "");
     }
 }
@@ -104,7 +96,7 @@ TEST(Convert, OutputFile) {
     Outcome r = Convert(dir, "asm --small -o '" + (dir / "out.asm") + "'", kText);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(Slurp(dir / "out.asm"), Source(kText, AsmOpts{false, false, false}));
+    EXPECT_EQ(Slurp(dir / "out.asm"), test::AsmSource(kText, AsmOpts{false, false, false}));
 
     r = Convert(dir, "basic -o '" + (dir / "out.txt") + "'", "abc");
     EXPECT_EQ(r.status, 0);

@@ -15,6 +15,17 @@ public:
     std::vector<std::string> lines;
 };
 
+// The source exactly as the file holds it, lines ended by CR LF.
+inline std::string AsmSource(std::string_view text, AsmOpts opts) {
+    struct Sink : LineSink {
+        std::string s;
+        void Line(std::string_view l) override { (s += l) += "\r\n"; }
+    } sink;
+    LineStore store;
+    MakeAsm(text, opts, sink, store);
+    return sink.s;
+}
+
 inline std::vector<std::string> AsmLines(std::string_view text, AsmOpts opts,
                                          LineStore* store = nullptr) {
     VectorSink sink;
