@@ -2,44 +2,16 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <random>
 
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/text_rules.h"
+#include "prose.h"
 
 namespace {
 
 using namespace tavrilo;
-
-// Prose of mixed-length words and punctuation in CR LF lines of 40 to 90 bytes.
-const std::string& Prose(std::size_t bytes) {
-    static std::string cache;
-    if (cache.size() == bytes) return cache;
-    static const char* words[] = {"the", "calculator", "shows", "a", "page", "of", "text,",
-                                  "and", "waits", "for", "the", "key.", "Then", "it", "goes",
-                                  "on", "to", "chapter", "12;", "\"quoted\"", "words!"};
-    std::mt19937 rng(7);
-    std::string s;
-    s.reserve(bytes + 128);
-    std::size_t line = 0, want = 60;
-    while (s.size() < bytes) {
-        const char* w = words[rng() % (sizeof words / sizeof *words)];
-        s += w;
-        line += std::strlen(w);
-        if (line >= want) {
-            s += "\r\n";
-            line = 0;
-            want = 40 + rng() % 51;
-        } else {
-            s += ' ';
-            ++line;
-        }
-    }
-    s.resize(bytes);
-    cache = s;
-    return cache;
-}
+using bench::Prose;
 
 class Discard : public LineSink {
 public:

@@ -68,6 +68,11 @@ private slots:
         form->resize(700, 600);
         QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 2);
         QCOMPARE(form->Text1()->geometry(), form->centralWidget()->rect());
+        // Minimising and restoring count as resizes.
+        form->setWindowState(Qt::WindowMinimized);
+        QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 3);
+        form->setWindowState(Qt::WindowNoState);
+        QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 4);
     }
 
     void captionCountsLineBreaksAsTwo() {
@@ -86,6 +91,14 @@ private slots:
                         QString::fromUtf8("\xe2\x82\xac\xce\xa9"));
         QApplication::sendEvent(form->Text1(), &typed);
         QCOMPARE(form->Text1()->Bytes(), std::string("\x80?"));
+        // The same for an input method's commit and for a paste.
+        QInputMethodEvent ime;
+        ime.setCommitString(QString::fromUtf8("\xc3\xa9\xe4\xb8\xad"));
+        QApplication::sendEvent(form->Text1(), &ime);
+        QApplication::clipboard()->setText(QString::fromUtf8("\xf0\x9f\x98\x80x"));
+        form->Text1()->paste();
+        QCOMPARE(form->Text1()->Bytes(), std::string("\x80?\xe9??x"));
+        QCOMPARE(form->windowTitle(), kTitle + " - 6 Bytes");
     }
 
     void menuShortcutsWinOverEditor() {
@@ -196,6 +209,29 @@ private slots:
         QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
         QCOMPARE(Log(), before);
         QVERIFY(form->isEnabled());
+    }
+
+    void optionsDialogIgnoresEnterAndEscape() {
+        form->Text1()->ReplaceAll("X");
+        port->answers = {Answer::Yes};
+        form->Compile();
+        Form3* dialog = form->OptionsDialog();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->activateWindow();
+        QString before = Log();
+        for (QWidget* w : {static_cast<QWidget*>(dialog), static_cast<QWidget*>(dialog->Option2()),
+                           static_cast<QWidget*>(dialog->Check3())}) {
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Return);
+            QTest::keyClick(w, Qt::Key_Enter);
+            QTest::keyClick(w, Qt::Key_Escape);
+        }
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!form->isEnabled());
+        QCOMPARE(Log(), before);
+        QVERIFY(port->inputs.empty());
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
     }
 
     void asmPromptCancelled() {

@@ -51,9 +51,11 @@ public:
 
 private:
     static std::optional<QString> Next(std::deque<std::optional<QString>>& q) {
-        if (q.empty()) return std::nullopt;
-        auto a = q.front();
-        q.pop_front();
+        std::optional<QString> a;
+        if (!q.empty()) {
+            a.swap(q.front());
+            q.pop_front();
+        }
         return a;
     }
 };

@@ -1,0 +1,116 @@
+// The desktop program's commands on a book-sized text, driven through the real windows.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "prose.h"
+#include "scripted_port.h"
+
+namespace {
+
+using namespace tavrilo;
+
+constexpr std::size_t kTenMiB = 10u << 20;
+
+struct Rig {
+    QTemporaryDir dir;
+    test::ScriptedPort port;
+    Form1 form{port};
+    QString book = dir.path() + "/book.txt";
+
+    Rig() {
+        port.programDir = dir.path();
+        const std::string& text = bench::Prose(kTenMiB);
+        std::ofstream(book.toStdString(), std::ios::binary).write(text.data(), text.size());
+        form.show();
+        QApplication::processEvents();
+    }
+    void Load() {
+        form.Text1()->ReplaceAll(bench::Prose(kTenMiB));
+        QApplication::processEvents();
+    }
+};
+
+Rig* rig;
+
+void BM_Open(benchmark::State& state) {
+    for (auto _ : state) {
+        rig->port.fileAnswers = {rig->book};
+        rig->form.Open();
+        QApplication::processEvents();
+    }
+    state.counters["bytes"] = double(rig->form.Text1()->ByteSize());
+}
+
+void BM_Save(benchmark::State& state) {
+    rig->Load();
+    for (auto _ : state) {
+        rig->port.fileAnswers = {rig->dir.path() + "/saved.txt"};
+        rig->form.Save();
+    }
+}
+
+void BM_CompileAsm(benchmark::State& state) {
+    rig->Load();
+    for (auto _ : state) {
+        rig->port.answers = {Answer::Yes};
+        rig->port.inputAnswers = {QStringLiteral("book.asm")};
+        rig->form.Compile();
+        rig->form.OptionsDialog()->Command1()->click();
+        QApplication::processEvents();
+    }
+}
+
+void BM_CompileBasic(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig->Load();
+        state.ResumeTiming();
+        rig->port.answers = {Answer::No};
+        rig->form.Compile();
+        QApplication::processEvents();
+    }
+}
+
+// One key typed at the end of the text; range(0) is the text's size in bytes.
+void BM_TypeKey(benchmark::State& state) {
+    rig->form.Text1()->ReplaceAll(bench::Prose(std::size_t(state.range(0))));
+    rig->form.Text1()->moveCursor(QTextCursor::End);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    for (auto _ : state) {
+        QApplication::sendEvent(rig->form.Text1(), &key);
+        QApplication::processEvents();
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CompileAsm)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CompileBasic)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TypeKey)->Arg(1 << 10)->Arg(kTenMiB)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    {
+        Rig r;
+        rig = &r;
+        benchmark::RunSpecifiedBenchmarks();
+        rig = nullptr;
+    }
+    DestroyLogWindow();
+    benchmark::Shutdown();
+    return 0;
+}
