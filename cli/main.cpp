@@ -10,7 +10,9 @@
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/file_io.h"
+#include "tavrilo/program_file.h"
 #include "tavrilo/text_rules.h"
+#include "tavrilo/tokens.h"
 #include "tavrilo/version.h"
 
 namespace {
@@ -19,6 +21,7 @@ using namespace tavrilo;
 
 constexpr std::string_view kUsage =
     "usage: tavrilo-convert basic [-o OUT] [FILE]\n"
+    "       tavrilo-convert basic (--83p | --8xp) NAME -o OUT [FILE]\n"
     "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
     "                           [-o OUT] [FILE]\n"
     "       tavrilo-convert --help | --version\n";
@@ -34,6 +37,8 @@ constexpr std::string_view kHelp =
     "  --show-page         asm: \"Page p\" on every page and LP on the last\n"
     "  --scroll-up         asm: the Up key goes back one page\n"
     "                      (no flag: all three, as \"Nice locking prog.\")\n"
+    "  --83p NAME          basic: write a TI-83 program file named NAME to OUT\n"
+    "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
     "  -o OUT              write OUT instead of standard output\n"
     "\n"
     "FILE, or standard input when it is missing or '-', is read as bytes.\n";
@@ -43,7 +48,12 @@ struct Args {
     AsmOpts opts;
     std::string input = "-";
     std::string output;  // empty: standard output
+    bool programFile = false;
+    CalcKind kind = CalcKind::Ti83;
+    std::string name;
 };
+
+std::string Comment() { return "Tavrilo " + std::string(kVersion) + ", tavrilo-convert"; }
 
 void Err(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 
@@ -100,6 +110,15 @@ int Parse(int argc, char** argv, Args& a) {
             custom = chosen.ShowPage = true;
         } else if (arg == "--scroll-up") {
             custom = chosen.ScrollUp = true;
+        } else if (arg == "--83p" || arg == "--8xp") {
+            if (a.mode != "basic") return Usage(std::string(arg) + " is for basic only");
+            if (a.programFile) return Usage("only one of --83p and --8xp");
+            if (i + 1 >= rest.size()) return Usage(std::string(arg) + " needs a program name");
+            a.programFile = true;
+            a.kind = arg == "--83p" ? CalcKind::Ti83 : CalcKind::Ti83Plus;
+            a.name = std::string(rest[++i]);
+            if (!ValidProgramName(a.name))
+                return Usage("bad program name '" + a.name + "': " + std::string(kNameRule));
         } else if (arg == "-o") {
             if (i + 1 >= rest.size()) return Usage("-o needs a file name");
             a.output = std::string(rest[++i]);
@@ -113,6 +132,7 @@ int Parse(int argc, char** argv, Args& a) {
         }
     }
     if (small && custom) return Usage("--small cannot be combined with other layout flags");
+    if (a.programFile && a.output.empty()) return Usage("a program file needs -o OUT");
     if (small) a.opts = AsmOpts{false, false, false};
     if (custom) a.opts = chosen;
     return -1;
@@ -135,6 +155,24 @@ void Convert(const Args& a, const std::string& text, BufferedWriter& out) {
     MakeAsm(text, a.opts, sink, data);
 }
 
+int WriteProgramFile(const Args& a, const std::string& text) {
+    std::string tokens;
+    auto bad = Tokenize(T2Basic(ChkBadChrs(text)), tokens);
+    std::string problem = bad ? bad->Message() : SizeProblem(a.kind, tokens.size());
+    if (!problem.empty()) {
+        Err("tavrilo-convert: cannot make '" + a.output + "': " + problem + "\n");
+        return 1;
+    }
+    AtomicFile file;
+    IoResult r = file.Open(a.output);
+    if (r.ok()) {
+        file.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
+        r = file.Commit();
+    }
+    if (!r.ok()) return Failure("write", a.output, r);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,6 +188,7 @@ int main(int argc, char** argv) {
         Err("\n");
     }
 
+    if (a.programFile) return WriteProgramFile(a, text);
     if (a.output.empty()) {
         BufferedWriter out(STDOUT_FILENO);
         Convert(a, text, out);

@@ -8,7 +8,9 @@
 #include "../core/helpers.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
+#include "tavrilo/program_file.h"
 #include "tavrilo/text_rules.h"
+#include "tavrilo/tokens.h"
 
 namespace tavrilo {
 namespace {
@@ -148,6 +150,54 @@ TEST(Convert, Usage) {
     r = Convert(dir, "--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--scroll-up"), std::string::npos);
+}
+
+TEST(Convert, ProgramFiles) {
+    TempDir dir;
+    std::string tokens;
+    ASSERT_FALSE(Tokenize(T2Basic(ChkBadChrs(kText)), tokens));
+    for (auto [flag, kind] : {std::pair{"--83p", CalcKind::Ti83}, {"--8xp", CalcKind::Ti83Plus}}) {
+        SCOPED_TRACE(flag);
+        Outcome r = Convert(dir, std::string("basic ") + flag + " HELLO2 -o '" + (dir / "p") + "'", kText);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(Slurp(dir / "p"), ProgramFile(kind, "HELLO2", tokens, "Tavrilo 1.02, tavrilo-convert"));
+    }
+}
+
+TEST(Convert, ProgramFileRefusals) {
+    TempDir dir;
+    const std::string out = dir / "p.8xp";
+    Spit(out, "old");
+    for (const char* name : {"''", "hello", "9LIVES", "TOOLONGER", "A.B"}) {
+        SCOPED_TRACE(name);
+        Outcome r = Convert(dir, std::string("basic --8xp ") + name + " -o '" + out + "'", "HI");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(kNameRule), std::string::npos);
+    }
+    for (const char* args : {"basic --83p A", "asm --83p A -o x", "basic --83p A --8xp B -o x",
+                             "basic --8xp"}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(Convert(dir, args, "HI").status, 2);
+    }
+
+    // About 7,000 rows make more than 65,535 bytes of tokens.
+    std::string book;
+    for (int i = 0; i < 7000; ++i) book += "ROW\r\n";
+    std::string tokens;
+    ASSERT_FALSE(Tokenize(T2Basic(book), tokens));
+    Outcome r = Convert(dir, "basic --83p BOOK -o '" + out + "'", book);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot make '" + out + "': " +
+                         SizeProblem(CalcKind::Ti83, tokens.size()) + "\n");
+    EXPECT_NE(r.err.find(std::to_string(tokens.size())), std::string::npos);
+    EXPECT_NE(r.err.find("65535"), std::string::npos);
+
+    r = Convert(dir, "basic --8xp BOOK -o '" + (dir / "none/p.8xp") + "'", "HI");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Slurp(out), "old");
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
 }  // namespace

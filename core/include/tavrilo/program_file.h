@@ -1,0 +1,36 @@
+// Program variable files that link software sends to the calculator.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tavrilo {
+
+enum class CalcKind {
+    Ti83,      // .83p
+    Ti83Plus,  // .8xp, for the TI-83 Plus and 84 Plus
+};
+
+inline constexpr std::size_t kMaxDataSection = 65535;
+inline constexpr std::size_t kCommentSize = 42;
+
+inline constexpr std::string_view kNameRule =
+    "a program name has 1 to 8 characters: a capital letter A-Z first, "
+    "then capital letters A-Z or digits 0-9";
+
+bool ValidProgramName(std::string_view name);
+
+// Bytes of the data section for a program of tokenCount token bytes.
+std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
+
+// Empty when a program of tokenCount token bytes fits the file format,
+// else a sentence that says how large it is and where the limit lies.
+std::string SizeProblem(CalcKind kind, std::size_t tokenCount);
+
+// The whole file. name must be valid and the size must fit; comment is cut
+// to 42 bytes.
+std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
+                        std::string_view comment);
+
+}  // namespace tavrilo

@@ -1,0 +1,22 @@
+// TI-83 token bytes for the BASIC program text.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavrilo {
+
+struct TokenError {
+    std::size_t position;  // 1-based, in the program text
+    unsigned char ch;
+
+    std::string Message() const;
+};
+
+// Appends the token bytes of program to tokens. Outside a string the command
+// words are read first; inside a string every character is its own token.
+std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens);
+
+}  // namespace tavrilo

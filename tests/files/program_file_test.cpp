@@ -1,0 +1,145 @@
+// Program files read back by libtifiles, an independent reader of the format.
+#include <gtest/gtest.h>
+// The library's headers are C and use restrict.
+#define restrict __restrict
+#include <tifiles.h>
+#undef restrict
+
+#include "../core/temp_dir.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/program_file.h"
+#include "tavrilo/tokens.h"
+
+namespace tavrilo {
+namespace {
+
+using test::Slurp;
+using test::Spit;
+using test::TempDir;
+
+struct Read {
+    int status = -1;
+    CalcModel model = CALC_NONE;
+    std::string comment, name;
+    int type = -1;
+    std::string data;  // the variable's data: token count and tokens
+    uint16_t computed = 0, stored = 0;
+};
+
+Read ReadBack(const std::string& path) {
+    static const int init = tifiles_library_init();
+    (void)init;
+    Read r;
+    FileContent* content = tifiles_content_create_regular(CALC_NONE);
+    r.status = tifiles_file_read_regular(path.c_str(), content);
+    if (r.status != 0) return r;  // the library has freed the content
+    r.model = content->model;
+    r.comment = content->comment;
+    r.computed = content->checksum;
+    r.stored = content->stored_checksum;
+    if (content->num_entries == 1) {
+        VarEntry* e = content->entries[0];
+        r.name = e->name;
+        r.type = e->type;
+        r.data.assign(reinterpret_cast<const char*>(e->data), e->size);
+    }
+    tifiles_content_delete_regular(content);
+    return r;
+}
+
+std::string Word(std::size_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+
+TEST(ProgramFile, BothKindsReadBack) {
+    TempDir dir;
+    std::string tokens;
+    ASSERT_FALSE(Tokenize(T2Basic("HELLO WORLD!\r\nITS 2 OCLOCK"), tokens));
+    struct Case {
+        CalcKind kind;
+        const char* file;
+        CalcModel model;
+        std::string head;
+    } cases[] = {
+        {CalcKind::Ti83, "HELLO.83p", CALC_TI83, std::string("**TI83**\x1A\x0A\0", 11)},
+        {CalcKind::Ti83Plus, "HELLO.8xp", CALC_TI83P, std::string("**TI83F*\x1A\x0A\0", 11)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string bytes = ProgramFile(c.kind, "HELLO", tokens, "made by a test");
+        const std::size_t header = c.kind == CalcKind::Ti83 ? 0x0B : 0x0D;
+        EXPECT_EQ(bytes.substr(0, 11), c.head);
+        EXPECT_EQ(bytes.substr(53, 2), Word(bytes.size() - 57));
+        EXPECT_EQ(bytes.substr(55, 2), Word(header));
+        EXPECT_EQ(bytes.size(), 55 + 2 + header + 2 + 2 + tokens.size() + 2);
+        Spit(dir / c.file, bytes);
+
+        Read r = ReadBack(dir / c.file);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ(r.model, c.model);
+        EXPECT_EQ(r.comment, "made by a test");
+        EXPECT_EQ(r.name, "HELLO");
+        EXPECT_EQ(r.type, 0x05);
+        EXPECT_EQ(r.data, Word(tokens.size()) + tokens);
+        EXPECT_EQ(r.computed, r.stored);
+    }
+}
+
+TEST(ProgramFile, CorruptionIsDetected) {
+    TempDir dir;
+    std::string tokens;
+    ASSERT_FALSE(Tokenize(T2Basic("PAGE ONE"), tokens));
+    std::string bytes = ProgramFile(CalcKind::Ti83Plus, "P1", tokens, "");
+
+    std::string flipped = bytes;
+    flipped[flipped.size() - 10] ^= 0x01;
+    Spit(dir / "flipped.8xp", flipped);
+    Read r = ReadBack(dir / "flipped.8xp");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.computed, r.stored);
+
+    Spit(dir / "short.8xp", bytes.substr(0, bytes.size() - 20));
+    EXPECT_NE(ReadBack(dir / "short.8xp").status, 0);
+}
+
+TEST(ProgramFile, NamesAtTheRulesLimits) {
+    for (const char* good : {"A", "Z", "ABCDEFGH", "A1234567", "Q0"}) EXPECT_TRUE(ValidProgramName(good)) << good;
+    for (const char* bad : {"", "ABCDEFGHI", "1A", "a", "Ab", "AB-C", "A B", "\xC9", "A_"})
+        EXPECT_FALSE(ValidProgramName(bad)) << bad;
+
+    TempDir dir;
+    Spit(dir / "n.83p", ProgramFile(CalcKind::Ti83, "ABCDEFGH", "\x41", ""));
+    Read r = ReadBack(dir / "n.83p");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.name, "ABCDEFGH");
+    EXPECT_EQ(r.comment, "");
+    // The comment is cut to its field.
+    EXPECT_EQ(ProgramFile(CalcKind::Ti83, "A", "", std::string(50, 'c')).substr(11, 43),
+              std::string(42, 'c') + '\x11');
+}
+
+TEST(ProgramFile, SizeLimit) {
+    EXPECT_EQ(SizeProblem(CalcKind::Ti83, 65518), "");
+    EXPECT_EQ(SizeProblem(CalcKind::Ti83, 65519),
+              "the program is 65519 bytes of tokens (65536 bytes of file data); the .83p format "
+              "holds at most 65535 bytes of file data, 65518 bytes of tokens");
+    EXPECT_EQ(SizeProblem(CalcKind::Ti83Plus, 65516), "");
+    EXPECT_NE(SizeProblem(CalcKind::Ti83Plus, 65517), "");
+
+    // The largest program of each kind still reads back whole.
+    TempDir dir;
+    struct Max {
+        CalcKind kind;
+        std::size_t tokens;
+        const char* file;  // the reader goes by the extension
+    } cases[] = {{CalcKind::Ti83, 65518, "max.83p"}, {CalcKind::Ti83Plus, 65516, "max.8xp"}};
+    for (const auto& c : cases) {
+        const std::string program(c.tokens, 'A');
+        Spit(dir / c.file, ProgramFile(c.kind, "MAX", program, ""));
+        Read r = ReadBack(dir / c.file);
+        ASSERT_EQ(r.status, 0);
+        EXPECT_EQ(r.data.size(), program.size() + 2);
+        EXPECT_EQ(r.computed, r.stored);
+    }
+}
+
+}  // namespace
+}  // namespace tavrilo
