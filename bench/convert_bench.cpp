@@ -6,6 +6,7 @@
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/text_rules.h"
+#include "tavrilo/tokens.h"
 #include "prose.h"
 
 namespace {
@@ -53,6 +54,17 @@ void BM_MakeAsm(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+void BM_Tokenize(benchmark::State& state) {
+    const std::string program = T2Basic(ChkBadChrs(Prose(static_cast<std::size_t>(state.range(0)))));
+    std::string tokens;
+    tokens.reserve(program.size());
+    for (auto _ : state) {
+        tokens.clear();
+        benchmark::DoNotOptimize(Tokenize(program, tokens));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * program.size()));
+}
+
 constexpr int64_t kMiB = 1 << 20;
 
 }  // namespace
@@ -61,5 +73,7 @@ BENCHMARK(BM_Memcpy)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ChkBadChrs)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_T2Basic)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MakeAsm)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_Tokenize)->Arg(64 << 10)->Arg(kMiB)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

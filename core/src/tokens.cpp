@@ -61,7 +61,8 @@ std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens
     bool inString = false;
     std::size_t i = 0;
     while (i < program.size()) {
-        if (!inString) {
+        const char first = program[i];
+        if (!inString && (first == 'C' || first == 'T' || first == 'P' || first == 'D')) {
             const Command* hit = nullptr;
             for (const Command& c : kCommands)
                 if (program.compare(i, c.word.size(), c.word) == 0) hit = &c;
