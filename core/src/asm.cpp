@@ -53,15 +53,23 @@ public:
     }
 
     void Row(std::string_view row, std::size_t rowPos) {
+        FlushPageEnd(false);
         ++rowNo_;
         ShowString(0, rowPos, Numbered("\tld hl,str", rowNo_));
         AddRowData(row);
     }
 
-    void PageEnd() {
+    // A page end is written once it is known whether another row follows: the
+    // last page of a text that ends on a full page still shows "LP".
+    void PageEnd() { pageEndPending_ = true; }
+
+    void FlushPageEnd(bool lastPage) {
+        if (!pageEndPending_) return;
+        pageEndPending_ = false;
         ++pageNo_;
         if (opts_.LineAbovePage) SeparatorLine();
         if (opts_.ShowPage) Footer();
+        if (opts_.ShowPage && lastPage) LastPageMark();
         pageBroken_ = true;
         out_.Line("\tcall _getkey");
         if (opts_.ScrollUp) {
@@ -73,23 +81,21 @@ public:
 
     // The last page: its unfinished row, footer and key wait.
     void LastPage(std::string_view row, std::size_t rowPos) {
+        FlushPageEnd(false);
         ++rowNo_;
         ++pageNo_;
         ShowString(0, rowPos, Numbered("\tld hl,str", rowNo_));
         if (opts_.LineAbovePage) SeparatorLine();
         if (opts_.ShowPage) Footer();
         AddRowData(row);
-        if (opts_.ShowPage) {
-            data_.Add("last:");
-            AddData("LP");
-            ShowString(kLpColumn, kFooterRow, "\tld hl,last");
-        }
+        if (opts_.ShowPage) LastPageMark();
         out_.Line("\tcall _getkey");
         if (opts_.ScrollUp && pageBroken_) JumpBackOnUp();
         out_.Line("\tcall _ClrLCDFull");
     }
 
     void Credit() {
+        FlushPageEnd(true);
         ShowString(0, 0, "\tld hl,extro");
         data_.Add("extro:");
         AddData(kAsmCredit);
@@ -126,6 +132,12 @@ private:
         AddData(Numbered("Page ", pageNo_));
     }
 
+    void LastPageMark() {
+        data_.Add("last:");
+        AddData("LP");
+        ShowString(kLpColumn, kFooterRow, "\tld hl,last");
+    }
+
     void JumpBackOnUp() {
         out_.Line("\tcp kUp");
         out_.Line(Numbered("\tjp z,jimp", pageNo_ - 2));
@@ -144,6 +156,7 @@ private:
     std::size_t rowNo_ = 0;
     std::size_t pageNo_ = 0;
     bool pageBroken_ = false;
+    bool pageEndPending_ = false;
 };
 
 }  // namespace

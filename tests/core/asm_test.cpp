@@ -177,6 +177,33 @@ TEST(MakeAsm, LastRowClosedMidPageStillWaits) {
     }
 }
 
+// A text that ends by filling its last page still marks that page with "LP".
+TEST(MakeAsm, FullLastPageShowsLp) {
+    for (std::string text : {Repeat("R\r", 8), Repeat("R\r\n", 7) + Repeat("A", 23)}) {
+        SCOPED_TRACE(text);
+        Lines lines = AsmLines(text, kAll);
+        ExpectLabelsResolve(lines);
+        EXPECT_EQ(Count(lines, "str9:"), 0u);
+        EXPECT_EQ(Count(lines, "\tcall _getkey"), 2u);
+        const auto wait = std::find(lines.begin(), lines.end(), "\tcall _getkey") - lines.begin();
+        EXPECT_EQ(Lines(lines.begin() + wait - 12, lines.begin() + wait + 1),
+                  (Lines{"\tld hl,0", "\tld (pencol),hl", "\tld hl,58", "\tld (penrow),hl",
+                         "\tld hl,S1", "\tcall _vputs", "\tld hl,85", "\tld (pencol),hl",
+                         "\tld hl,58", "\tld (penrow),hl", "\tld hl,last", "\tcall _vputs",
+                         "\tcall _getkey"}));
+        EXPECT_EQ(lines[wait + 1], "jimp1:");
+        // The data: the footer's lines, then "LP", then the credit.
+        const auto s1 = std::find(lines.begin(), lines.end(), "S1:") - lines.begin();
+        EXPECT_EQ(lines[s1 + 2], "last:");
+        EXPECT_EQ(lines[s1 + 4], "extro:");
+    }
+    // Two full pages: only the second is the last.
+    Lines lines = AsmLines(Repeat("R\r", 16), AsmOpts{false, true, false});
+    EXPECT_EQ(Count(lines, "\tld hl,last"), 1u);
+    const auto mark = std::find(lines.begin(), lines.end(), "\tld hl,last") - lines.begin();
+    EXPECT_EQ(lines[mark - 6], "\tld hl,S2");
+}
+
 TEST(MakeAsm, EmptyText) {
     Lines lines = AsmLines("", kNone);
     EXPECT_EQ(lines.size(), 32u);

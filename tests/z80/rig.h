@@ -1,0 +1,71 @@
+// A TI-83 in miniature for the tests: assembles a generated source with GNU as
+// for the Z80 and runs it on z80ex, playing the system routines it calls.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrilo::z80 {
+
+inline constexpr std::uint8_t kUpKey = 0x03;
+inline constexpr std::uint8_t kOtherKey = 0x05;  // any key but Up
+inline constexpr std::uint16_t kOrigin = 0x9327;
+
+struct Text {
+    int row, col;
+    std::string s;
+    bool operator==(const Text& o) const { return row == o.row && col == o.col && s == o.s; }
+};
+
+struct Line {
+    int x1, y1, x2, y2;
+    bool operator==(const Line& o) const {
+        return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2;
+    }
+};
+
+// What is drawn since the last clear, in drawing order. An empty string
+// draws nothing and is left out.
+struct Screen {
+    std::vector<Text> texts;
+    std::vector<Line> lines;
+    bool operator==(const Screen& o) const { return texts == o.texts && lines == o.lines; }
+};
+
+std::string Describe(const Screen& s);
+std::string Describe(const std::vector<Screen>& screens);
+inline void PrintTo(const Screen& s, std::ostream* os) { *os << Describe(s); }
+
+struct Build {
+    bool ok = false;
+    std::string log;                 // the tools' messages
+    std::vector<std::uint8_t> code;  // the bytes from kOrigin on
+};
+
+// The two header directives GNU as lacks, rewritten to its own: each
+// #include of the stand-in of that name, #DEFINE name value as .equ.
+std::string ForGnuAs(std::string_view source);
+
+// Assembles, links and copies out the binary. A label used but never
+// defined fails the link.
+Build Assemble(std::string_view source);
+
+struct Run {
+    std::string fault;            // empty when the program returned
+    std::vector<Screen> waits;    // the screen at each key wait
+    bool runIndicOff = false;
+    long steps = 0;
+};
+
+// Runs code loaded at kOrigin; keys answer the key waits in order, and
+// kOtherKey answers once they are used up.
+Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys,
+            long stepLimit = 1000000);
+
+// Assemble and Execute; a failed build is a fault that carries the log.
+Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys);
+
+}  // namespace tavrilo::z80
