@@ -1,6 +1,6 @@
 #include "tavrilo/program_file.h"
 
-#include <cassert>
+#include <stdexcept>
 
 namespace tavrilo {
 
@@ -44,8 +44,9 @@ std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
 
 std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
                         std::string_view comment) {
-    assert(ValidProgramName(name));
-    assert(SizeProblem(kind, tokens.size()).empty());
+    if (!ValidProgramName(name)) throw std::invalid_argument(std::string(kNameRule));
+    const std::string tooLarge = SizeProblem(kind, tokens.size());
+    if (!tooLarge.empty()) throw std::length_error(tooLarge);
     const std::size_t varLength = 2 + tokens.size();
 
     std::string data;

@@ -124,6 +124,9 @@ TEST(ProgramFile, SizeLimit) {
     EXPECT_EQ(SizeProblem(CalcKind::Ti83Plus, 65516), "");
     EXPECT_NE(SizeProblem(CalcKind::Ti83Plus, 65517), "");
 
+    EXPECT_THROW(ProgramFile(CalcKind::Ti83Plus, "BIG", std::string(65517, 'A'), ""), std::length_error);
+    EXPECT_THROW(ProgramFile(CalcKind::Ti83, "TOOLONGER", "A", ""), std::invalid_argument);
+
     // The largest program of each kind still reads back whole.
     TempDir dir;
     struct Max {

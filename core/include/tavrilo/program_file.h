@@ -28,8 +28,8 @@ std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
 // else a sentence that says how large it is and where the limit lies.
 std::string SizeProblem(CalcKind kind, std::size_t tokenCount);
 
-// The whole file. name must be valid and the size must fit; comment is cut
-// to 42 bytes.
+// The whole file; comment is cut to 42 bytes. Throws std::invalid_argument
+// for a bad name and std::length_error for a program too large.
 std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
                         std::string_view comment);
 
