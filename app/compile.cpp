@@ -74,12 +74,14 @@ void Form1::CompileBasic() {
         setWindowTitle(Title + QStringLiteral(" - Working!"));
         QCoreApplication::processEvents();
         if (BasicFaultHook) BasicFaultHook(1);
-        text1_->ReplaceAll(ChkBadChrs(text1_->Bytes()));
+        // The editor gives back exactly these bytes, so they feed the next step.
+        const std::string filtered = ChkBadChrs(text1_->Bytes());
+        text1_->ReplaceAll(filtered);
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
         AddLog(QStringLiteral("Compileing... "), false);
         if (BasicFaultHook) BasicFaultHook(2);
-        text1_->ReplaceAll(T2Basic(text1_->Bytes()));
+        text1_->ReplaceAll(T2Basic(filtered));
         unsetCursor();
         ChkNO = false;
         AddLog(QStringLiteral("Done."), true);
