@@ -6,6 +6,7 @@
 
 #include "../core/temp_dir.h"
 #include "../core/helpers.h"
+#include "../files/ti_reader.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/program_file.h"
@@ -156,13 +157,26 @@ TEST(Convert, ProgramFiles) {
     TempDir dir;
     std::string tokens;
     ASSERT_FALSE(Tokenize(T2Basic(ChkBadChrs(kText)), tokens));
-    for (auto [flag, kind] : {std::pair{"--83p", CalcKind::Ti83}, {"--8xp", CalcKind::Ti83Plus}}) {
-        SCOPED_TRACE(flag);
-        Outcome r = Convert(dir, std::string("basic ") + flag + " HELLO2 -o '" + (dir / "p") + "'", kText);
+    struct Case {
+        const char* flag;
+        CalcKind kind;
+        const char* file;
+        CalcModel model;
+    } cases[] = {{"--83p", CalcKind::Ti83, "p.83p", CALC_TI83}, {"--8xp", CalcKind::Ti83Plus, "p.8xp", CALC_TI83P}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flag);
+        const std::string out = dir / c.file;
+        Outcome r = Convert(dir, std::string("basic ") + c.flag + " HELLO2 -o '" + out + "'", kText);
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(Slurp(dir / "p"), ProgramFile(kind, "HELLO2", tokens, "Tavrilo 1.02, tavrilo-convert"));
+        EXPECT_EQ(Slurp(out), ProgramFile(c.kind, "HELLO2", tokens, "Tavrilo 1.02, tavrilo-convert"));
+        test::Read back = test::ReadBack(out);
+        ASSERT_EQ(back.status, 0);
+        EXPECT_EQ(back.model, c.model);
+        EXPECT_EQ(back.name, "HELLO2");
+        EXPECT_EQ(back.comment, "Tavrilo 1.02, tavrilo-convert");
+        EXPECT_EQ(back.computed, back.stored);
     }
 }
 
