@@ -48,7 +48,8 @@ constexpr std::uint16_t kExit = 0x3FFE;   // return address pushed before the ru
 constexpr std::uint16_t kStackTop = 0xFFF0;
 constexpr std::uint16_t kRoutinesBegin = 0x4000, kRoutinesEnd = 0x4100;
 
-std::string Run3(const std::string& dir, const std::string& command, std::string& log) {
+// Runs a tool with its output added to log; returns what failed, or "".
+std::string RunTool(const std::string& dir, const std::string& command, std::string& log) {
     const std::string out = dir + "/tool.log";
     int status = std::system((command + " >'" + out + "' 2>&1").c_str());
     log += test::Slurp(out);
@@ -61,7 +62,7 @@ std::string Hex4(unsigned v) {
     return {Hex(v >> 12), Hex(v >> 8), Hex(v >> 4), Hex(v), 'h'};
 }
 
-enum class Routine { None, ClrLCDFull, RunIndicOff, Vputs, Getkey, Iline };
+enum class Routine { ClrLCDFull, RunIndicOff, Vputs, Getkey, Iline };
 
 struct Machine {
     std::vector<std::uint8_t> mem = std::vector<std::uint8_t>(0x10000, 0);
@@ -152,18 +153,19 @@ std::string ForGnuAs(std::string_view source) {
 Build Assemble(std::string_view source) {
     test::TempDir dir;
     test::Spit(dir / "prog.asm", ForGnuAs(source));
+    auto file = [&](const char* name) { return "'" + (dir / name) + "'"; };
+    const std::string steps[] = {
+        std::string(TAVRILO_Z80_AS) + " -o " + file("prog.o") + " " + file("prog.asm"),
+        std::string(TAVRILO_Z80_LD) + " -o " + file("prog.out") + " " + file("prog.o"),
+        std::string(TAVRILO_Z80_OBJCOPY) + " -O binary " + file("prog.out") + " " + file("prog.bin"),
+    };
     Build b;
-    const std::string q = "'" + dir.path() + "/";
-    std::string failed = Run3(dir.path(), std::string(TAVRILO_Z80_AS) + " -o " + q + "prog.o' " + q + "prog.asm'", b.log);
-    if (failed.empty())
-        failed = Run3(dir.path(), std::string(TAVRILO_Z80_LD) + " -o " + q + "prog.out' " + q + "prog.o'", b.log);
-    if (failed.empty())
-        failed = Run3(dir.path(),
-                      std::string(TAVRILO_Z80_OBJCOPY) + " -O binary " + q + "prog.out' " + q + "prog.bin'",
-                      b.log);
-    if (!failed.empty()) {
-        b.log += failed;
-        return b;
+    for (const std::string& step : steps) {
+        const std::string failed = RunTool(dir.path(), step, b.log);
+        if (!failed.empty()) {
+            b.log += failed;
+            return b;
+        }
     }
     // .org is relative to the section, which is linked at 0: the flat image
     // holds zeros up to kOrigin.
@@ -172,11 +174,11 @@ Build Assemble(std::string_view source) {
         b.log += "no code at " + Hex4(kOrigin);
         return b;
     }
-    b.code.assign(image.begin() + kOrigin, image.end());
-    if (b.code.size() > 0xFFFF - kOrigin - 0x100) {
-        b.log += "program too large for memory";
+    if (image.size() > kStackTop - 0x100) {
+        b.log += "program runs into the stack";
         return b;
     }
+    b.code.assign(image.begin() + kOrigin, image.end());
     b.ok = true;
     return b;
 }
@@ -259,8 +261,6 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
                     screen.lines.push_back({bc >> 8, bc & 0xFF, de >> 8, de & 0xFF});
                     break;
                 }
-                case Routine::None:
-                    break;
             }
             clobber(keepA);
             // Return as a ret would.
