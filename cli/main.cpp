@@ -163,12 +163,7 @@ int WriteProgramFile(const Args& a, const std::string& text) {
         Err("tavrilo-convert: cannot make '" + a.output + "': " + problem + "\n");
         return 1;
     }
-    AtomicFile file;
-    IoResult r = file.Open(a.output);
-    if (r.ok()) {
-        file.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
-        r = file.Commit();
-    }
+    IoResult r = WriteWholeFile(a.output, ProgramFile(a.kind, a.name, tokens, Comment()));
     if (!r.ok()) return Failure("write", a.output, r);
     return 0;
 }
