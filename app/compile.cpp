@@ -1,12 +1,12 @@
 // File > Compile: the question, the BASIC compile and the assembly compile.
 #include <QApplication>
-#include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <system_error>
 
 #include "line_store_model.h"
+#include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
@@ -36,8 +36,6 @@ ErrorInfo CurrentError() {
         return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
     }
 }
-
-std::string Path(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 }  // namespace
 
@@ -138,18 +136,17 @@ void Form1::T2Asm(const AsmOpts& opts) {
     setCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
 
-    const std::string dir = OutputDir(Path(port_.ProgramDir()));
-    const std::string full = FullName(dir, Path(name));
+    const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
+    const std::string full = FullName(dir, LocalPath(name));
     IoResult written = WriteAsmFile(full, text, opts, store_);
     list1Model_->Reload();
     HideProgress();
     if (written.ok()) {
         AddLog(QStringLiteral("Done."), true);
         setWindowTitle(Title + QStringLiteral(" - Done!"));
-        port_.Start(QFile::decodeName(QByteArray::fromStdString(dir + "help.bat")));
+        port_.Start(FromLocalPath(dir + "help.bat"));
         MessageSpec created;
-        created.text = QStringLiteral("File is created at: ") +
-                       QFile::decodeName(QByteArray::fromStdString(full));
+        created.text = QStringLiteral("File is created at: ") + FromLocalPath(full);
         port_.Message(this, created);
         unsetCursor();
         ChkNO = false;

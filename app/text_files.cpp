@@ -1,6 +1,5 @@
 // File > Open and File > Save.
-#include <QFile>
-
+#include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
 #include "tavrilo/file_io.h"
@@ -26,7 +25,7 @@ void Form1::Open() {
     if (!path) return;
     AddLog(QStringLiteral("Reading file... "), false);
     std::string bytes;
-    IoResult r = ReadWholeFile(QFile::encodeName(*path).toStdString(), bytes);
+    IoResult r = ReadWholeFile(LocalPath(*path), bytes);
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
         ShowError(Reason("read", *path, r), r.code);
@@ -41,7 +40,7 @@ void Form1::Save() {
     std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
     AddLog(QStringLiteral("Writeing file... "), false);
     if (!path) return;
-    IoResult r = WriteWholeFile(QFile::encodeName(*path).toStdString(), text1_->Bytes() + "\r\n");
+    IoResult r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
         ShowError(Reason("write", *path, r), r.code);
