@@ -6,7 +6,6 @@
 #include <fstream>
 #include <memory>
 #include <new>
-#include <sstream>
 
 #include "log_window.h"
 #include "main_window.h"
@@ -15,6 +14,7 @@
 #include "progress_window.h"
 #include "scripted_port.h"
 #include "../core/helpers.h"
+#include "../core/temp_dir.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/basic.h"
 
@@ -22,13 +22,7 @@ using namespace tavrilo;
 
 namespace {
 
-std::string Slurp(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
+std::string Slurp(const QString& path) { return test::Slurp(path.toStdString()); }
 
 const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
 
