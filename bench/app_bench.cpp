@@ -99,8 +99,7 @@ BENCHMARK(BM_CompileBasic)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TypeKey)->Arg(1 << 10)->Arg(kTenMiB)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
