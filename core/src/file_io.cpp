@@ -6,13 +6,15 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+
+#include "temp_cleanup.h"
 
 namespace tavrilo {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr int kMaxLinkHops = 40;
 
 std::string DirectoryOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -21,15 +23,52 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// A link is written through, not replaced by a file.
-std::string ResolveLink(const std::string& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char* real = realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string resolved(real);
-    std::free(real);
-    return resolved;
+// Closes a descriptor on every way out, exceptions included.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The name a chain of symbolic links ends in, whether that exists or not.
+IoResult FollowLinks(const std::string& path, std::string& target) {
+    std::string p = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(p.c_str(), &st) != 0) {
+            if (errno != ENOENT) return IoResult::FromErrno(errno);
+            target = p;
+            return {};
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target = p;
+            return {};
+        }
+        std::string link(PATH_MAX, '\0');
+        ssize_t n = readlink(p.c_str(), link.data(), link.size());
+        if (n < 0) return IoResult::FromErrno(errno);
+        link.resize(static_cast<std::size_t>(n));
+        p = (!link.empty() && link[0] == '/') ? link : DirectoryOf(p) + "/" + link;
+    }
+    return IoResult::FromErrno(ELOOP);
+}
+
+// A new name must fit its file system, so that the rename cannot fail on it.
+IoResult CheckNewName(const std::string& target) {
+    if (target.size() >= PATH_MAX) return IoResult::FromErrno(ENAMETOOLONG);
+    const std::size_t base = target.rfind('/') + 1;  // npos + 1 is 0
+    const long max = pathconf(DirectoryOf(target).c_str(), _PC_NAME_MAX);
+    if (max > 0 && target.size() - base > static_cast<std::size_t>(max))
+        return IoResult::FromErrno(ENAMETOOLONG);
+    return {};
 }
 
 mode_t NewFileMode(const std::string& target) {
@@ -38,6 +77,15 @@ mode_t NewFileMode(const std::string& target) {
     mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
+}
+
+// Makes the directory entries of dir durable; file systems that cannot do
+// that for a directory say EINVAL, which is no failure of the write.
+IoResult SyncDirectory(const std::string& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    if (fsync(fd.get()) != 0 && errno != EINVAL) return IoResult::FromErrno(errno);
+    return {};
 }
 
 }  // namespace
@@ -49,31 +97,61 @@ IoResult IoResult::FromErrno(int err) {
     return r;
 }
 
-IoResult ReadWholeFile(const std::string& path, std::string& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return IoResult::FromErrno(errno);
+IoResult ReadAll(int fd, std::string& bytes) {
     struct stat st {};
+    if (fstat(fd, &st) != 0) return IoResult::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
     std::string data;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return IoResult::FromErrno(EISDIR);
+    if (S_ISREG(st.st_mode)) {
+        const off_t at = lseek(fd, 0, SEEK_CUR);
+        if (at >= 0 && st.st_size > at) data.resize(static_cast<std::size_t>(st.st_size - at));
     }
-    if (st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[65536];
+    // Into the sized buffer while it has room, then through a chunk that
+    // also tells the end of a regular file from a file that grew.
+    std::size_t have = 0;
+    char chunk[1 << 16];
     for (;;) {
-        ssize_t got = ::read(fd, chunk, sizeof chunk);
+        const bool inPlace = have < data.size();
+        char* dst = inPlace ? data.data() + have : chunk;
+        const std::size_t room = inPlace ? data.size() - have : sizeof chunk;
+        const ssize_t got = ::read(fd, dst, room);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            return IoResult::FromErrno(err);
+            return IoResult::FromErrno(errno);
         }
-        data.append(chunk, static_cast<std::size_t>(got));
+        if (!inPlace) data.append(chunk, static_cast<std::size_t>(got));
+        have += static_cast<std::size_t>(got);
     }
-    ::close(fd);
+    data.resize(have);
     bytes = std::move(data);
     return {};
+}
+
+IoResult ReadWholeFile(const std::string& path, std::string& bytes) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    return ReadAll(fd.get(), bytes);
+}
+
+IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
+                         std::uint64_t& size) {
+    // Not blocking keeps a FIFO from holding the open until a writer comes.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) return IoResult::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+        IoResult r = IoResult::FromErrno(EINVAL);
+        r.message = "not a regular file";
+        return r;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxBytes) return IoResult::FromErrno(EFBIG);
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return ReadAll(fd.get(), bytes);
 }
 
 void BufferedWriter::Reset(int fd) {
@@ -82,22 +160,7 @@ void BufferedWriter::Reset(int fd) {
     buffer_.clear();
 }
 
-void BufferedWriter::Write(std::string_view bytes) {
-    if (buffer_.capacity() < kBufferSize) buffer_.reserve(kBufferSize);
-    if (buffer_.size() + bytes.size() > kBufferSize) {
-        Flush();
-        if (bytes.size() > kBufferSize) {
-            buffer_.assign(bytes);
-            Flush();
-            return;
-        }
-    }
-    buffer_ += bytes;
-}
-
-IoResult BufferedWriter::Flush() {
-    const char* p = buffer_.data();
-    std::size_t left = buffer_.size();
+void BufferedWriter::Put(const char* p, std::size_t left) {
     while (left > 0 && error_ == 0) {
         ssize_t put = ::write(fd_, p, left);
         if (put < 0) {
@@ -108,6 +171,20 @@ IoResult BufferedWriter::Flush() {
         p += put;
         left -= static_cast<std::size_t>(put);
     }
+}
+
+void BufferedWriter::Write(std::string_view bytes) {
+    if (buffer_.size() + bytes.size() > kBufferSize) Flush();
+    if (bytes.size() >= kBufferSize) {
+        Put(bytes.data(), bytes.size());
+        return;
+    }
+    if (buffer_.capacity() < kBufferSize) buffer_.reserve(kBufferSize);
+    buffer_ += bytes;
+}
+
+IoResult BufferedWriter::Flush() {
+    Put(buffer_.data(), buffer_.size());
     buffer_.clear();
     if (error_ != 0) return IoResult::FromErrno(error_);
     return {};
@@ -118,22 +195,51 @@ AtomicFile::~AtomicFile() { Discard(); }
 void AtomicFile::Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty()) {
+        detail::HoldSignals hold;
+        ::unlink(temp_.c_str());
+        detail::UnwatchTemp(watch_);
+    }
+    watch_ = -1;
     temp_.clear();
+    direct_ = false;
 }
 
 IoResult AtomicFile::Open(const std::string& path) {
     Discard();
-    target_ = ResolveLink(path);
+    if (!path.empty() && path.back() == '/') return IoResult::FromErrno(EISDIR);
     struct stat st {};
-    if (stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
-    if (!target_.empty() && target_.back() == '/') return IoResult::FromErrno(EISDIR);
-    // A short fixed temporary name, so a long target name fails only at the rename.
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+        if (!S_ISREG(st.st_mode)) {
+            // A device, FIFO or socket takes the bytes itself, as with any tool.
+            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            if (fd < 0) return IoResult::FromErrno(errno);
+            fd_ = fd;
+            direct_ = true;
+            target_ = path;
+            out_.Reset(fd_);
+            return {};
+        }
+    } else if (errno != ENOENT) {
+        return IoResult::FromErrno(errno);
+    }
+    IoResult r = FollowLinks(path, target_);
+    if (!r.ok()) return r;
+    if (stat(target_.c_str(), &st) != 0) {
+        r = CheckNewName(target_);
+        if (!r.ok()) return r;
+    }
+    // A short fixed temporary name beside the target.
     std::string temp = DirectoryOf(target_) + "/.tavrilo-XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return IoResult::FromErrno(errno);
-    fd_ = fd;
-    temp_ = temp;
+    {
+        detail::HoldSignals hold;
+        int fd = mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) return IoResult::FromErrno(errno);
+        fd_ = fd;
+        temp_ = temp;
+        watch_ = detail::WatchTemp(temp_.c_str());
+    }
     if (fchmod(fd_, NewFileMode(target_)) != 0) {
         int err = errno;
         Discard();
@@ -146,19 +252,31 @@ IoResult AtomicFile::Open(const std::string& path) {
 IoResult AtomicFile::Commit() {
     if (fd_ < 0) return IoResult::FromErrno(EBADF);
     IoResult r = out_.Flush();
-    if (r.ok() && fsync(fd_) != 0) r = IoResult::FromErrno(errno);
+    if (r.ok() && !direct_ && fsync(fd_) != 0) r = IoResult::FromErrno(errno);
     if (r.ok()) {
         int closed = ::close(fd_);
         fd_ = -1;
         if (closed != 0) r = IoResult::FromErrno(errno);
     }
-    if (r.ok() && std::rename(temp_.c_str(), target_.c_str()) != 0) r = IoResult::FromErrno(errno);
-    if (r.ok()) {
-        temp_.clear();
+    if (!r.ok() || direct_) {
+        Discard();
         return r;
     }
-    Discard();
-    return r;
+    {
+        detail::HoldSignals hold;
+        if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+            r = IoResult::FromErrno(errno);
+        } else {
+            detail::UnwatchTemp(watch_);
+            watch_ = -1;
+            temp_.clear();
+        }
+    }
+    if (!r.ok()) {
+        Discard();
+        return r;
+    }
+    return SyncDirectory(DirectoryOf(target_));
 }
 
 IoResult WriteWholeFile(const std::string& path, std::string_view bytes) {

@@ -1,6 +1,7 @@
 // Byte-exact file reading and writing that reports every failure.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,10 +18,21 @@ struct IoResult {
     static IoResult FromErrno(int err);
 };
 
+// Reads fd from where it stands to its end. A regular file is read into a
+// buffer of its size; anything else in growing chunks.
+IoResult ReadAll(int fd, std::string& bytes);
+
 // Reads the whole file at path into bytes.
 IoResult ReadWholeFile(const std::string& path, std::string& bytes);
 
+// Reads a regular file of at most maxBytes without blocking on anything else.
+// Refuses other files with EINVAL and "not a regular file", a larger one with
+// EFBIG; size receives the file's size whenever it is known.
+IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
+                         std::uint64_t& size);
+
 // Writes to a file descriptor through a buffer; remembers the first failure.
+// Pieces of a buffer's size or more go straight to the descriptor.
 class BufferedWriter {
 public:
     explicit BufferedWriter(int fd = -1) : fd_(fd) {}
@@ -33,13 +45,19 @@ public:
     int error() const { return error_; }
 
 private:
+    void Put(const char* p, std::size_t n);
+
     int fd_;
     int error_ = 0;
     std::string buffer_;
 };
 
-// A file written under a temporary name beside its target and renamed over
-// the target by Commit, so the target is either replaced whole or left as it was.
+// The file behind a name: a regular file (or a new one) is written under a
+// temporary name beside it and renamed over it by Commit, so it is either
+// replaced whole or left as it was; the temporary file goes when a write
+// fails, on SIGINT, SIGTERM and SIGHUP too. Symbolic links are followed, so a
+// link stays a link. Any other existing file (a device, a FIFO) is written
+// straight into.
 class AtomicFile {
 public:
     AtomicFile() = default;
@@ -47,6 +65,7 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
     ~AtomicFile();
 
+    // Fails before anything is written when the name cannot be created.
     IoResult Open(const std::string& path);
     BufferedWriter& Writer() { return out_; }
     IoResult Commit();
@@ -57,6 +76,8 @@ private:
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    int watch_ = -1;
+    bool direct_ = false;
     BufferedWriter out_;
 };
 

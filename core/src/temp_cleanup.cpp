@@ -1,0 +1,96 @@
+#include "temp_cleanup.h"
+
+#include <limits.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace tavrilo::detail {
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = sizeof kSignals / sizeof *kSignals;
+constexpr int kSlots = 8;
+
+struct Slot {
+    volatile sig_atomic_t used;
+    char path[PATH_MAX];
+};
+
+Slot gSlots[kSlots];
+struct sigaction gOld[kSignalCount];
+bool gInstalled[kSignalCount];
+int gWatched = 0;
+std::mutex gMutex;
+
+// Only async-signal-safe calls: unlink, sigaction, sigprocmask, raise.
+extern "C" void RemoveTempsAndRaise(int sig) {
+    for (Slot& s : gSlots)
+        if (s.used) unlink(s.path);
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    sigaction(sig, &dfl, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(sig);
+}
+
+// A signal that is ignored, or caught by someone else, is left alone.
+void Install() {
+    for (int i = 0; i < kSignalCount; ++i) {
+        gInstalled[i] = false;
+        if (sigaction(kSignals[i], nullptr, &gOld[i]) != 0) continue;
+        if ((gOld[i].sa_flags & SA_SIGINFO) || gOld[i].sa_handler != SIG_DFL) continue;
+        struct sigaction ours {};
+        ours.sa_handler = RemoveTempsAndRaise;
+        sigemptyset(&ours.sa_mask);
+        for (int s : kSignals) sigaddset(&ours.sa_mask, s);
+        gInstalled[i] = sigaction(kSignals[i], &ours, nullptr) == 0;
+    }
+}
+
+void Restore() {
+    for (int i = 0; i < kSignalCount; ++i)
+        if (gInstalled[i]) sigaction(kSignals[i], &gOld[i], nullptr);
+}
+
+}  // namespace
+
+HoldSignals::HoldSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kSignals) sigaddset(&set, s);
+    pthread_sigmask(SIG_BLOCK, &set, &old_);
+}
+
+HoldSignals::~HoldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+
+int WatchTemp(const char* path) {
+    const std::size_t len = std::strlen(path);
+    if (len >= PATH_MAX) return -1;
+    std::lock_guard<std::mutex> lock(gMutex);
+    HoldSignals hold;
+    for (int i = 0; i < kSlots; ++i) {
+        if (gSlots[i].used) continue;
+        std::memcpy(gSlots[i].path, path, len + 1);
+        gSlots[i].used = 1;
+        if (gWatched++ == 0) Install();
+        return i;
+    }
+    return -1;
+}
+
+void UnwatchTemp(int handle) {
+    if (handle < 0 || handle >= kSlots) return;
+    std::lock_guard<std::mutex> lock(gMutex);
+    HoldSignals hold;
+    gSlots[handle].used = 0;
+    if (--gWatched == 0) Restore();
+}
+
+}  // namespace tavrilo::detail
