@@ -1,12 +1,11 @@
 // tavrilo-convert: turns a text into a calculator program from the command line.
-#include <unistd.h>
-
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "args.h"
+#include "io.h"
 #include "tavrilo/basic.h"
-#include "tavrilo/file_io.h"
 #include "tavrilo/text_rules.h"
 #include "tavrilo/tokens.h"
 #include "tavrilo/version.h"
@@ -16,6 +15,7 @@ namespace {
 using namespace tavrilo;
 using cli::Args;
 using cli::Err;
+using cli::Output;
 
 std::string Comment() { return "Tavrilo " + std::string(kVersion) + ", tavrilo-convert"; }
 
@@ -24,34 +24,75 @@ int Failure(std::string_view verb, const std::string& name, const IoResult& r) {
     return 1;
 }
 
-IoResult ReadInput(const std::string& name, std::string& bytes) {
-    if (name != "-") return ReadWholeFile(name, bytes);
-    return ReadWholeFile("/dev/stdin", bytes);
+int Finish(Output& out) {
+    IoResult r = out.Finish();
+    if (!r.ok()) return Failure("write", out.Shown(), r);
+    return 0;
 }
 
-// Produces the output into the writer; shared by file and standard output.
-void Convert(const Args& a, const std::string& text, BufferedWriter& out) {
-    if (a.mode == "basic") {
-        out.Write(T2Basic(ChkBadChrs(text)));
-        out.Write("\n");
-        return;
+// Counts the tokens of a program piece by piece, keeping none of them.
+class TokenCounter : public BasicSink {
+public:
+    void Put(std::string_view piece) override {
+        if (bad) return;
+        scratch_.clear();
+        bad = tokenizer_.Feed(piece, scratch_);
+        count += scratch_.size();
     }
-    LineStore data;
-    CrLfLineSink sink(out);
-    MakeAsm(text, a.opts, sink, data);
-}
+    std::optional<TokenError> bad;
+    std::size_t count = 0;
 
-int WriteProgramFile(const Args& a, const std::string& text) {
-    std::string tokens;
-    auto bad = Tokenize(T2Basic(ChkBadChrs(text)), tokens);
-    std::string problem = bad ? bad->Message() : SizeProblem(a.kind, tokens.size());
+private:
+    Tokenizer tokenizer_;
+    std::string scratch_;
+};
+
+// text is filtered in place. A program too large for its file is refused
+// before it is built.
+int WriteProgramFile(const Args& a, std::string& text, Output& out) {
+    ChkBadChrsInPlace(text);
+    TokenCounter counter;
+    T2Basic(text, counter);
+    std::string problem =
+        counter.bad ? counter.bad->Message() : SizeProblem(a.kind, counter.count);
     if (!problem.empty()) {
         Err("cannot make '" + a.output + "': " + problem);
         return 1;
     }
-    IoResult r = WriteWholeFile(a.output, ProgramFile(a.kind, a.name, tokens, Comment()));
-    if (!r.ok()) return Failure("write", a.output, r);
-    return 0;
+    std::string tokens;
+    Tokenize(T2Basic(text), tokens);
+    out.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
+    return Finish(out);
+}
+
+// text is taken apart: basic filters it in place.
+int Convert(const Args& a, std::string& text, Output& out) {
+    if (a.programFile) return WriteProgramFile(a, text, out);
+    if (a.mode == "basic") {
+        ChkBadChrsInPlace(text);
+        cli::WriterBasicSink sink(out.Writer());
+        T2Basic(text, sink);
+        out.Writer().Write("\n");
+    } else {
+        LineStore data;
+        CrLfLineSink sink(out.Writer());
+        MakeAsm(text, a.opts, sink, data);
+    }
+    return Finish(out);
+}
+
+int Run(const Args& a) {
+    std::string text;
+    IoResult r = cli::ReadInput(a.input, text);
+    if (!r.ok()) return Failure("read", a.input, r);
+    if (a.mode == "asm" && ChkQuote(text)) {
+        std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
+        std::fputc('\n', stderr);
+    }
+    Output out;
+    r = out.Open(a.output);
+    if (!r.ok()) return Failure("write", out.Shown(), r);
+    return Convert(a, text, out);
 }
 
 }  // namespace
@@ -60,29 +101,11 @@ int main(int argc, char** argv) {
     Args a;
     int status = cli::ParseArgs(argc, argv, a);
     if (status >= 0) return status;
-
-    std::string text;
-    IoResult r = ReadInput(a.input, text);
-    if (!r.ok()) return Failure("read", a.input, r);
-    if (a.mode == "asm" && ChkQuote(text)) {
-        std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
-        std::fputc('\n', stderr);
+    // Unwinding removes a temporary file already made.
+    try {
+        return Run(a);
+    } catch (const std::bad_alloc&) {
+        Err("cannot convert '" + a.input + "': out of memory");
+        return 1;
     }
-
-    if (a.programFile) return WriteProgramFile(a, text);
-    if (a.output.empty()) {
-        BufferedWriter out(STDOUT_FILENO);
-        Convert(a, text, out);
-        r = out.Flush();
-        if (!r.ok()) return Failure("write", "-", r);
-        return 0;
-    }
-    AtomicFile file;
-    r = file.Open(a.output);
-    if (r.ok()) {
-        Convert(a, text, file.Writer());
-        r = file.Commit();
-    }
-    if (!r.ok()) return Failure("write", a.output, r);
-    return 0;
 }

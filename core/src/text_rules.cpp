@@ -24,18 +24,25 @@ ByteMap MakeMap() {
 
 const ByteMap kMap = MakeMap();
 
+// Writing never runs ahead of reading, so out may be in.
+std::size_t Filter(const char* in, std::size_t n, char* out) {
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(in[i]);
+        out[j] = static_cast<char>(kMap.to[c]);
+        j += kMap.keep[c];
+    }
+    return j;
+}
+
 }  // namespace
 
 std::string ChkBadChrs(std::string_view text) {
     std::string out(text.size(), '\0');
-    char* o = out.data();
-    std::size_t j = 0;
-    for (unsigned char c : text) {
-        o[j] = static_cast<char>(kMap.to[c]);
-        j += kMap.keep[c];
-    }
-    out.resize(j);
+    out.resize(Filter(text.data(), text.size(), out.data()));
     return out;
 }
+
+void ChkBadChrsInPlace(std::string& text) { text.resize(Filter(text.data(), text.size(), text.data())); }
 
 }  // namespace tavrilo

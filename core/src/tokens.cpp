@@ -57,12 +57,11 @@ std::string TokenError::Message() const {
     return buf;
 }
 
-std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens) {
-    bool inString = false;
+std::optional<TokenError> Tokenizer::Feed(std::string_view program, std::string& tokens) {
     std::size_t i = 0;
     while (i < program.size()) {
         const char first = program[i];
-        if (!inString && (first == 'C' || first == 'T' || first == 'P' || first == 'D')) {
+        if (!inString_ && (first == 'C' || first == 'T' || first == 'P' || first == 'D')) {
             const Command* hit = nullptr;
             for (const Command& c : kCommands)
                 if (program.compare(i, c.word.size(), c.word) == 0) hit = &c;
@@ -74,12 +73,17 @@ std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens
         }
         const unsigned char ch = static_cast<unsigned char>(program[i]);
         const unsigned char token = kCharTokens[ch];
-        if (token == 0) return TokenError{i + 1, ch};
-        if (ch == '"') inString = !inString;
+        if (token == 0) return TokenError{fed_ + i + 1, ch};
+        if (ch == '"') inString_ = !inString_;
         tokens.push_back(static_cast<char>(token));
         ++i;
     }
+    fed_ += program.size();
     return std::nullopt;
+}
+
+std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens) {
+    return Tokenizer().Feed(program, tokens);
 }
 
 }  // namespace tavrilo

@@ -8,7 +8,15 @@ namespace tavrilo {
 
 inline constexpr std::string_view kBasicTitle = " TAVRILO BY K.V ";
 
+// Receives the program piece by piece; no command word is split between two pieces.
+class BasicSink {
+public:
+    virtual ~BasicSink() = default;
+    virtual void Put(std::string_view piece) = 0;
+};
+
 // text should already have been through ChkBadChrs; any byte is accepted.
+void T2Basic(std::string_view text, BasicSink& out);
 std::string T2Basic(std::string_view text);
 
 }  // namespace tavrilo

@@ -13,5 +13,7 @@ inline constexpr std::string_view BasicChrs =
 // Keeps CR and LF, turns a-z into capitals, keeps the rest of BasicChrs and
 // drops every other byte.
 std::string ChkBadChrs(std::string_view text);
+// The same, in the text's own buffer.
+void ChkBadChrsInPlace(std::string& text);
 
 }  // namespace tavrilo

@@ -19,4 +19,14 @@ struct TokenError {
 // words are read first; inside a string every character is its own token.
 std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens);
 
+// Tokenize for a program that comes in pieces, no command word split between two.
+class Tokenizer {
+public:
+    std::optional<TokenError> Feed(std::string_view piece, std::string& tokens);
+
+private:
+    bool inString_ = false;
+    std::size_t fed_ = 0;  // bytes of the earlier pieces
+};
+
 }  // namespace tavrilo

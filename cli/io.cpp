@@ -1,0 +1,25 @@
+#include "io.h"
+
+#include <unistd.h>
+
+namespace tavrilo::cli {
+
+IoResult ReadInput(const std::string& name, std::string& bytes) {
+    if (name == "-") return ReadAll(STDIN_FILENO, bytes);
+    return ReadWholeFile(name, bytes);
+}
+
+IoResult Output::Open(const std::string& name) {
+    toFile_ = !name.empty();
+    if (!toFile_) {
+        shown_ = "-";
+        stdout_.Reset(STDOUT_FILENO);
+        return {};
+    }
+    shown_ = name;
+    return file_.Open(name);
+}
+
+IoResult Output::Finish() { return toFile_ ? file_.Commit() : stdout_.Flush(); }
+
+}  // namespace tavrilo::cli

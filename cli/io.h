@@ -1,0 +1,42 @@
+// Where tavrilo-convert reads its text and writes its result.
+#pragma once
+
+#include <string>
+
+#include "tavrilo/basic.h"
+#include "tavrilo/file_io.h"
+
+namespace tavrilo::cli {
+
+// Reads FILE; "-" is standard input, read from descriptor 0 where it stands.
+IoResult ReadInput(const std::string& name, std::string& bytes);
+
+// The file named by -o, written as AtomicFile writes, or standard output.
+class Output {
+public:
+    // An empty name is standard output. Fails before anything is written.
+    IoResult Open(const std::string& name);
+    BufferedWriter& Writer() { return toFile_ ? file_.Writer() : stdout_; }
+    // Writes what is left; a file then takes its name. Without Finish a file is discarded.
+    IoResult Finish();
+    // The name for messages: "-" for standard output.
+    const std::string& Shown() const { return shown_; }
+
+private:
+    std::string shown_ = "-";
+    bool toFile_ = false;
+    AtomicFile file_;
+    BufferedWriter stdout_;
+};
+
+// Passes the pieces of a BASIC program on to a writer.
+class WriterBasicSink : public BasicSink {
+public:
+    explicit WriterBasicSink(BufferedWriter& out) : out_(out) {}
+    void Put(std::string_view piece) override { out_.Write(piece); }
+
+private:
+    BufferedWriter& out_;
+};
+
+}  // namespace tavrilo::cli
