@@ -100,63 +100,76 @@ void Form1::CompileBasic() {
 }
 
 void Form1::T2Asm(const AsmOpts& opts) {
-    QCoreApplication::processEvents();
-    const std::string text = text1_->Bytes();
-    if (ChkQuote(text)) {
-        MessageSpec warn;
-        warn.text = QString::fromLatin1(kQuoteWarning.data(), static_cast<int>(kQuoteWarning.size()));
-        port_.Message(this, warn);
-    }
-    AddLog(QStringLiteral("Compileing 2 Asm"), true);
-    store_.Clear();
-    list1Model_->Reload();
-
-    InputSpec prompt;
-    prompt.message = QStringLiteral(
-        "Enter a file name:\nPleas enter file name with out path. If the file already exists... "
-        "It will be owerwrited!");
-    prompt.title = QStringLiteral("Save file");
-    prompt.defaultAnswer = QStringLiteral("noname.asm");
-    QString name;
-    for (;;) {
-        std::optional<QString> answer = port_.Input(this, prompt);
-        if (!answer) {
-            HideProgress();
-            unsetCursor();
-            return;
-        }
-        if (!answer->isEmpty()) {
-            name = *answer;
-            break;
-        }
-    }
-    AddLog(QStringLiteral("File name: OK"), true);
-    setWindowTitle(Title + QStringLiteral(" - Working!"));
-    AddLog(QStringLiteral("Compileing... "), false);
-    setCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents();
-
-    const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
-    const std::string full = FullName(dir, LocalPath(name));
-    IoResult written = WriteAsmFile(full, text, opts, store_);
-    list1Model_->Reload();
-    HideProgress();
-    if (written.ok()) {
-        AddLog(QStringLiteral("Done."), true);
-        setWindowTitle(Title + QStringLiteral(" - Done!"));
-        port_.Start(FromLocalPath(dir + "help.bat"));
-        MessageSpec created;
-        created.text = QStringLiteral("File is created at: ") + FromLocalPath(full);
-        port_.Message(this, created);
+    // Any failure, an exception too, ends the same way.
+    auto fail = [this](const ErrorInfo& error) {
         unsetCursor();
         ChkNO = false;
-        return;
+        setWindowTitle(Title + QStringLiteral(" - Error!"));
+        AddLog(QStringLiteral("Error."), true);
+        ShowError(error.description, error.number);
+    };
+    try {
+        QCoreApplication::processEvents();
+        const std::string text = text1_->Bytes();
+        if (ChkQuote(text)) {
+            MessageSpec warn;
+            warn.text = QString::fromLatin1(kQuoteWarning.data(), static_cast<int>(kQuoteWarning.size()));
+            port_.Message(this, warn);
+        }
+        AddLog(QStringLiteral("Compileing 2 Asm"), true);
+        store_.Clear();
+        list1Model_->Reload();
+
+        InputSpec prompt;
+        prompt.message = QStringLiteral(
+            "Enter a file name:\nPleas enter file name with out path. If the file already exists... "
+            "It will be owerwrited!");
+        prompt.title = QStringLiteral("Save file");
+        prompt.defaultAnswer = QStringLiteral("noname.asm");
+        QString name;
+        for (;;) {
+            std::optional<QString> answer = port_.Input(this, prompt);
+            if (!answer) {
+                HideProgress();
+                unsetCursor();
+                return;
+            }
+            if (!answer->isEmpty()) {
+                name = *answer;
+                break;
+            }
+        }
+        AddLog(QStringLiteral("File name: OK"), true);
+        setWindowTitle(Title + QStringLiteral(" - Working!"));
+        AddLog(QStringLiteral("Compileing... "), false);
+        setCursor(Qt::WaitCursor);
+        QCoreApplication::processEvents();
+
+        const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
+        const std::string full = FullName(dir, LocalPath(name));
+        if (CommandFaultHook) CommandFaultHook("T2Asm");
+        IoResult written = WriteAsmFile(full, text, opts, store_);
+        list1Model_->Reload();
+        HideProgress();
+        if (written.ok()) {
+            AddLog(QStringLiteral("Done."), true);
+            setWindowTitle(Title + QStringLiteral(" - Done!"));
+            port_.Start(FromLocalPath(dir + "help.bat"));
+            MessageSpec created;
+            created.text = QStringLiteral("File is created at: ") + FromLocalPath(full);
+            port_.Message(this, created);
+            unsetCursor();
+            ChkNO = false;
+            return;
+        }
+        fail({QString::fromLocal8Bit(written.message.c_str()), written.code});
+    } catch (...) {
+        ErrorInfo error = CurrentError();
+        store_.Clear();
+        list1Model_->Reload();
+        HideProgress();
+        fail(error);
     }
-    unsetCursor();
-    ChkNO = false;
-    setWindowTitle(Title + QStringLiteral(" - Error!"));
-    AddLog(QStringLiteral("Error."), true);
-    ShowError(QString::fromLocal8Bit(written.message.c_str()), written.code);
 }
 
 }  // namespace tavrilo

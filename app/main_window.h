@@ -44,6 +44,9 @@ public:
     // Called before the filter (step 1) and the generator (step 2) of the
     // BASIC compile; tests throw from it to exercise the error path.
     std::function<void(int step)> BasicFaultHook;
+    // Called by Open, Save and the assembly compile before they read or
+    // write; tests throw from it the same way.
+    std::function<void(const char* command)> CommandFaultHook;
 
     // The commands of the menu.
     void Save();

@@ -1,4 +1,8 @@
 // File > Open and File > Save.
+#include <cerrno>
+#include <cstdint>
+#include <new>
+
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
@@ -6,6 +10,9 @@
 
 namespace tavrilo {
 namespace {
+
+constexpr std::uint64_t kMiB = 1 << 20;
+constexpr std::uint64_t kMaxOpenMiB = 64;
 
 FileDialogSpec TextFileDialog(const QString& title) {
     return FileDialogSpec{title, QStringLiteral("noname"), QStringLiteral("Text file"),
@@ -25,13 +32,26 @@ void Form1::Open() {
     if (!path) return;
     AddLog(QStringLiteral("Reading file... "), false);
     std::string bytes;
-    IoResult r = ReadWholeFile(LocalPath(*path), bytes);
+    std::uint64_t size = 0;
+    IoResult r;
+    try {
+        if (CommandFaultHook) CommandFaultHook("Open");
+        r = ReadRegularFile(LocalPath(*path), kMaxOpenMiB * kMiB, bytes, size);
+        if (r.ok()) text1_->ReplaceAll(bytes);
+    } catch (const std::bad_alloc&) {
+        r = IoResult::FromErrno(ENOMEM);
+    }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
-        ShowError(Reason("read", *path, r), r.code);
+        QString reason = Reason("read", *path, r);
+        if (r.code == EFBIG)
+            reason = QStringLiteral("cannot read '%1': it is %2 MiB; Tavrilo opens texts up to %3 MiB")
+                         .arg(*path)
+                         .arg((size + kMiB - 1) / kMiB)
+                         .arg(kMaxOpenMiB);
+        ShowError(reason, r.code);
         return;
     }
-    text1_->ReplaceAll(bytes);
     AddLog(QStringLiteral("Done."), true);
 }
 
@@ -40,7 +60,13 @@ void Form1::Save() {
     std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
     AddLog(QStringLiteral("Writeing file... "), false);
     if (!path) return;
-    IoResult r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
+    IoResult r;
+    try {
+        if (CommandFaultHook) CommandFaultHook("Save");
+        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
+    } catch (const std::bad_alloc&) {
+        r = IoResult::FromErrno(ENOMEM);
+    }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
         ShowError(Reason("write", *path, r), r.code);

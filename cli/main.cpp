@@ -99,10 +99,10 @@ int Run(const Args& a) {
 
 int main(int argc, char** argv) {
     Args a;
-    int status = cli::ParseArgs(argc, argv, a);
-    if (status >= 0) return status;
     // Unwinding removes a temporary file already made.
     try {
+        int status = cli::ParseArgs(argc, argv, a);
+        if (status >= 0) return status;
         return Run(a);
     } catch (const std::bad_alloc&) {
         Err("cannot convert '" + a.input + "': out of memory");

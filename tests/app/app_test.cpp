@@ -4,6 +4,7 @@
 #include <QTextBlock>
 #include <QtTest>
 #include <fstream>
+#include <sys/stat.h>
 #include <memory>
 #include <new>
 
@@ -311,6 +312,68 @@ private slots:
         port->fileAnswers = {std::nullopt};
         form->Save();
         QVERIFY(Log().endsWith("Save file.\r\nWriteing file... "));
+    }
+
+    void openRefusesWhatIsNoText() {
+        form->Text1()->ReplaceAll("keep");
+        QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+        for (const QString& other : {QStringLiteral("/dev/null"), Path("fifo")}) {
+            port->fileAnswers = {other};
+            form->Open();
+            QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+            QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
+            QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+            QCOMPARE(port->messages.back().text,
+                     "Error: cannot read '" + other + "': not a regular file - 22");
+        }
+        QFile big(Path("big.txt"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize((qint64(64) << 20) + 1));  // sparse: no data written
+        big.close();
+        port->fileAnswers = {Path("big.txt")};
+        form->Open();
+        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("big.txt") +
+                     "': it is 65 MiB; Tavrilo opens texts up to 64 MiB - 27");
+    }
+
+    void outOfMemoryKeepsTheText() {
+        form->Text1()->ReplaceAll("keep");
+        std::ofstream(Path("in.txt").toStdString()) << "other";
+        QStringList commands;
+        form->CommandFaultHook = [&](const char* command) {
+            commands << command;
+            throw std::bad_alloc();
+        };
+        port->fileAnswers = {Path("in.txt"), Path("out.txt")};
+        form->Open();
+        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("in.txt") + "': Cannot allocate memory - 12");
+        form->Save();
+        QVERIFY(Log().endsWith("Writeing file... Error.\r\n"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot write '" + Path("out.txt") + "': Cannot allocate memory - 12");
+
+        // The assembly compile ends as any failed compile does.
+        port->answers = {Answer::Yes};
+        form->Compile();
+        port->inputAnswers = {QStringLiteral("a.asm")};
+        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QCOMPARE(commands, QStringList({"Open", "Save", "T2Asm"}));
+        QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+        QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Cannot allocate memory - 12"));
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->ChkNO);
+        QVERIFY(!form->ProgressWindow()->isVisible());
+        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(port->started.isEmpty());
+        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"in.txt"});
     }
 
     void logWindowToggleAndPlatformClose() {

@@ -1,8 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "../core/temp_dir.h"
 #include "../core/helpers.h"
@@ -27,12 +33,12 @@ struct Outcome {
     std::string err;
 };
 
-// Runs tavrilo-convert with args (already quoted for the shell) and input on stdin.
-Outcome Convert(const TempDir& dir, const std::string& args, const std::string& input = "",
-                const std::string& stdoutPath = "") {
+// Runs the shell command prefix + tavrilo-convert + args with input on stdin.
+Outcome RunShell(const TempDir& dir, const std::string& prefix, const std::string& args,
+            const std::string& input, const std::string& stdoutPath) {
     Spit(dir / "stdin", input);
     std::string out = stdoutPath.empty() ? dir / "stdout" : stdoutPath;
-    std::string cmd = std::string("'") + TAVRILO_CONVERT + "' " + args + " <'" + (dir / "stdin") +
+    std::string cmd = prefix + "'" + TAVRILO_CONVERT + "' " + args + " <'" + (dir / "stdin") +
                       "' >'" + out + "' 2>'" + (dir / "stderr") + "'";
     int raw = std::system(cmd.c_str());
     Outcome r;
@@ -45,6 +51,17 @@ Outcome Convert(const TempDir& dir, const std::string& args, const std::string& 
     return r;
 }
 
+// Runs tavrilo-convert with args (already quoted for the shell) and input on stdin.
+Outcome Convert(const TempDir& dir, const std::string& args, const std::string& input = "",
+                const std::string& stdoutPath = "") {
+    return RunShell(dir, "", args, input, stdoutPath);
+}
+
+// The same with the address space limited to kib KiB.
+Outcome ConvertWithin(const TempDir& dir, long kib, const std::string& args,
+                      const std::string& input = "") {
+    return RunShell(dir, "ulimit -v " + std::to_string(kib) + "; ", args, input, "");
+}
 
 const std::string kText = "Hello, World!\r\nIt's 2 o'clock\r\n\"quoted\"\r\n\t\xe9\xff end";
 
@@ -215,6 +232,134 @@ TEST(Convert, ProgramFileRefusals) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Slurp(out), "old");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+mode_t TypeOf(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return 0;
+    return st.st_mode & S_IFMT;
+}
+
+TEST(Convert, DevicesPipesAndLinksAreWrittenThrough) {
+    TempDir dir;
+    // A pipe named by a link of /proc, as /dev/stdout is.
+    Spit(dir / "in.txt", "abc");
+    std::string cmd = Quoted(TAVRILO_CONVERT) + " basic -o /proc/self/fd/1 " + Quoted(dir / "in.txt") +
+                      " | cat >" + Quoted(dir / "piped");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(Slurp(dir / "piped"), T2Basic("ABC") + "\n");
+
+    std::filesystem::create_symlink("made.txt", dir / "link");
+    EXPECT_EQ(Convert(dir, "basic -o " + Quoted(dir / "link"), "abc").status, 0);
+    EXPECT_EQ(TypeOf(dir / "link"), S_IFLNK);
+    EXPECT_EQ(Slurp(dir / "made.txt"), T2Basic("ABC") + "\n");
+
+    const std::string null = dir / "null", full = dir / "full";
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make device nodes here";
+    Outcome r = Convert(dir, "asm -o " + Quoted(null), kText);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, std::string(kQuoteWarning) + "\n");
+    r = Convert(dir, "basic -o " + Quoted(full), kText);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot write '" + full + "': No space left on device\n");
+    EXPECT_EQ(TypeOf(null), S_IFCHR);
+    EXPECT_EQ(TypeOf(full), S_IFCHR);
+    EXPECT_EQ(EntryCount(dir.path()), 6u);  // in.txt, piped, link, made.txt, null, full
+}
+
+TEST(Convert, FolderIsSyncedAfterTheRename) {
+    if (std::system("command -v strace >/dev/null") != 0) GTEST_SKIP() << "no strace";
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    Outcome r = RunShell(dir, "strace -o " + Quoted(dir / "trace") +
+                             " -e trace=openat,fsync,rename,renameat,renameat2 ",
+                    "basic -o " + Quoted(dir / "sub/out.txt"), "abc", "");
+    ASSERT_EQ(r.status, 0);
+    // After the rename: the folder opened as fd N, then fsync(N).
+    std::istringstream trace(Slurp(dir / "trace"));
+    std::string line, fd;
+    bool renamed = false, synced = false;
+    while (std::getline(trace, line)) {
+        if (line.find("rename") != std::string::npos && line.find("sub/out.txt") != std::string::npos)
+            renamed = true;
+        const std::string opened = "\"" + (dir / "sub") + "\", O_RDONLY";
+        if (renamed && line.find(opened) != std::string::npos && line.find("O_DIRECTORY") != std::string::npos)
+            fd = line.substr(line.rfind("= ") + 2);
+        if (!fd.empty() && line.rfind("fsync(" + fd + ")", 0) == 0) synced = true;
+    }
+    EXPECT_TRUE(renamed);
+    EXPECT_TRUE(synced) << Slurp(dir / "trace");
+}
+
+TEST(Convert, OutOfMemoryIsReportedAndLeavesNothing) {
+    TempDir dir;
+    Outcome r = ConvertWithin(dir, 100000, "basic /dev/zero");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot convert '/dev/zero': out of memory\n");
+
+    Spit(dir / "sparse", "");
+    std::filesystem::resize_file(dir / "sparse", std::uintmax_t(1) << 40);
+    r = ConvertWithin(dir, 100000, "asm -o " + Quoted(dir / "out.asm") + " " + Quoted(dir / "sparse"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot convert '" + (dir / "sparse") + "': out of memory\n");
+
+    // 32 MiB are read, but the data lines they make do not fit beside them.
+    Spit(dir / "book.txt", std::string(32 << 20, 'A'));
+    r = ConvertWithin(dir, (8 + 32 + 16) << 10, "asm -o " + Quoted(dir / "out.asm") + " " + Quoted(dir / "book.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot convert '" + (dir / "book.txt") + "': out of memory\n");
+    EXPECT_EQ(EntryCount(dir.path()), 2u);  // sparse and book.txt: no temporary file
+}
+
+TEST(Convert, OversizedProgramIsRefusedBeforeItIsBuilt) {
+    TempDir dir;
+    std::string book;
+    for (int i = 0; i < (8 << 20); ++i) book += "ROW\r\n";
+    Spit(dir / "book.txt", book);
+    // Building the program would take several times the book's 40 MiB.
+    Outcome r = ConvertWithin(dir, 100000, "basic --8xp BOOK -o " + Quoted(dir / "p.8xp") + " " +
+                                               Quoted(dir / "book.txt"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("tavrilo-convert: cannot make '" + (dir / "p.8xp") + "': the program is ", 0), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("65535"), std::string::npos);
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+TEST(Convert, StandardInputIsReadWhereItStands) {
+    TempDir dir;
+    // dd takes the first six bytes of the shared descriptor.
+    Spit(dir / "in.txt", "SKIPMEkeep");
+    std::string cmd = "{ dd bs=6 count=1 of=/dev/null 2>/dev/null; " + Quoted(TAVRILO_CONVERT) +
+                      " basic; } <" + Quoted(dir / "in.txt") + " >" + Quoted(dir / "out");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(Slurp(dir / "out"), T2Basic("KEEP") + "\n");
+
+    // A socket cannot be opened again by name.
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    const std::string out = dir / "from_socket";
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(sv[1], 0);
+        int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, 1);
+        ::close(sv[0]);
+        execl(TAVRILO_CONVERT, "tavrilo-convert", "basic", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(sv[1]);
+    ASSERT_EQ(::write(sv[0], "by socket", 9), 9);
+    shutdown(sv[0], SHUT_WR);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ::close(sv[0]);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(Slurp(out), T2Basic("BY SOCKET") + "\n");
 }
 
 }  // namespace

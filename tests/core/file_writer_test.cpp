@@ -1,0 +1,205 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "tavrilo/file_io.h"
+#include "temp_dir.h"
+
+namespace tavrilo {
+namespace {
+
+using test::EntryCount;
+using test::Slurp;
+using test::Spit;
+using test::TempDir;
+
+mode_t TypeOf(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return 0;
+    return st.st_mode & S_IFMT;
+}
+
+// Runs body in a child process and returns its wait status.
+template <class Body>
+int InChild(Body body) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(body());
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+TEST(AtomicFile, DevicesAndFifosAreWrittenInPlace) {
+    TempDir dir;
+    const std::string null = dir / "null", full = dir / "full", fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The reader end, opened first, lets the writer in without waiting.
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(WriteWholeFile(fifo, "through the pipe").ok());
+    char got[64] = {};
+    EXPECT_EQ(::read(reader, got, sizeof got), 16);
+    EXPECT_STREQ(got, "through the pipe");
+    ::close(reader);
+    EXPECT_EQ(TypeOf(fifo), S_IFIFO);
+
+    if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+        mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "cannot make device nodes here";
+    EXPECT_TRUE(WriteWholeFile(null, std::string(3 << 20, 'x')).ok());
+    IoResult r = WriteWholeFile(full, "x");
+    EXPECT_EQ(r.code, ENOSPC);
+    EXPECT_EQ(r.message, "No space left on device");
+    EXPECT_EQ(TypeOf(null), S_IFCHR);
+    EXPECT_EQ(TypeOf(full), S_IFCHR);
+    EXPECT_EQ(EntryCount(dir.path()), 3u);  // no temporary file beside them
+}
+
+TEST(AtomicFile, LinksStayLinksDanglingOrNot) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "sub");
+    std::filesystem::create_symlink("sub/new.txt", dir / "dangling");
+    ASSERT_TRUE(WriteWholeFile(dir / "dangling", "made").ok());
+    EXPECT_EQ(TypeOf(dir / "dangling"), S_IFLNK);
+    EXPECT_EQ(Slurp(dir / "sub/new.txt"), "made");
+
+    // A chain of links, one of them absolute.
+    Spit(dir / "sub/old.txt", "old");
+    std::filesystem::create_symlink(dir / "sub/old.txt", dir / "sub/first");
+    std::filesystem::create_symlink("sub/first", dir / "second");
+    ASSERT_TRUE(WriteWholeFile(dir / "second", "new").ok());
+    EXPECT_EQ(TypeOf(dir / "second"), S_IFLNK);
+    EXPECT_EQ(TypeOf(dir / "sub/first"), S_IFLNK);
+    EXPECT_EQ(Slurp(dir / "sub/old.txt"), "new");
+    EXPECT_EQ(EntryCount(dir / "sub"), 3u);
+}
+
+TEST(AtomicFile, FailedWriteLeavesTheTargetAsItWas) {
+    TempDir dir;
+    const std::string target = dir / "book.txt";
+    const std::string old(10000, 'o');
+    Spit(target, old);
+    // A file size limit makes write fail with EFBIG part way, for a piece
+    // through the buffer and for one written straight through.
+    for (std::size_t piece : {std::size_t(100), std::size_t(2) << 20}) {
+        SCOPED_TRACE(piece);
+        int status = InChild([&] {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {4096, 4096};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            AtomicFile file;
+            if (!file.Open(target).ok()) return 2;
+            for (int i = 0; i < 100; ++i) file.Writer().Write(std::string(piece, 'n'));
+            return file.Commit().code == EFBIG ? 0 : 1;
+        });
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(Slurp(target), old);
+        EXPECT_EQ(EntryCount(dir.path()), 1u);
+    }
+}
+
+TEST(AtomicFile, NamesThatCannotBeMadeFailAtOpen) {
+    TempDir dir;
+    AtomicFile file;
+    EXPECT_EQ(file.Open(dir / std::string(300, 'n')).code, ENAMETOOLONG);
+    EXPECT_EQ(file.Open(dir / "missing/x.txt").code, ENOENT);
+    EXPECT_EQ(file.Open(dir.path() + "/").code, EISDIR);
+    EXPECT_EQ(EntryCount(dir.path()), 0u);
+}
+
+TEST(AtomicFile, SignalsRemoveTheTemporaryFile) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        TempDir dir;
+        const std::string target = dir / "book.txt";
+        Spit(target, "old");
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        pid_t pid = fork();
+        if (pid == 0) {
+            // Several MiB in, the parent is told; writing goes on slowly.
+            AtomicFile file;
+            if (!file.Open(target).ok()) _exit(2);
+            const std::string chunk(1 << 20, 'x');
+            for (int i = 0; i < 4; ++i) file.Writer().Write(chunk);
+            if (::write(ready[1], "r", 1) != 1) _exit(2);
+            for (int i = 0; i < 1000; ++i) {
+                file.Writer().Write(chunk);
+                usleep(10000);
+            }
+            _exit(3);
+        }
+        ::close(ready[1]);
+        char c = 0;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ::close(ready[0]);
+        EXPECT_EQ(EntryCount(dir.path()), 2u);  // the target and the temporary file
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(EntryCount(dir.path()), 1u);
+        EXPECT_EQ(Slurp(target), "old");
+    }
+}
+
+TEST(ReadAll, ReadsFromWhereTheDescriptorStands) {
+    TempDir dir;
+    Spit(dir / "in.txt", "skip this, keep that");
+    int fd = ::open((dir / "in.txt").c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(lseek(fd, 11, SEEK_SET), 11);
+    std::string bytes;
+    ASSERT_TRUE(ReadAll(fd, bytes).ok());
+    EXPECT_EQ(bytes, "keep that");
+    ::close(fd);
+
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    std::string big(200000, 'b');
+    pid_t pid = fork();
+    if (pid == 0) {
+        ::close(p[0]);
+        for (std::size_t at = 0; at < big.size();) at += ::write(p[1], big.data() + at, big.size() - at);
+        _exit(0);
+    }
+    ::close(p[1]);
+    ASSERT_TRUE(ReadAll(p[0], bytes).ok());
+    ::close(p[0]);
+    waitpid(pid, nullptr, 0);
+    EXPECT_EQ(bytes, big);
+}
+
+TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
+    TempDir dir;
+    Spit(dir / "small.txt", "small");
+    std::string bytes = "kept";
+    std::uint64_t size = 0;
+    ASSERT_TRUE(ReadRegularFile(dir / "small.txt", 5, bytes, size).ok());
+    EXPECT_EQ(bytes, "small");
+    EXPECT_EQ(size, 5u);
+
+    IoResult r = ReadRegularFile(dir / "small.txt", 4, bytes, size);
+    EXPECT_EQ(r.code, EFBIG);
+    EXPECT_EQ(size, 5u);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    for (std::string other : {std::string("/dev/zero"), dir / "fifo"}) {
+        r = ReadRegularFile(other, 1 << 20, bytes, size);
+        EXPECT_EQ(r.code, EINVAL);
+        EXPECT_EQ(r.message, "not a regular file");
+    }
+    EXPECT_EQ(ReadRegularFile(dir.path(), 1 << 20, bytes, size).code, EISDIR);
+    EXPECT_EQ(bytes, "small");
+}
+
+}  // namespace
+}  // namespace tavrilo
