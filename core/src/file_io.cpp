@@ -13,8 +13,8 @@
 namespace tavrilo {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
 constexpr int kMaxLinkHops = 40;
+constexpr std::uint64_t kWritebackStep = 8 << 20;
 
 std::string DirectoryOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -154,10 +154,12 @@ IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::s
     return ReadAll(fd.get(), bytes);
 }
 
-void BufferedWriter::Reset(int fd) {
+void BufferedWriter::Reset(int fd, bool early) {
     fd_ = fd;
     error_ = 0;
-    buffer_.clear();
+    used_ = 0;
+    early_ = early;
+    written_ = started_ = 0;
 }
 
 void BufferedWriter::Put(const char* p, std::size_t left) {
@@ -170,22 +172,29 @@ void BufferedWriter::Put(const char* p, std::size_t left) {
         }
         p += put;
         left -= static_cast<std::size_t>(put);
+        written_ += static_cast<std::uint64_t>(put);
+    }
+    if (early_ && written_ - started_ >= kWritebackStep) {
+        sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
+                        SYNC_FILE_RANGE_WRITE);
+        started_ = written_;
     }
 }
 
-void BufferedWriter::Write(std::string_view bytes) {
-    if (buffer_.size() + bytes.size() > kBufferSize) Flush();
+void BufferedWriter::WriteSlowly(std::string_view bytes) {
+    if (used_ + bytes.size() > kBufferSize) Flush();
     if (bytes.size() >= kBufferSize) {
         Put(bytes.data(), bytes.size());
         return;
     }
-    if (buffer_.capacity() < kBufferSize) buffer_.reserve(kBufferSize);
-    buffer_ += bytes;
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
 }
 
 IoResult BufferedWriter::Flush() {
-    Put(buffer_.data(), buffer_.size());
-    buffer_.clear();
+    Put(buffer_.get(), used_);
+    used_ = 0;
     if (error_ != 0) return IoResult::FromErrno(error_);
     return {};
 }
@@ -245,7 +254,7 @@ IoResult AtomicFile::Open(const std::string& path) {
         Discard();
         return IoResult::FromErrno(err);
     }
-    out_.Reset(fd_);
+    out_.Reset(fd_, true);
     return {};
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -39,17 +41,33 @@ public:
     BufferedWriter(const BufferedWriter&) = delete;
     BufferedWriter& operator=(const BufferedWriter&) = delete;
 
-    void Reset(int fd);
-    void Write(std::string_view bytes);
+    // early: start writing back to the disk every few MiB, so that a
+    // final fsync has little left to wait for.
+    void Reset(int fd, bool early = false);
+    void Write(std::string_view bytes) {
+        if (bytes.size() < kBufferSize - used_ && buffer_) {
+            std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+            used_ += bytes.size();
+            return;
+        }
+        WriteSlowly(bytes);
+    }
     IoResult Flush();
     int error() const { return error_; }
 
 private:
+    static constexpr std::size_t kBufferSize = 1 << 20;
+
+    void WriteSlowly(std::string_view bytes);
     void Put(const char* p, std::size_t n);
 
     int fd_;
     int error_ = 0;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    bool early_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t started_ = 0;  // bytes whose writeback has been started
 };
 
 // The file behind a name: a regular file (or a new one) is written under a
