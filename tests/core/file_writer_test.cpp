@@ -101,7 +101,7 @@ TEST(AtomicFile, FailedWriteLeavesTheTargetAsItWas) {
             return file.Commit().code == EFBIG ? 0 : 1;
         });
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        EXPECT_EQ(Slurp(target), old);
+        EXPECT_TRUE(Slurp(target) == old);
         EXPECT_EQ(EntryCount(dir.path()), 1u);
     }
 }
