@@ -79,11 +79,12 @@ mode_t NewFileMode(const std::string& target) {
     return 0666 & ~mask;
 }
 
-// Makes the directory entries of dir durable; file systems that cannot do
-// that for a directory say EINVAL, which is no failure of the write.
+// Makes the directory entries of dir durable. A folder that cannot be read
+// (write and search rights only) cannot be synced, and file systems that
+// cannot sync a folder say EINVAL: neither undoes the write that went before.
 IoResult SyncDirectory(const std::string& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    if (fd.get() < 0) return {};
     if (fsync(fd.get()) != 0 && errno != EINVAL) return IoResult::FromErrno(errno);
     return {};
 }

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -78,6 +79,8 @@ int WatchTemp(const char* path) {
     for (int i = 0; i < kSlots; ++i) {
         if (gSlots[i].used) continue;
         std::memcpy(gSlots[i].path, path, len + 1);
+        // The name is whole before a handler in any thread can see the slot in use.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
         gSlots[i].used = 1;
         if (gWatched++ == 0) Install();
         return i;
