@@ -87,5 +87,31 @@ TEST(Tokenize, UnknownCharactersAreNamed) {
     }
 }
 
+// The pieces T2Basic sends: the string state and the positions carry over.
+TEST(Tokenizer, PiecesTokenizeAsTheWhole) {
+    const std::string text = ChkBadChrs("Page one\r\nTWO Pause\r\n" + std::string(300, 'x'));
+    struct Collect : BasicSink {
+        std::vector<std::string> pieces;
+        void Put(std::string_view p) override { pieces.emplace_back(p); }
+    } sink;
+    T2Basic(text, sink);
+    ASSERT_GT(sink.pieces.size(), 10u);
+    std::string whole, fed;
+    ASSERT_FALSE(Tokenize(T2Basic(text), whole));
+    Tokenizer tokenizer;
+    for (const std::string& p : sink.pieces) ASSERT_FALSE(tokenizer.Feed(p, fed));
+    EXPECT_EQ(fed, whole);
+
+    // Inside a string a command word is letters; a lower-case one has no token.
+    Tokenizer split;
+    std::string out;
+    ASSERT_FALSE(split.Feed(":\"AB", out));
+    auto bad = split.Feed("Pause", out);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->position, 6u);
+    EXPECT_EQ(bad->ch, 'a');
+    EXPECT_EQ(out.size(), 5u);
+}
+
 }  // namespace
 }  // namespace tavrilo
