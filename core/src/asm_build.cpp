@@ -1,5 +1,6 @@
 #include "tavrilo/asm_build.h"
 
+#include <stdexcept>
 #include <vector>
 
 #include "tavrilo/file_io.h"
@@ -64,6 +65,11 @@ bool AppendDbLine(std::string& out, std::string_view line) {
 constexpr const char* kTools[] = {"z80-unknown-coff-as", "z80-unknown-coff-ld",
                                    "z80-unknown-coff-objcopy"};
 
+std::string CodeRoom() {
+    return "the machine code runs past FFFFh: from 9327h the TI-83 has room for " +
+           std::to_string(kTi83MaxCode) + " bytes of code";
+}
+
 void Put(const PrivateTempDir& dir, const char* name, std::string_view bytes) {
     const IoResult r = WriteWholeFile(dir / name, bytes);
     if (!r.ok()) throw AsmBuildError("cannot write the assembler's input: " + r.message);
@@ -90,6 +96,8 @@ std::string Link(std::string_view gnuSource) {
         if (!r.started)
             throw AsmBuildError(std::string(kTools[i]) + " could not be started: " + r.error + " (Debian package " +
                                 std::string(kBinutilsPackage) + ")");
+        if (r.status != 0 && i == 0 && r.output.find("too large for field of 2 bytes") != std::string::npos)
+            throw std::length_error(CodeRoom());
         if (r.status != 0)
             throw AsmBuildError(std::string(kTools[i]) + " failed" +
                                 (r.status < 0 ? " (killed)" : " with status " + std::to_string(r.status)) +

@@ -11,8 +11,9 @@
 
 namespace tavrilo {
 
-// Where the TI-83 runs an assembly program.
+// Where the TI-83 runs an assembly program, and the most code that fits from there to FFFFh.
 inline constexpr std::uint16_t kTi83ProgramStart = 0x9327;
+inline constexpr std::size_t kTi83MaxCode = 0x10000 - kTi83ProgramStart;
 
 struct Equate {
     std::string_view name;
@@ -58,7 +59,8 @@ private:
 std::string ForGnuAs(std::string_view source, const std::string& equatesFile);
 
 // Assembles and links a generated source (lines ended by CR LF); returns the
-// bytes from kTi83ProgramStart on. Throws AsmBuildError.
+// bytes from kTi83ProgramStart on. Throws AsmBuildError, or std::length_error
+// when the code runs past FFFFh.
 std::string AssembleSource(std::string_view source);
 
 // The same for the source MakeAsm makes of text.
