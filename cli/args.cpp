@@ -12,6 +12,8 @@ const std::string_view kUsage =
     "       tavrilo-convert basic (--83p | --8xp) NAME -o OUT [FILE]\n"
     "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
     "                           [-o OUT] [FILE]\n"
+    "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
+    "                           --83p NAME -o OUT [FILE]\n"
     "       tavrilo-convert --help | --version\n";
 
 const std::string_view kHelp =
@@ -26,6 +28,9 @@ const std::string_view kHelp =
     "  --scroll-up         asm: the Up key goes back one page\n"
     "                      (no flag: all three, as \"Nice locking prog.\")\n"
     "  --83p NAME          basic: write a TI-83 program file named NAME to OUT\n"
+    "                      asm: the same, the program built with GNU as (Debian\n"
+    "                      package binutils-z80); for the TI-83 only, run it\n"
+    "                      there with Send(9prgmNAME\n"
     "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
     "  -o OUT              write OUT instead of standard output\n"
     "\n"
@@ -89,6 +94,7 @@ int ParseArgs(int argc, char** argv, Args& a) {
     }
     std::string p83, p8x;
     CLI::Option* o83 = basic->add_option("--83p", p83)->type_name("NAME");
+    CLI::Option* asm83 = asmMode->add_option("--83p", p83)->type_name("NAME");
     CLI::Option* o8x = basic->add_option("--8xp", p8x)->type_name("NAME");
     o83->excludes(o8x);
     LayoutFlags layout;
@@ -123,10 +129,10 @@ int ParseArgs(int argc, char** argv, Args& a) {
     } else {
         return Usage("no mode given");
     }
-    if (o83->count() > 0 || o8x->count() > 0) {
+    if (o83->count() > 0 || o8x->count() > 0 || asm83->count() > 0) {
         a.programFile = true;
-        a.kind = o83->count() > 0 ? CalcKind::Ti83 : CalcKind::Ti83Plus;
-        a.name = o83->count() > 0 ? p83 : p8x;
+        a.kind = o8x->count() > 0 ? CalcKind::Ti83Plus : CalcKind::Ti83;
+        a.name = o8x->count() > 0 ? p8x : p83;
         if (!ValidProgramName(a.name))
             return Usage("bad program name '" + a.name + "': " + std::string(kNameRule));
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "args.h"
+#include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/file_io.h"
 #include "tavrilo/text_rules.h"
@@ -41,7 +42,21 @@ void Convert(const Args& a, const std::string& text, BufferedWriter& out) {
     MakeAsm(text, a.opts, sink, data);
 }
 
+int WriteAsmProgramFile(const Args& a, const std::string& text) {
+    std::string file;
+    try {
+        file = AsmProgramFile(a.name, AsmProgramTokens(text, a.opts), Comment());
+    } catch (const std::exception& e) {
+        Err("cannot make '" + a.output + "': " + e.what());
+        return 1;
+    }
+    IoResult r = WriteWholeFile(a.output, file);
+    if (!r.ok()) return Failure("write", a.output, r);
+    return 0;
+}
+
 int WriteProgramFile(const Args& a, const std::string& text) {
+    if (a.mode == "asm") return WriteAsmProgramFile(a, text);
     std::string tokens;
     auto bad = Tokenize(T2Basic(ChkBadChrs(text)), tokens);
     std::string problem = bad ? bad->Message() : SizeProblem(a.kind, tokens.size());
@@ -64,7 +79,8 @@ int main(int argc, char** argv) {
     std::string text;
     IoResult r = ReadInput(a.input, text);
     if (!r.ok()) return Failure("read", a.input, r);
-    if (a.mode == "asm" && ChkQuote(text)) {
+    // GNU as takes every byte of the text; the warning is TASM's.
+    if (a.mode == "asm" && !a.programFile && ChkQuote(text)) {
         std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
         std::fputc('\n', stderr);
     }
