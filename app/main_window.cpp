@@ -101,6 +101,8 @@ void Form1::BuildMenu() {
     file->addSeparator();
     AddItem(file, "compile", QStringLiteral("Compile"), QKeySequence(Qt::CTRL | Qt::Key_C),
             &Form1::Compile);
+    AddItem(file, "make_calc_file", QStringLiteral("Make calculator file..."),
+            QKeySequence(Qt::CTRL | Qt::Key_E), &Form1::MakeCalcFile);
     file->addSeparator();
     AddItem(file, "exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form1::Exit);
 

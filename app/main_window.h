@@ -15,6 +15,7 @@
 
 namespace tavrilo {
 
+class CalcFileDialog;
 class Form3;
 class Form4;
 class LineStoreModel;
@@ -40,6 +41,7 @@ public:
     const LineStore& DataLines() const { return store_; }
     Form3* OptionsDialog();
     Form4* ProgressWindow();
+    CalcFileDialog* CalcFile();
 
     // Called before the filter (step 1) and the generator (step 2) of the
     // BASIC compile; tests throw from it to exercise the error path.
@@ -49,6 +51,7 @@ public:
     void Save();
     void Open();
     void Compile();
+    void MakeCalcFile();
     void Exit();
     void ToggleLogWindow();
     void About();
@@ -70,6 +73,7 @@ private:
     void GiveBack();
     void ShowError(const QString& description, int number);
     void End();
+    void RememberTextFile(const QString& path);
 
     UiPort& port_;
     Editor* text1_;
@@ -80,6 +84,10 @@ private:
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;
     bool ending_ = false;
+    CalcFileDialog* calcFile_ = nullptr;
+    QString textFilePath_;    // the text file last opened or saved
+    QString lastFileDir_;     // the folder of the last text or calculator file
+    QString calcDefaultName_;
 };
 
 }  // namespace tavrilo

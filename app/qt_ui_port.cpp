@@ -24,6 +24,7 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& requ
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
@@ -66,6 +67,8 @@ std::optional<QString> QtUiPort::OpenFileName(QWidget* parent, const FileDialogS
 std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogSpec& request) {
     return RunFileDialog(parent, request, true);
 }
+
+bool QtUiPort::Exec(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
 
 void QtUiPort::Start(const QString& program) { QProcess::startDetached(program, {}); }
 

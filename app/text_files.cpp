@@ -32,6 +32,7 @@ void Form1::Open() {
         return;
     }
     text1_->ReplaceAll(bytes);
+    RememberTextFile(*path);
     AddLog(QStringLiteral("Done."), true);
 }
 
@@ -46,6 +47,7 @@ void Form1::Save() {
         ShowError(Reason("write", *path, r), r.code);
         return;
     }
+    RememberTextFile(*path);
     AddLog(QStringLiteral("Done."), true);
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace tavrilo {
@@ -32,6 +33,7 @@ struct FileDialogSpec {
     QString fileName;
     QString filterLabel;
     QString pattern;
+    QString directory{};  // empty: the platform's own
 };
 
 class UiPort {
@@ -42,6 +44,8 @@ public:
     virtual std::optional<QString> Input(QWidget* parent, const InputSpec& request) = 0;
     virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) = 0;
     virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
+    // Runs one of the program's own dialogs until it closes; true when accepted.
+    virtual bool Exec(QDialog& dialog) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
     // The directory of the running executable.

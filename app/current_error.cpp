@@ -1,0 +1,25 @@
+#include "current_error.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <system_error>
+
+namespace tavrilo {
+
+ErrorInfo CurrentError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return {QString::fromLocal8Bit(std::strerror(ENOMEM)), ENOMEM};
+    } catch (const std::system_error& e) {
+        return {QString::fromLocal8Bit(e.what()), e.code().value()};
+    } catch (const std::exception& e) {
+        return {QString::fromLocal8Bit(e.what()), EIO};
+    } catch (...) {
+        return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
+    }
+}
+
+}  // namespace tavrilo
