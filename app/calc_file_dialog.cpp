@@ -73,6 +73,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(make_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
+    setMinimumWidth(360);
     CheckName();
 }
 
@@ -83,6 +84,12 @@ CalcFileKind CalcFileDialog::Kind() const {
 }
 
 void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
+    asmOpts_ = opts;
+    ShowAsmNote();
+}
+
+void CalcFileDialog::ShowAsmNote() {
+    const AsmOpts& opts = asmOpts_;
     QStringList on;
     if (opts.LineAbovePage) on << QStringLiteral("line above page");
     if (opts.ShowPage) on << QStringLiteral("show page");
@@ -90,13 +97,15 @@ void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
                        QStringLiteral(".\nTI-83 only (the TI-83 Plus calls its routines differently); "
-                                      "run it with Send(9prgmNAME."));
+                                      "run it with Send(9prgm") +
+                       (make_->isEnabled() ? Name() : QStringLiteral("NAME")) + QStringLiteral("."));
 }
 
 void CalcFileDialog::CheckName() {
     const bool ok = ValidProgramName(name_->text().toStdString());
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
+    ShowAsmNote();
 }
 
 void CalcFileDialog::showEvent(QShowEvent* e) {

@@ -43,6 +43,7 @@ protected:
 
 private:
     void CheckName();
+    void ShowAsmNote();
 
     QLineEdit* name_;
     QLabel* rule_;
@@ -50,6 +51,7 @@ private:
     QLabel* asmFlags_;
     QPushButton* make_;
     QPushButton* cancel_;
+    AsmOpts asmOpts_;
 };
 
 // The file's extension with its dot, and the calculator's free user memory.

@@ -190,6 +190,7 @@ private slots:
         QString flags;
         port->dialogScripts = {[&](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            dialog.NameEdit()->setText("ASM");
             flags = dialog.AsmFlags()->text();
             Choose("ASM", CalcFileKind::Asm83)(d);
         }};
@@ -199,6 +200,7 @@ private slots:
         QVERIFY2(flags.contains("show page") && !flags.contains("scroll up") && !flags.contains("line above"),
                  qPrintable(flags));
         QVERIFY(flags.contains("TI-83 only"));
+        QVERIFY2(flags.endsWith("Send(9prgmASM."), qPrintable(flags));
         const std::string tokens = AsmProgramTokens(kText, opts);
         QCOMPARE(Slurp(Path("c.83p")), AsmProgramFile("ASM", tokens, kComment));
         QCOMPARE(form->windowTitle(), kTitle + " - Done! - Program: " + QString::number(tokens.size()) + " Bytes");
