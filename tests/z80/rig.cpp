@@ -2,7 +2,6 @@
 
 #include <z80ex/z80ex.h>
 
-#include <cstdio>
 #include <map>
 #include <memory>
 
