@@ -151,6 +151,9 @@ TEST(Convert, Usage) {
     r = Convert(dir, "--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--scroll-up"), std::string::npos);
+    EXPECT_EQ(Convert(dir, "asm --help").out, r.out);
+    r = Convert(dir, "pascal x");
+    EXPECT_NE(r.err.find("unknown mode 'pascal'"), std::string::npos);
 }
 
 TEST(Convert, ProgramFiles) {

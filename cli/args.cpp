@@ -1,0 +1,139 @@
+#include "args.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "tavrilo/version.h"
+
+namespace tavrilo::cli {
+
+const std::string_view kUsage =
+    "usage: tavrilo-convert basic [-o OUT] [FILE]\n"
+    "       tavrilo-convert basic (--83p | --8xp) NAME -o OUT [FILE]\n"
+    "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
+    "                           [-o OUT] [FILE]\n"
+    "       tavrilo-convert --help | --version\n";
+
+const std::string_view kHelp =
+    "Turns a text into a TI-83 program that shows it page by page.\n"
+    "\n"
+    "  basic   one-line BASIC program on standard output, ended by LF\n"
+    "  asm     Z80 assembly source for TASM, lines ended by CR LF\n"
+    "\n"
+    "  --small             asm without line, page label or scrolling\n"
+    "  --line-above-page   asm: a line above the page label and LP\n"
+    "  --show-page         asm: \"Page p\" on every page and LP on the last\n"
+    "  --scroll-up         asm: the Up key goes back one page\n"
+    "                      (no flag: all three, as \"Nice locking prog.\")\n"
+    "  --83p NAME          basic: write a TI-83 program file named NAME to OUT\n"
+    "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
+    "  -o OUT              write OUT instead of standard output\n"
+    "\n"
+    "FILE, or standard input when it is missing or '-', is read as bytes.\n";
+
+void Err(std::string_view text) {
+    std::string line = "tavrilo-convert: ";
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+namespace {
+
+int Usage(std::string_view problem) {
+    Err(problem);
+    std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
+    return 2;
+}
+
+void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+// The layout flags of the assembly output; none given keeps all three on.
+struct LayoutFlags {
+    bool small = false;
+    AsmOpts chosen{false, false, false};
+    CLI::Option* smallFlag = nullptr;
+    CLI::Option* any[3] = {};
+
+    void AddTo(CLI::App* sub) {
+        smallFlag = sub->add_flag("--small", small);
+        any[0] = sub->add_flag("--line-above-page", chosen.LineAbovePage);
+        any[1] = sub->add_flag("--show-page", chosen.ShowPage);
+        any[2] = sub->add_flag("--scroll-up", chosen.ScrollUp);
+        for (CLI::Option* o : any) smallFlag->excludes(o);
+    }
+    AsmOpts Opts() const {
+        if (small) return AsmOpts{false, false, false};
+        for (CLI::Option* o : any)
+            if (o->count() > 0) return chosen;
+        return AsmOpts{};
+    }
+};
+
+}  // namespace
+
+int ParseArgs(int argc, char** argv, Args& a) {
+    CLI::App app("tavrilo-convert", "tavrilo-convert");
+    app.set_help_flag();  // the help text is our own, below
+    bool help = false, version = false;
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.require_subcommand(0, 1);
+
+    CLI::App* basic = app.add_subcommand("basic");
+    CLI::App* asmMode = app.add_subcommand("asm");
+    for (CLI::App* sub : {basic, asmMode}) {
+        sub->add_flag("-h,--help", help);
+        sub->add_option("-o", a.output)->type_name("OUT");
+        sub->add_option("FILE", a.input);
+    }
+    std::string p83, p8x;
+    CLI::Option* o83 = basic->add_option("--83p", p83)->type_name("NAME");
+    CLI::Option* o8x = basic->add_option("--8xp", p8x)->type_name("NAME");
+    o83->excludes(o8x);
+    LayoutFlags layout;
+    layout.AddTo(asmMode);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (help) {
+            // --help wins over whatever else is wrong
+        } else if (app.get_subcommands().empty() && argc > 1 && argv[1][0] != '-') {
+            return Usage("unknown mode '" + std::string(argv[1]) + "'");
+        } else {
+            return Usage(e.what());
+        }
+    }
+    if (help) {
+        Print(kUsage);
+        Print("\n");
+        Print(kHelp);
+        return 0;
+    }
+    if (version) {
+        Print("tavrilo-convert " + std::string(kVersion) + "\n");
+        return 0;
+    }
+    if (basic->parsed()) {
+        a.mode = "basic";
+    } else if (asmMode->parsed()) {
+        a.mode = "asm";
+        a.opts = layout.Opts();
+    } else {
+        return Usage("no mode given");
+    }
+    if (o83->count() > 0 || o8x->count() > 0) {
+        a.programFile = true;
+        a.kind = o83->count() > 0 ? CalcKind::Ti83 : CalcKind::Ti83Plus;
+        a.name = o83->count() > 0 ? p83 : p8x;
+        if (!ValidProgramName(a.name))
+            return Usage("bad program name '" + a.name + "': " + std::string(kNameRule));
+    }
+    const bool outputGiven = basic->get_option("-o")->count() + asmMode->get_option("-o")->count() > 0;
+    if (outputGiven && a.output.empty()) return Usage("-o needs a file name");
+    if (a.programFile && a.output.empty()) return Usage("a program file needs -o OUT");
+    return -1;
+}
+
+}  // namespace tavrilo::cli
