@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 
+#include "error_info.h"
 #include "line_store_model.h"
 #include "local_path.h"
 #include "main_window.h"
@@ -16,28 +17,6 @@
 #include "tavrilo/text_rules.h"
 
 namespace tavrilo {
-namespace {
-
-struct ErrorInfo {
-    QString description;
-    int number;
-};
-
-ErrorInfo CurrentError() {
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return {QString::fromLocal8Bit(std::strerror(ENOMEM)), ENOMEM};
-    } catch (const std::system_error& e) {
-        return {QString::fromLocal8Bit(e.what()), e.code().value()};
-    } catch (const std::exception& e) {
-        return {QString::fromLocal8Bit(e.what()), EIO};
-    } catch (...) {
-        return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
-    }
-}
-
-}  // namespace
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;

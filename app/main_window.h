@@ -18,6 +18,7 @@ namespace tavrilo {
 class Form3;
 class Form4;
 class LineStoreModel;
+class PreviewWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -40,6 +41,7 @@ public:
     const LineStore& DataLines() const { return store_; }
     Form3* OptionsDialog();
     Form4* ProgressWindow();
+    PreviewWindow* Preview();
 
     // Called before the filter (step 1) and the generator (step 2) of the
     // BASIC compile; tests throw from it to exercise the error path.
@@ -53,6 +55,7 @@ public:
     void ToggleLogWindow();
     void About();
     void Help();
+    void ShowPreview();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -80,6 +83,7 @@ private:
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;
     bool ending_ = false;
+    PreviewWindow* preview_ = nullptr;
 };
 
 }  // namespace tavrilo

@@ -42,6 +42,8 @@ public:
     virtual std::optional<QString> Input(QWidget* parent, const InputSpec& request) = 0;
     virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) = 0;
     virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
+    // An existing or new folder; nothing when cancelled.
+    virtual std::optional<QString> FolderName(QWidget* parent, const QString& title) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
     // The directory of the running executable.

@@ -16,6 +16,7 @@ public:
     std::vector<MessageSpec> messages;
     std::vector<InputSpec> inputs;
     std::vector<FileDialogSpec> fileDialogs;
+    QStringList folderDialogs;  // their titles
     QStringList started;
     int quits = 0;
     QString programDir;
@@ -23,6 +24,7 @@ public:
     std::deque<Answer> answers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
     std::function<void()> onMessage;  // runs while a message is shown
 
     Answer Message(QWidget*, const MessageSpec& request) override {
@@ -44,6 +46,10 @@ public:
     std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& request) override {
         fileDialogs.push_back(request);
         return Next(fileAnswers);
+    }
+    std::optional<QString> FolderName(QWidget*, const QString& title) override {
+        folderDialogs << title;
+        return Next(folderAnswers);
     }
     void Start(const QString& program) override { started << program; }
     QString ProgramDir() override { return programDir; }
