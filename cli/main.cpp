@@ -5,6 +5,7 @@
 #include <string>
 
 #include "args.h"
+#include "preview_command.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/file_io.h"
 #include "tavrilo/text_rules.h"
@@ -57,6 +58,7 @@ int WriteProgramFile(const Args& a, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "preview") return cli::RunPreview(argc - 1, argv + 1);
     Args a;
     int status = cli::ParseArgs(argc, argv, a);
     if (status >= 0) return status;
