@@ -177,12 +177,17 @@ void PreviewWindow::FillClippedList() {
 void PreviewWindow::ShowScreen(std::size_t i) {
     if (model_.Count() == 0) return;
     current_ = std::min(i, model_.Count() - 1);
-    const Screen s = model_.At(current_);
-    lcd_->SetPicture(Render(s), s.display);
-    pageLabel_->setText(QString::fromStdString(ScreenName(s, model_.PageCount())));
-    status_->setText(!s.waits     ? QStringLiteral("The program has ended.")
-                     : s.anyKey   ? QStringLiteral("Any key moves on.")
-                                  : QStringLiteral("ENTER moves on."));
+    try {
+        const Screen s = model_.At(current_);
+        lcd_->SetPicture(Render(s), s.display);
+        pageLabel_->setText(QString::fromStdString(ScreenName(s, model_.PageCount())));
+        status_->setText(!s.waits       ? QStringLiteral("The program has ended.")
+                         : s.upGoesBack ? QStringLiteral("Any key moves on; Up goes back.")
+                         : s.anyKey     ? QStringLiteral("Any key moves on.")
+                                        : QStringLiteral("ENTER moves on."));
+    } catch (...) {
+        ShowError();
+    }
     previous_->setEnabled(current_ > 0);
     next_->setEnabled(current_ + 1 < model_.Count());
 }

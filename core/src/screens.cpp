@@ -55,6 +55,11 @@ void ScreenModel::Index() {
     if (lastPage_) clip(end.pending, end.rowPos);
 }
 
+// With ScrollUp, page 2 and later jump back to the page before on Up.
+bool ScreenModel::UpGoesBack(std::size_t i) const {
+    return !basic_ && opts_.ScrollUp && i >= 1 && i < pages_;
+}
+
 Screen ScreenModel::PageAt(std::size_t i) const {
     Screen s;
     s.page = i + 1;
@@ -71,6 +76,7 @@ Screen ScreenModel::PageAt(std::size_t i) const {
         return s;
     }
     s.anyKey = true;
+    s.upGoesBack = UpGoesBack(i);
     if (opts_.LineAbovePage) s.lines.push_back(kSeparator);
     if (opts_.ShowPage) {
         s.texts.push_back({kFooterRow, 0, std::string(kPageLabel) + std::to_string(i + 1)});
@@ -107,7 +113,7 @@ std::size_t ScreenModel::After(std::size_t i, Key k) const {
         return k == Key::Enter ? i + 1 : i;
     }
     if (i + 1 == count_) return kNoScreen;  // the credit: the program returns
-    if (k == Key::Up && opts_.ScrollUp && i >= 1 && i < pages_) return i - 1;
+    if (k == Key::Up && UpGoesBack(i)) return i - 1;
     return i + 1;
 }
 

@@ -31,6 +31,8 @@ Walk WalkModel(const ScreenModel& m) {
         const Screen s = m.At(i);
         EXPECT_TRUE(s.waits);
         EXPECT_TRUE(s.anyKey);
+        // Up leads back exactly where the screen says it does.
+        EXPECT_EQ(i >= 1 && m.After(i, Key::Up) == i - 1, s.upGoesBack);
         w.screens.push_back(AsRig(s));
         const bool first = !seen[i];
         seen[i] = true;

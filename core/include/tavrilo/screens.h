@@ -42,6 +42,7 @@ struct Screen {
     std::vector<IlineArgs> lines;    // drawn after the rows, before the footer
     bool waits = true;               // false: the program has ended with this shown
     bool anyKey = false;             // any key moves on; else only ENTER does
+    bool upGoesBack = false;         // Up shows the page before instead
 };
 
 // A string that runs past the right edge of the screen.
@@ -72,6 +73,7 @@ public:
 private:
     void Index();
     Screen PageAt(std::size_t i) const;
+    bool UpGoesBack(std::size_t i) const;
 
     std::string text_;
     bool basic_ = false;
