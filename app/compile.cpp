@@ -1,7 +1,7 @@
 // File > Compile: the question, the BASIC compile and the assembly compile.
 #include <QApplication>
 
-#include "current_error.h"
+#include "error_info.h"
 #include "line_store_model.h"
 #include "local_path.h"
 #include "main_window.h"

@@ -5,10 +5,12 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "error_info.h"
 #include "line_store_model.h"
 #include "log_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "preview_window.h"
 #include "progress_window.h"
 
 namespace tavrilo {
@@ -110,6 +112,8 @@ void Form1::BuildMenu() {
     view->setObjectName(QStringLiteral("view"));
     AddItem(view, "log_window", QStringLiteral("Log window"), QKeySequence(Qt::CTRL | Qt::Key_L),
             &Form1::ToggleLogWindow);
+    AddItem(view, "preview", QStringLiteral("Preview"), QKeySequence(Qt::CTRL | Qt::Key_P),
+            &Form1::ShowPreview);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("help"));
@@ -180,6 +184,31 @@ Form4* Form1::ProgressWindow() {
     return form4_.get();
 }
 
+PreviewWindow* Form1::Preview() {
+    if (!preview_) {
+        preview_ = new PreviewWindow(
+            port_, [this] { return text1_->Bytes(); }, [this] { return OptionsDialog()->Opts(); }, this);
+        connect(text1_, &QPlainTextEdit::textChanged, preview_, &PreviewWindow::ScheduleRebuild);
+        Form3* options = OptionsDialog();
+        for (QAbstractButton* b : {static_cast<QAbstractButton*>(options->Option1()),
+                                   static_cast<QAbstractButton*>(options->Option2()),
+                                   static_cast<QAbstractButton*>(options->Option3()),
+                                   static_cast<QAbstractButton*>(options->Check1()),
+                                   static_cast<QAbstractButton*>(options->Check2()),
+                                   static_cast<QAbstractButton*>(options->Check3())})
+            connect(b, &QAbstractButton::toggled, preview_, &PreviewWindow::ScheduleRebuild);
+    }
+    return preview_;
+}
+
+void Form1::ShowPreview() {
+    PreviewWindow* p = Preview();
+    if (!p->isVisible()) p->move(frameGeometry().right() + 8, frameGeometry().top());
+    p->show();
+    p->raise();
+    p->activateWindow();
+}
+
 void Form1::ShowProgress() {
     ProgressWindow()->show();
     ProgressWindow()->activateWindow();
@@ -196,11 +225,7 @@ void Form1::GiveBack() {
 }
 
 void Form1::ShowError(const QString& description, int number) {
-    MessageSpec request;
-    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
-    request.title = QStringLiteral("ERROR");
-    request.critical = true;
-    port_.Message(this, request);
+    port_.Message(this, ErrorMessage(description, number));
 }
 
 }  // namespace tavrilo

@@ -19,6 +19,7 @@ class CalcFileDialog;
 class Form3;
 class Form4;
 class LineStoreModel;
+class PreviewWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -42,6 +43,7 @@ public:
     Form3* OptionsDialog();
     Form4* ProgressWindow();
     CalcFileDialog* CalcFile();
+    PreviewWindow* Preview();
 
     // Called before the filter (step 1) and the generator (step 2) of the
     // BASIC compile; tests throw from it to exercise the error path.
@@ -56,6 +58,7 @@ public:
     void ToggleLogWindow();
     void About();
     void Help();
+    void ShowPreview();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -88,6 +91,7 @@ private:
     QString textFilePath_;    // the text file last opened or saved
     QString lastFileDir_;     // the folder of the last text or calculator file
     QString calcDefaultName_;
+    PreviewWindow* preview_ = nullptr;
 };
 
 }  // namespace tavrilo

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 
 #include "calc_file_dialog.h"
-#include "current_error.h"
+#include "error_info.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"

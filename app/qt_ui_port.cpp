@@ -69,6 +69,13 @@ std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogS
 }
 
 bool QtUiPort::Exec(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
+std::optional<QString> QtUiPort::FolderName(QWidget* parent, const QString& title) {
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
 
 void QtUiPort::Start(const QString& program) { QProcess::startDetached(program, {}); }
 

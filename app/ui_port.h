@@ -46,6 +46,8 @@ public:
     virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
     // Runs one of the program's own dialogs until it closes; true when accepted.
     virtual bool Exec(QDialog& dialog) = 0;
+    // An existing or new folder; nothing when cancelled.
+    virtual std::optional<QString> FolderName(QWidget* parent, const QString& title) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
     // The directory of the running executable.

@@ -6,6 +6,7 @@
 
 #include "args.h"
 #include "tavrilo/asm_program_file.h"
+#include "preview_command.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/file_io.h"
 #include "tavrilo/text_rules.h"
@@ -72,6 +73,7 @@ int WriteProgramFile(const Args& a, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "preview") return cli::RunPreview(argc - 1, argv + 1);
     Args a;
     int status = cli::ParseArgs(argc, argv, a);
     if (status >= 0) return status;

@@ -28,7 +28,7 @@ std::string T2Basic(std::string_view text) {
     LayoutEnd end = LayRows(
         text, [&](std::string_view row, int rowPos) { AppendText(out, row, rowPos); },
         [&] { out += "Pause:ClrDraw:"; });
-    if (end.pending.empty() && end.rowsClosed > 0) return out;
+    if (!BasicEndsWithTitle(end)) return out;
     AppendText(out, end.pending, end.rowPos);
     out += "Pause:ClrDraw:ClrHome:Disp \"";
     out += kBasicTitle;

@@ -17,6 +17,7 @@ public:
     std::vector<MessageSpec> messages;
     std::vector<InputSpec> inputs;
     std::vector<FileDialogSpec> fileDialogs;
+    QStringList folderDialogs;  // their titles
     QStringList started;
     int quits = 0;
     QString programDir;
@@ -24,6 +25,7 @@ public:
     std::deque<Answer> answers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
     std::function<void()> onMessage;  // runs while a message is shown
     // Each runs while one of the program's dialogs is shown (none: Cancel).
     std::deque<std::function<void(QDialog&)>> dialogScripts;
@@ -61,6 +63,10 @@ public:
         const bool accepted = dialog.result() == QDialog::Accepted;
         dialog.hide();
         return accepted;
+    }
+    std::optional<QString> FolderName(QWidget*, const QString& title) override {
+        folderDialogs << title;
+        return Next(folderAnswers);
     }
     void Start(const QString& program) override { started << program; }
     QString ProgramDir() override { return programDir; }

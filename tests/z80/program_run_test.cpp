@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../core/helpers.h"
+#include "page_texts.h"
 #include "rig.h"
 #include "tavrilo/asm.h"
 #include "tavrilo/asm_program_file.h"
@@ -11,41 +12,17 @@
 namespace tavrilo {
 namespace {
 
+using test::Ending;
+using test::Join;
+using test::Name;
+using test::Rows;
 using z80::kOtherKey;
 using z80::kUpKey;
 using z80::Screen;
 
-enum class Ending { PrintingChar, CrLf, FullRow };
-
-const char* Name(Ending e) {
-    return e == Ending::PrintingChar ? "ends with a printing character"
-           : e == Ending::CrLf       ? "ends with CR LF"
-                                     : "ends with a row that fills the width";
-}
-
 std::string Flags(const AsmOpts& o) {
     return std::string(o.LineAbovePage ? "LineAbovePage " : "") + (o.ShowPage ? "ShowPage " : "") +
            (o.ScrollUp ? "ScrollUp" : "");
-}
-
-// Rows of mixed width; some carry lower case, punctuation and 8-bit bytes.
-std::vector<std::string> Rows(int count, Ending ending) {
-    std::vector<std::string> rows;
-    for (int i = 1; i <= count; ++i) {
-        std::string row = "Row " + std::to_string(i);
-        if (i % 3 == 0) row += " caf\xe9, {x} [y]!";
-        if (i % 4 == 0) row += "  x  y";
-        rows.push_back(row);
-    }
-    if (ending == Ending::FullRow) rows.back() = "ABCDEFGHIJKLMNOPQRSTUVW";  // 23 x 4 = 92
-    return rows;
-}
-
-std::string Join(const std::vector<std::string>& rows, Ending ending) {
-    std::string text;
-    for (std::size_t i = 0; i < rows.size(); ++i) text += (i ? "\r\n" : "") + rows[i];
-    if (ending == Ending::CrLf) text += "\r\n";
-    return text;
 }
 
 // The screens a user should see, and the keys pressed: Up on the first visit of
@@ -110,7 +87,7 @@ TEST_P(Pages, EveryPageUnderEveryOption) {
 }
 
 // Rows for one, two, three and ten pages, and for exactly one and two full pages.
-INSTANTIATE_TEST_SUITE_P(Rows, Pages, testing::Values(5, 8, 11, 16, 20, 76));
+INSTANTIATE_TEST_SUITE_P(Rows, Pages, testing::ValuesIn(test::kRowCounts));
 
 TEST(ProgramRun, QuotesBackslashesAndHighBytesShowAsTyped) {
     // TASM cannot take a quote inside a string; the program file shows it.

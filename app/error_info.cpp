@@ -1,4 +1,4 @@
-#include "current_error.h"
+#include "error_info.h"
 
 #include <cerrno>
 #include <cstring>
@@ -20,6 +20,14 @@ ErrorInfo CurrentError() {
     } catch (...) {
         return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
     }
+}
+
+MessageSpec ErrorMessage(const QString& description, int number) {
+    MessageSpec request;
+    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
+    request.title = QStringLiteral("ERROR");
+    request.critical = true;
+    return request;
 }
 
 }  // namespace tavrilo
