@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 
+#include "file_error.h"
 #include "line_store_model.h"
 #include "local_path.h"
 #include "main_window.h"
@@ -156,7 +157,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
     ChkNO = false;
     setWindowTitle(Title + QStringLiteral(" - Error!"));
     AddLog(QStringLiteral("Error."), true);
-    ShowError(QString::fromLocal8Bit(written.message.c_str()), written.code);
+    ShowError(FileError("write", FromLocalPath(full), written), written.code);
 }
 
 }  // namespace tavrilo

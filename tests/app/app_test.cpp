@@ -260,7 +260,8 @@ private slots:
         QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
-        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Not a directory - 20"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot write '" + Path("plain") + "/a.asm': Not a directory - 20");
         QVERIFY(form->isEnabled());
     }
 
