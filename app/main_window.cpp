@@ -67,6 +67,8 @@ Form1::Form1(UiPort& port) : port_(port) {
     setCentralWidget(client);
     BuildMenu();
     connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
+    // Opened once the drop has ended, so that an ERROR box never holds up the drag source.
+    connect(text1_, &Editor::FileDropped, this, &Form1::OpenPath, Qt::QueuedConnection);
 
     AddLog(QStringLiteral("Log start..."), true);
     AddLog(QStringLiteral("Loading..... "), false);

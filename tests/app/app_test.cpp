@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "command_line.h"
 #include "log_window.h"
 #include "main_window.h"
 #include "module1.h"
@@ -23,6 +24,27 @@ using namespace tavrilo;
 namespace {
 
 std::string Slurp(const QString& path) { return test::Slurp(path.toStdString()); }
+
+// Drags data onto the editor and drops it there with the actions a file
+// manager offers; returns the drop event as the editor left it.
+std::unique_ptr<QDropEvent> DragAndDrop(Editor* editor, QMimeData* data) {
+    QWidget* target = editor->viewport();
+    const QPoint at = target->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    auto drop = std::make_unique<QDropEvent>(QPointF(at), offered, data, Qt::LeftButton, Qt::NoModifier);
+    drop->setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, drop.get());
+    return drop;
+}
+
+QMimeData* FileDrag(const QString& path) {
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path + ".second")});
+    return data;
+}
 
 const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
 
@@ -287,6 +309,61 @@ private slots:
         port->fileAnswers = {Path("ends.txt")};
         form->Open();
         QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+    }
+
+    void fileOnTheCommandLineOpensAtStart() {
+        QCOMPARE(FileArgument({"tavrilo"}), std::nullopt);
+        QCOMPARE(FileArgument({"tavrilo", "-style", "a b.txt"}), std::optional<QString>("a b.txt"));
+        QCOMPARE(FileArgument({"tavrilo", "--", "-x.txt"}), std::optional<QString>("-x.txt"));
+        QCOMPARE(FileArgument({"tavrilo", "--"}), std::nullopt);
+
+        form->Text1()->ReplaceAll("unsaved");
+        OpenFileArgument(*form, {"tavrilo"});
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        std::ofstream(Path("start.txt").toStdString(), std::ios::binary) << "one\rtwo\n";
+        OpenFileArgument(*form, {"tavrilo", Path("start.txt")});
+        QCOMPARE(form->Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle + " - 10 Bytes");
+        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        QVERIFY(port->fileDialogs.empty());
+        form->Text1()->undo();  // replaced as Open replaces it
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+
+        OpenFileArgument(*form, {"tavrilo", Path("none.txt")});
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("none.txt") + "': No such file or directory - 2");
+    }
+
+    void droppedFileOpensAsOpenDoes() {
+        Editor* ed = form->Text1();
+        ed->ReplaceAll("unsaved");
+        std::ofstream(Path("dropped.txt").toStdString(), std::ios::binary) << "a\rb\nc";
+        std::unique_ptr<QMimeData> data(FileDrag(Path("dropped.txt")));
+        std::unique_ptr<QDropEvent> drop = DragAndDrop(ed, data.get());
+        QVERIFY(drop->isAccepted());
+        QCOMPARE(drop->dropAction(), Qt::CopyAction);  // a move would delete the file
+        QTRY_COMPARE(ed->Bytes(), std::string("a\r\nb\r\nc"));
+        QVERIFY(QFileInfo::exists(Path("dropped.txt")));
+        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        ed->undo();
+        QCOMPARE(ed->Bytes(), std::string("unsaved"));
+
+        std::unique_ptr<QMimeData> missing(FileDrag(Path("gone.txt")));
+        DragAndDrop(ed, missing.get());
+        QTRY_COMPARE(port->messages.size(), size_t(1));
+        QCOMPARE(port->messages[0].title, QStringLiteral("ERROR"));
+        QCOMPARE(port->messages[0].text,
+                 "Error: cannot read '" + Path("gone.txt") + "': No such file or directory - 2");
+        QCOMPARE(ed->Bytes(), std::string("unsaved"));
+
+        // Dropped text is still inserted where it falls.
+        QMimeData text;
+        text.setText("XY");
+        DragAndDrop(ed, &text);
+        QApplication::processEvents();
+        QVERIFY(ed->Bytes().find("XY") != std::string::npos);
+        QCOMPARE(ed->Bytes().size(), std::string("unsaved").size() + 2);
     }
 
     void openAndSaveFailures() {
