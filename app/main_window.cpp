@@ -170,7 +170,7 @@ Form3* Form1::OptionsDialog() {
                 ShowProgress();
                 T2Asm(opts);
             },
-            [this] { GiveBack(); });
+            [this] { GiveBack(); }, this);
     }
     return form3_.get();
 }

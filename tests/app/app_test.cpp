@@ -250,6 +250,34 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
+    void optionsDialogBelongsToTheMainWindow() {
+        form->Text1()->ReplaceAll("X");
+        port->answers = {Answer::Yes};
+        form->Compile();
+        Form3* dialog = form->OptionsDialog();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowType(), Qt::Dialog);
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(dialog->windowHandle()->transientParent(), form->windowHandle());
+        QCOMPARE(dialog->size(), QSize(169, 174));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Option"));
+        // Raised and focused at once, though the main window had the focus.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option2()));
+        QTest::mouseClick(dialog->Option1(), Qt::LeftButton);
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(form.get()));
+        // Shown again, it gives the focus to the choice made before.
+        port->answers = {Answer::Yes};
+        form->Compile();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option1()));
+        QVERIFY(dialog->isEnabled());
+        QVERIFY(!form->isEnabled());
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QVERIFY(form->isEnabled());
+    }
+
     void asmPromptCancelled() {
         form->Text1()->ReplaceAll("X");
         QString caption = form->windowTitle();
