@@ -435,6 +435,25 @@ private slots:
         QVERIFY(LogWindow()->isVisible());
     }
 
+    void logWindowPlacedByItsClientArea() {
+        Form2* log = LogWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(log));
+        QCOMPARE(log->geometry(), QRect(660, 523, 314, 217));
+        QCOMPARE(log->windowHandle()->geometry(), QRect(660, 523, 314, 217));
+    }
+
+    void workingWindowShowsItsFrame() {
+        Form4* working = form->ProgressWindow();
+        QImage shot = working->grab().toImage();
+        const QColor face(192, 192, 192);
+        const QColor light = shot.pixelColor(0, 0);
+        const QColor dark = shot.pixelColor(shot.width() - 1, shot.height() - 1);
+        QCOMPARE(shot.pixelColor(shot.width() / 2, 4), face);
+        QVERIFY(light.lightness() > face.lightness());
+        QVERIFY(dark.lightness() < face.lightness());
+        QCOMPARE(working->Label1()->text(), QStringLiteral("Working..."));
+    }
+
     void aboutAndHelp() {
         form->About();
         form->Help();
