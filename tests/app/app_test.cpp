@@ -6,13 +6,16 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 #include "command_line.h"
 #include "log_window.h"
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "program_dir.h"
 #include "progress_window.h"
+#include "qt_ui_port.h"
 #include "scripted_port.h"
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
@@ -452,6 +455,25 @@ private slots:
         QVERIFY(light.lightness() > face.lightness());
         QVERIFY(dark.lightness() < face.lightness());
         QCOMPARE(working->Label1()->text(), QStringLiteral("Working..."));
+    }
+
+    void toolDirIsTheProgramsFolderWhileWritable() {
+        const QString fallback = Path("data/Tavrilo");
+        QCOMPARE(ToolDir(tmp->path(), fallback), tmp->path());
+        QVERIFY(!QFileInfo::exists(fallback));
+        // An installed copy: a folder the user cannot write in.
+        QCOMPARE(ToolDir(Path("no/such/dir"), fallback), fallback);
+        QVERIFY(QFileInfo(fallback).isDir());
+        std::ofstream(Path("plain").toStdString()) << "x";
+        QCOMPARE(ToolDir(Path("plain"), fallback), fallback);
+        if (geteuid() != 0) {  // root writes anywhere
+            QDir().mkdir(Path("ro"));
+            QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+            QCOMPARE(ToolDir(Path("ro"), fallback), fallback);
+        }
+        // The program's own port: beside the executable of a build.
+        QtUiPort real;
+        QCOMPARE(real.ProgramDir(), QCoreApplication::applicationDirPath());
     }
 
     void aboutAndHelp() {
