@@ -7,6 +7,7 @@ namespace tavrilo {
 
 // executableDir while it is a directory this user can write in; otherwise
 // fallback, created when missing (an installed copy: the per-user data folder).
+// Without a fallback, executableDir.
 QString ToolDir(const QString& executableDir, const QString& fallback);
 
 }  // namespace tavrilo

@@ -344,7 +344,7 @@ private slots:
 
     void fileOnTheCommandLineOpensAtStart() {
         QCOMPARE(FileArgument({"tavrilo"}), std::nullopt);
-        QCOMPARE(FileArgument({"tavrilo", "-style", "a b.txt"}), std::optional<QString>("a b.txt"));
+        QCOMPARE(FileArgument({"tavrilo", "--new", "a b.txt", "c"}), std::optional<QString>("a b.txt"));
         QCOMPARE(FileArgument({"tavrilo", "--", "-x.txt"}), std::optional<QString>("-x.txt"));
         QCOMPARE(FileArgument({"tavrilo", "--"}), std::nullopt);
 
@@ -466,6 +466,7 @@ private slots:
         QVERIFY(QFileInfo(fallback).isDir());
         std::ofstream(Path("plain").toStdString()) << "x";
         QCOMPARE(ToolDir(Path("plain"), fallback), fallback);
+        QCOMPARE(ToolDir(Path("plain"), QString()), Path("plain"));  // never the root folder
         if (geteuid() != 0) {  // root writes anywhere
             QDir().mkdir(Path("ro"));
             QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner);
