@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         tavrilo::QtUiPort port;
         tavrilo::Form1 form1(port);
         form1.show();
-        OpenFileArgument(form1, QCoreApplication::arguments());
+        tavrilo::OpenFileArgument(form1, QCoreApplication::arguments());
         status = QApplication::exec();
     }
     tavrilo::DestroyLogWindow();
