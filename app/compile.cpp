@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "error_info.h"
+#include "file_error.h"
 #include "line_store_model.h"
 #include "local_path.h"
 #include "main_window.h"
@@ -131,7 +132,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
     ChkNO = false;
     setWindowTitle(Title + QStringLiteral(" - Error!"));
     AddLog(QStringLiteral("Error."), true);
-    ShowError(QString::fromLocal8Bit(written.message.c_str()), written.code);
+    ShowError(FileError("write", FromLocalPath(full), written), written.code);
 }
 
 }  // namespace tavrilo

@@ -11,6 +11,7 @@
 #include "module1.h"
 #include "options_dialog.h"
 #include "preview_window.h"
+#include "program_icon.h"
 #include "progress_window.h"
 
 namespace tavrilo {
@@ -18,23 +19,7 @@ namespace {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(64, 64, 80));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(size * 0.15, 0, size * 0.7, size), size * 0.1, size * 0.1);
-        p.setBrush(QColor(180, 200, 160));
-        p.drawRect(QRectF(size * 0.25, size * 0.1, size * 0.5, size * 0.35));
-        p.setBrush(QColor(220, 220, 220));
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 3; ++c)
-                p.drawRect(QRectF(size * (0.25 + 0.18 * c), size * (0.55 + 0.2 * r), size * 0.12,
-                                  size * 0.12));
-        icon.addPixmap(pm);
-    }
+    for (int size : {16, 32}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }
 
@@ -69,6 +54,8 @@ Form1::Form1(UiPort& port) : port_(port) {
     setCentralWidget(client);
     BuildMenu();
     connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
+    // Opened once the drop has ended, so that an ERROR box never holds up the drag source.
+    connect(text1_, &Editor::FileDropped, this, &Form1::OpenPath, Qt::QueuedConnection);
 
     AddLog(QStringLiteral("Log start..."), true);
     AddLog(QStringLiteral("Loading..... "), false);
@@ -174,7 +161,7 @@ Form3* Form1::OptionsDialog() {
                 ShowProgress();
                 T2Asm(opts);
             },
-            [this] { GiveBack(); });
+            [this] { GiveBack(); }, this);
     }
     return form3_.get();
 }

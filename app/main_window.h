@@ -52,6 +52,8 @@ public:
     // The commands of the menu.
     void Save();
     void Open();
+    // Open without the question: reads path into the editor.
+    void OpenPath(const QString& path);
     void Compile();
     void MakeCalcFile();
     void Exit();

@@ -5,6 +5,9 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include "program_dir.h"
 
 namespace tavrilo {
 namespace {
@@ -79,7 +82,10 @@ std::optional<QString> QtUiPort::FolderName(QWidget* parent, const QString& titl
 
 void QtUiPort::Start(const QString& program) { QProcess::startDetached(program, {}); }
 
-QString QtUiPort::ProgramDir() { return QCoreApplication::applicationDirPath(); }
+QString QtUiPort::ProgramDir() {
+    return ToolDir(QCoreApplication::applicationDirPath(),
+                   QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
 
 void QtUiPort::Quit() {
     QCoreApplication::exit(0);

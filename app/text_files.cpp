@@ -1,4 +1,5 @@
 // File > Open and File > Save.
+#include "file_error.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
@@ -12,27 +13,26 @@ FileDialogSpec TextFileDialog(const QString& title) {
                           QStringLiteral("*.txt")};
 }
 
-QString Reason(const char* verb, const QString& path, const IoResult& r) {
-    return QStringLiteral("cannot %1 '%2': %3")
-        .arg(QLatin1String(verb), path, QString::fromLocal8Bit(r.message.c_str()));
-}
-
 }  // namespace
 
 void Form1::Open() {
     AddLog(QStringLiteral("Open file. "), true);
     std::optional<QString> path = port_.OpenFileName(this, TextFileDialog(QString()));
     if (!path) return;
+    OpenPath(*path);
+}
+
+void Form1::OpenPath(const QString& path) {
     AddLog(QStringLiteral("Reading file... "), false);
     std::string bytes;
-    IoResult r = ReadWholeFile(LocalPath(*path), bytes);
+    IoResult r = ReadWholeFile(LocalPath(path), bytes);
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
-        ShowError(Reason("read", *path, r), r.code);
+        ShowError(FileError("read", path, r), r.code);
         return;
     }
     text1_->ReplaceAll(bytes);
-    RememberTextFile(*path);
+    RememberTextFile(path);
     AddLog(QStringLiteral("Done."), true);
 }
 
@@ -44,7 +44,7 @@ void Form1::Save() {
     IoResult r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
-        ShowError(Reason("write", *path, r), r.code);
+        ShowError(FileError("write", *path, r), r.code);
         return;
     }
     RememberTextFile(*path);

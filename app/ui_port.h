@@ -50,7 +50,7 @@ public:
     virtual std::optional<QString> FolderName(QWidget* parent, const QString& title) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
-    // The directory of the running executable.
+    // The program's own directory: where the assembly file and "help.bat" go.
     virtual QString ProgramDir() = 0;
     // Ends the program at once.
     virtual void Quit() = 0;
