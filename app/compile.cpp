@@ -1,10 +1,8 @@
 // File > Compile: the question, the BASIC compile and the assembly compile.
 #include <QApplication>
-#include <cerrno>
-#include <cstring>
-#include <new>
-#include <system_error>
 
+#include "error_info.h"
+#include "file_error.h"
 #include "line_store_model.h"
 #include "local_path.h"
 #include "main_window.h"
@@ -16,28 +14,6 @@
 #include "tavrilo/text_rules.h"
 
 namespace tavrilo {
-namespace {
-
-struct ErrorInfo {
-    QString description;
-    int number;
-};
-
-ErrorInfo CurrentError() {
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return {QString::fromLocal8Bit(std::strerror(ENOMEM)), ENOMEM};
-    } catch (const std::system_error& e) {
-        return {QString::fromLocal8Bit(e.what()), e.code().value()};
-    } catch (const std::exception& e) {
-        return {QString::fromLocal8Bit(e.what()), EIO};
-    } catch (...) {
-        return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
-    }
-}
-
-}  // namespace
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
@@ -162,7 +138,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
             ChkNO = false;
             return;
         }
-        fail({QString::fromLocal8Bit(written.message.c_str()), written.code});
+        fail({FileError("write", FromLocalPath(full), written), written.code});
     } catch (...) {
         ErrorInfo error = CurrentError();
         store_.Clear();

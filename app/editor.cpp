@@ -1,5 +1,6 @@
 #include "editor.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -247,6 +248,35 @@ QMimeData* Editor::createMimeDataFromSelection() const {
     auto* mime = new QMimeData;
     mime->setText(out);
     return mime;
+}
+
+QString DraggedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return QString();
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return QString();
+}
+
+// A dragged file is taken as a copy, so that the source never deletes it
+// after a move.
+void Editor::dragEnterEvent(QDragEnterEvent* e) {
+    if (DraggedFile(e->mimeData()).isEmpty()) return QPlainTextEdit::dragEnterEvent(e);
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+}
+
+void Editor::dragMoveEvent(QDragMoveEvent* e) {
+    if (DraggedFile(e->mimeData()).isEmpty()) return QPlainTextEdit::dragMoveEvent(e);
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+}
+
+void Editor::dropEvent(QDropEvent* e) {
+    const QString path = DraggedFile(e->mimeData());
+    if (path.isEmpty()) return QPlainTextEdit::dropEvent(e);
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    emit FileDropped(path);
 }
 
 }  // namespace tavrilo

@@ -33,6 +33,11 @@ public:
     // Key sequences that belong to the window's menu, not to the editor.
     void SetMenuShortcuts(QList<QKeySequence> keys) { menuKeys_ = std::move(keys); }
 
+signals:
+    // A local file was dropped on the editor; it is not inserted.
+    void FileDropped(const QString& path);
+
+public:
     struct Counts {
         qint64 marks = 0;       // soft marks anywhere
         qint64 softBreaks = 0;  // block ends right after a mark
@@ -44,6 +49,9 @@ protected:
     void inputMethodEvent(QInputMethodEvent* e) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     void Recount(int position, int added);
@@ -55,6 +63,9 @@ private:
     std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
     bool adjusting_ = false;
 };
+
+// The first local file named by a drag, or an empty string.
+QString DraggedFile(const QMimeData* data);
 
 // What the editor can hold of text: every character outside Windows-1252
 // becomes "?", a surrogate pair one "?"; line breaks become '\n'.

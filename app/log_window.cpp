@@ -11,7 +11,7 @@ Form2::Form2(QWidget* parent)
     setWindowTitle(QStringLiteral("Logg window"));
     setObjectName(QStringLiteral("Form2"));
     setFixedSize(314, 217);
-    move(660, 523);
+    setGeometry(660, 523, 314, 217);  // the client area, as the main window is placed
     text1_ = new QPlainTextEdit(this);
     text1_->setObjectName(QStringLiteral("Text1"));
     text1_->setGeometry(0, 0, 313, 217);

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "command_line.h"
 #include "main_window.h"
 #include "module1.h"
 #include "qt_ui_port.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
         tavrilo::QtUiPort port;
         tavrilo::Form1 form1(port);
         form1.show();
+        tavrilo::OpenFileArgument(form1, QCoreApplication::arguments());
         status = QApplication::exec();
     }
     tavrilo::DestroyLogWindow();

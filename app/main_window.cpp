@@ -5,10 +5,13 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "error_info.h"
 #include "line_store_model.h"
 #include "log_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "preview_window.h"
+#include "program_icon.h"
 #include "progress_window.h"
 
 namespace tavrilo {
@@ -16,23 +19,7 @@ namespace {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (int size : {16, 32}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(64, 64, 80));
-        p.setPen(Qt::NoPen);
-        p.drawRoundedRect(QRectF(size * 0.15, 0, size * 0.7, size), size * 0.1, size * 0.1);
-        p.setBrush(QColor(180, 200, 160));
-        p.drawRect(QRectF(size * 0.25, size * 0.1, size * 0.5, size * 0.35));
-        p.setBrush(QColor(220, 220, 220));
-        for (int r = 0; r < 2; ++r)
-            for (int c = 0; c < 3; ++c)
-                p.drawRect(QRectF(size * (0.25 + 0.18 * c), size * (0.55 + 0.2 * r), size * 0.12,
-                                  size * 0.12));
-        icon.addPixmap(pm);
-    }
+    for (int size : {16, 32}) icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }
 
@@ -67,6 +54,8 @@ Form1::Form1(UiPort& port) : port_(port) {
     setCentralWidget(client);
     BuildMenu();
     connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
+    // Opened once the drop has ended, so that an ERROR box never holds up the drag source.
+    connect(text1_, &Editor::FileDropped, this, &Form1::OpenPath, Qt::QueuedConnection);
 
     AddLog(QStringLiteral("Log start..."), true);
     AddLog(QStringLiteral("Loading..... "), false);
@@ -101,6 +90,8 @@ void Form1::BuildMenu() {
     file->addSeparator();
     AddItem(file, "compile", QStringLiteral("Compile"), QKeySequence(Qt::CTRL | Qt::Key_C),
             &Form1::Compile);
+    AddItem(file, "make_calc_file", QStringLiteral("Make calculator file..."),
+            QKeySequence(Qt::CTRL | Qt::Key_E), &Form1::MakeCalcFile);
     file->addSeparator();
     AddItem(file, "exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form1::Exit);
 
@@ -108,6 +99,8 @@ void Form1::BuildMenu() {
     view->setObjectName(QStringLiteral("view"));
     AddItem(view, "log_window", QStringLiteral("Log window"), QKeySequence(Qt::CTRL | Qt::Key_L),
             &Form1::ToggleLogWindow);
+    AddItem(view, "preview", QStringLiteral("Preview"), QKeySequence(Qt::CTRL | Qt::Key_P),
+            &Form1::ShowPreview);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("help"));
@@ -168,7 +161,7 @@ Form3* Form1::OptionsDialog() {
                 ShowProgress();
                 T2Asm(opts);
             },
-            [this] { GiveBack(); });
+            [this] { GiveBack(); }, this);
     }
     return form3_.get();
 }
@@ -176,6 +169,31 @@ Form3* Form1::OptionsDialog() {
 Form4* Form1::ProgressWindow() {
     if (!form4_) form4_ = std::make_unique<Form4>();
     return form4_.get();
+}
+
+PreviewWindow* Form1::Preview() {
+    if (!preview_) {
+        preview_ = new PreviewWindow(
+            port_, [this] { return text1_->Bytes(); }, [this] { return OptionsDialog()->Opts(); }, this);
+        connect(text1_, &QPlainTextEdit::textChanged, preview_, &PreviewWindow::ScheduleRebuild);
+        Form3* options = OptionsDialog();
+        for (QAbstractButton* b : {static_cast<QAbstractButton*>(options->Option1()),
+                                   static_cast<QAbstractButton*>(options->Option2()),
+                                   static_cast<QAbstractButton*>(options->Option3()),
+                                   static_cast<QAbstractButton*>(options->Check1()),
+                                   static_cast<QAbstractButton*>(options->Check2()),
+                                   static_cast<QAbstractButton*>(options->Check3())})
+            connect(b, &QAbstractButton::toggled, preview_, &PreviewWindow::ScheduleRebuild);
+    }
+    return preview_;
+}
+
+void Form1::ShowPreview() {
+    PreviewWindow* p = Preview();
+    if (!p->isVisible()) p->move(frameGeometry().right() + 8, frameGeometry().top());
+    p->show();
+    p->raise();
+    p->activateWindow();
 }
 
 void Form1::ShowProgress() {
@@ -194,11 +212,7 @@ void Form1::GiveBack() {
 }
 
 void Form1::ShowError(const QString& description, int number) {
-    MessageSpec request;
-    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
-    request.title = QStringLiteral("ERROR");
-    request.critical = true;
-    port_.Message(this, request);
+    port_.Message(this, ErrorMessage(description, number));
 }
 
 }  // namespace tavrilo

@@ -15,9 +15,11 @@
 
 namespace tavrilo {
 
+class CalcFileDialog;
 class Form3;
 class Form4;
 class LineStoreModel;
+class PreviewWindow;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -40,6 +42,8 @@ public:
     const LineStore& DataLines() const { return store_; }
     Form3* OptionsDialog();
     Form4* ProgressWindow();
+    CalcFileDialog* CalcFile();
+    PreviewWindow* Preview();
 
     // Called before the filter (step 1) and the generator (step 2) of the
     // BASIC compile; tests throw from it to exercise the error path.
@@ -51,11 +55,15 @@ public:
     // The commands of the menu.
     void Save();
     void Open();
+    // Open without the question: reads path into the editor.
+    void OpenPath(const QString& path);
     void Compile();
+    void MakeCalcFile();
     void Exit();
     void ToggleLogWindow();
     void About();
     void Help();
+    void ShowPreview();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -73,6 +81,7 @@ private:
     void GiveBack();
     void ShowError(const QString& description, int number);
     void End();
+    void RememberTextFile(const QString& path);
 
     UiPort& port_;
     Editor* text1_;
@@ -83,6 +92,11 @@ private:
     std::unique_ptr<Form3> form3_;
     std::unique_ptr<Form4> form4_;
     bool ending_ = false;
+    CalcFileDialog* calcFile_ = nullptr;
+    QString textFilePath_;    // the text file last opened or saved
+    QString lastFileDir_;     // the folder of the last text or calculator file
+    QString calcDefaultName_;
+    PreviewWindow* preview_ = nullptr;
 };
 
 }  // namespace tavrilo

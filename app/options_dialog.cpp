@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QWindow>
 
 namespace tavrilo {
 namespace {
@@ -27,10 +28,14 @@ constexpr int kLines[][4] = {
 
 }  // namespace
 
-Form3::Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> done)
-    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+// The owner is no Qt parent: the main window is disabled while the dialog is
+// up, and a child window would be disabled with it.
+Form3::Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> done,
+             QWidget* owner)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       compile_(std::move(compile)),
-      done_(std::move(done)) {
+      done_(std::move(done)),
+      owner_(owner) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Option"));
     setFixedSize(169, 174);
@@ -102,6 +107,21 @@ void Form3::Cancel() {
 void Form3::closeEvent(QCloseEvent* e) {
     e->ignore();
     Cancel();
+}
+
+void Form3::setVisible(bool visible) {
+    if (visible && owner_ != nullptr) {
+        // The platform learns the owner when the window is mapped.
+        winId();
+        owner_->window()->winId();
+        windowHandle()->setTransientParent(owner_->window()->windowHandle());
+    }
+    QWidget::setVisible(visible);
+    if (!visible) return;
+    raise();
+    activateWindow();
+    QRadioButton* chosen = option1_->isChecked() ? option1_ : option3_->isChecked() ? option3_ : option2_;
+    chosen->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void Form3::paintEvent(QPaintEvent*) {

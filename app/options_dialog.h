@@ -16,10 +16,14 @@ class Form3 : public QWidget {
 
 public:
     // compile runs the assembly compile with the chosen flags; done gives the
-    // main window back (after Compile and after Cancel).
-    Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> done);
+    // main window back (after Compile and after Cancel). The dialog belongs to
+    // owner: it stays above it and is minimised and restored with it.
+    Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> done,
+          QWidget* owner = nullptr);
 
     AsmOpts Opts() const;
+    // Showing raises the dialog and gives it the keyboard focus.
+    void setVisible(bool visible) override;
 
     QRadioButton* Option1() const { return option1_; }
     QRadioButton* Option2() const { return option2_; }
@@ -41,6 +45,7 @@ private:
 
     std::function<void(const AsmOpts&)> compile_;
     std::function<void()> done_;
+    QWidget* owner_;
     QRadioButton* option1_;
     QRadioButton* option2_;
     QRadioButton* option3_;

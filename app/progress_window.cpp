@@ -1,7 +1,9 @@
 #include "progress_window.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QScreen>
+#include <qdrawutil.h>
 
 namespace tavrilo {
 
@@ -10,11 +12,8 @@ Form4::Form4(QWidget* parent)
     setObjectName(QStringLiteral("Form4"));
     setFixedSize(297, 58);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(192, 192, 192));
-    setPalette(pal);
-    // The dialog frame the window has instead of a title bar.
-    setStyleSheet(QStringLiteral("tavrilo--Form4 { border: 2px outset rgb(224,224,224); }"));
+    // Light, mid, dark and shadow shades of the grey for the frame.
+    setPalette(QPalette(QColor(192, 192, 192)));
 
     label1_ = new QLabel(QStringLiteral("Working..."), this);
     label1_->setObjectName(QStringLiteral("Label1"));
@@ -32,6 +31,12 @@ Form4::Form4(QWidget* parent)
         QRect r = screen->geometry();
         move(r.center() - rect().center());
     }
+}
+
+// The raised dialog frame the window has instead of a title bar.
+void Form4::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    qDrawWinPanel(&p, rect(), palette(), false);
 }
 
 }  // namespace tavrilo

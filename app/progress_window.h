@@ -13,6 +13,9 @@ public:
     explicit Form4(QWidget* parent = nullptr);
     QLabel* Label1() const { return label1_; }
 
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
 private:
     QLabel* label1_;
 };

@@ -5,6 +5,9 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include "program_dir.h"
 
 namespace tavrilo {
 namespace {
@@ -24,6 +27,7 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& requ
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first();
@@ -67,9 +71,21 @@ std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogS
     return RunFileDialog(parent, request, true);
 }
 
+bool QtUiPort::Exec(QDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
+std::optional<QString> QtUiPort::FolderName(QWidget* parent, const QString& title) {
+    QFileDialog dialog(parent, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
 void QtUiPort::Start(const QString& program) { QProcess::startDetached(program, {}); }
 
-QString QtUiPort::ProgramDir() { return QCoreApplication::applicationDirPath(); }
+QString QtUiPort::ProgramDir() {
+    return ToolDir(QCoreApplication::applicationDirPath(),
+                   QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
+}
 
 void QtUiPort::Quit() {
     QCoreApplication::exit(0);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <new>
 
+#include "file_error.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
@@ -19,39 +20,39 @@ FileDialogSpec TextFileDialog(const QString& title) {
                           QStringLiteral("*.txt")};
 }
 
-QString Reason(const char* verb, const QString& path, const IoResult& r) {
-    return QStringLiteral("cannot %1 '%2': %3")
-        .arg(QLatin1String(verb), path, QString::fromLocal8Bit(r.message.c_str()));
-}
-
 }  // namespace
 
 void Form1::Open() {
     AddLog(QStringLiteral("Open file. "), true);
     std::optional<QString> path = port_.OpenFileName(this, TextFileDialog(QString()));
     if (!path) return;
+    OpenPath(*path);
+}
+
+void Form1::OpenPath(const QString& path) {
     AddLog(QStringLiteral("Reading file... "), false);
     std::string bytes;
     std::uint64_t size = 0;
     IoResult r;
     try {
         if (CommandFaultHook) CommandFaultHook("Open");
-        r = ReadRegularFile(LocalPath(*path), kMaxOpenMiB * kMiB, bytes, size);
+        r = ReadRegularFile(LocalPath(path), kMaxOpenMiB * kMiB, bytes, size);
         if (r.ok()) text1_->ReplaceAll(bytes);
     } catch (const std::bad_alloc&) {
         r = IoResult::FromErrno(ENOMEM);
     }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
-        QString reason = Reason("read", *path, r);
+        QString reason = FileError("read", path, r);
         if (r.code == EFBIG)
             reason = QStringLiteral("cannot read '%1': it is %2 MiB; Tavrilo opens texts up to %3 MiB")
-                         .arg(*path)
+                         .arg(path)
                          .arg((size + kMiB - 1) / kMiB)
                          .arg(kMaxOpenMiB);
         ShowError(reason, r.code);
         return;
     }
+    RememberTextFile(path);
     AddLog(QStringLiteral("Done."), true);
 }
 
@@ -69,9 +70,10 @@ void Form1::Save() {
     }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
-        ShowError(Reason("write", *path, r), r.code);
+        ShowError(FileError("write", *path, r), r.code);
         return;
     }
+    RememberTextFile(*path);
     AddLog(QStringLiteral("Done."), true);
 }
 

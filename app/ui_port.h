@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+class QDialog;
 class QWidget;
 
 namespace tavrilo {
@@ -32,6 +33,7 @@ struct FileDialogSpec {
     QString fileName;
     QString filterLabel;
     QString pattern;
+    QString directory{};  // empty: the platform's own
 };
 
 class UiPort {
@@ -42,9 +44,13 @@ public:
     virtual std::optional<QString> Input(QWidget* parent, const InputSpec& request) = 0;
     virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) = 0;
     virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
+    // Runs one of the program's own dialogs until it closes; true when accepted.
+    virtual bool Exec(QDialog& dialog) = 0;
+    // An existing or new folder; nothing when cancelled.
+    virtual std::optional<QString> FolderName(QWidget* parent, const QString& title) = 0;
     // Starts program without arguments and without waiting; failures are silent.
     virtual void Start(const QString& program) = 0;
-    // The directory of the running executable.
+    // The program's own directory: where the assembly file and "help.bat" go.
     virtual QString ProgramDir() = 0;
     // Ends the program at once.
     virtual void Quit() = 0;

@@ -10,6 +10,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "preview_window.h"
 #include "prose.h"
 #include "scripted_port.h"
 
@@ -90,6 +91,26 @@ void BM_TypeKey(benchmark::State& state) {
     }
 }
 
+// The Preview window on the book: a rebuild (the editor's bytes, the model and
+// one screen), and a page turn by key.
+void BM_PreviewRebuild(benchmark::State& state) {
+    rig->Load();
+    rig->form.ShowPreview();
+    PreviewWindow* p = rig->form.Preview();
+    p->OutputChoice()->setCurrentIndex(1);
+    for (auto _ : state) p->Rebuild();
+    state.counters["screens"] = double(p->Model().Count());
+}
+
+void BM_PreviewKey(benchmark::State& state) {
+    PreviewWindow* p = rig->form.Preview();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    for (auto _ : state) {
+        QApplication::sendEvent(p->Lcd(), &key);
+        QApplication::processEvents();
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -97,6 +118,8 @@ BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CompileAsm)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CompileBasic)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TypeKey)->Arg(1 << 10)->Arg(kTenMiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PreviewRebuild)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_PreviewKey)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

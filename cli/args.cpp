@@ -12,6 +12,10 @@ const std::string_view kUsage =
     "       tavrilo-convert basic (--83p | --8xp) NAME -o OUT [FILE]\n"
     "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
     "                           [-o OUT] [FILE]\n"
+    "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
+    "                           --83p NAME -o OUT [FILE]\n"
+    "       tavrilo-convert preview (basic | asm [--small | --line-above-page --show-page\n"
+    "                           --scroll-up]) [--scale N] -o DIR [FILE]\n"
     "       tavrilo-convert --help | --version\n";
 
 const std::string_view kHelp =
@@ -19,6 +23,8 @@ const std::string_view kHelp =
     "\n"
     "  basic   one-line BASIC program on standard output, ended by LF\n"
     "  asm     Z80 assembly source for TASM, lines ended by CR LF\n"
+    "  preview the calculator's screens as DIR/screen-001.png, screen-002.png, ...\n"
+    "          in the order a user sees them, black on white\n"
     "\n"
     "  --small             asm without line, page label or scrolling\n"
     "  --line-above-page   asm: a line above the page label and LP\n"
@@ -26,8 +32,12 @@ const std::string_view kHelp =
     "  --scroll-up         asm: the Up key goes back one page\n"
     "                      (no flag: all three, as \"Nice locking prog.\")\n"
     "  --83p NAME          basic: write a TI-83 program file named NAME to OUT\n"
+    "                      asm: the same, the program built with GNU as (Debian\n"
+    "                      package binutils-z80); for the TI-83 only, run it\n"
+    "                      there with Send(9prgmNAME\n"
     "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
     "  -o OUT              write OUT instead of standard output\n"
+    "  --scale N           preview: N x (96 x 64) pixels, N from 1 to 8 (default 3)\n"
     "\n"
     "FILE, or standard input when it is missing or '-', is read as bytes.\n";
 
@@ -48,29 +58,22 @@ int Usage(std::string_view problem) {
 
 void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// The layout flags of the assembly output; none given keeps all three on.
-struct LayoutFlags {
-    bool small = false;
-    AsmOpts chosen{false, false, false};
-    CLI::Option* smallFlag = nullptr;
-    CLI::Option* any[3] = {};
-
-    void AddTo(CLI::App* sub) {
-        smallFlag = sub->add_flag("--small", small);
-        any[0] = sub->add_flag("--line-above-page", chosen.LineAbovePage);
-        any[1] = sub->add_flag("--show-page", chosen.ShowPage);
-        any[2] = sub->add_flag("--scroll-up", chosen.ScrollUp);
-        for (CLI::Option* o : any) smallFlag->excludes(o);
-    }
-    AsmOpts Opts() const {
-        if (small) return AsmOpts{false, false, false};
-        for (CLI::Option* o : any)
-            if (o->count() > 0) return chosen;
-        return AsmOpts{};
-    }
-};
-
 }  // namespace
+
+void LayoutFlags::AddTo(CLI::App* sub) {
+    smallFlag = sub->add_flag("--small", small);
+    any[0] = sub->add_flag("--line-above-page", chosen.LineAbovePage);
+    any[1] = sub->add_flag("--show-page", chosen.ShowPage);
+    any[2] = sub->add_flag("--scroll-up", chosen.ScrollUp);
+    for (CLI::Option* o : any) smallFlag->excludes(o);
+}
+
+AsmOpts LayoutFlags::Opts() const {
+    if (small) return AsmOpts{false, false, false};
+    for (CLI::Option* o : any)
+        if (o->count() > 0) return chosen;
+    return AsmOpts{};
+}
 
 int ParseArgs(int argc, char** argv, Args& a) {
     CLI::App app("tavrilo-convert", "tavrilo-convert");
@@ -89,6 +92,7 @@ int ParseArgs(int argc, char** argv, Args& a) {
     }
     std::string p83, p8x;
     CLI::Option* o83 = basic->add_option("--83p", p83)->type_name("NAME");
+    CLI::Option* asm83 = asmMode->add_option("--83p", p83)->type_name("NAME");
     CLI::Option* o8x = basic->add_option("--8xp", p8x)->type_name("NAME");
     o83->excludes(o8x);
     LayoutFlags layout;
@@ -123,10 +127,10 @@ int ParseArgs(int argc, char** argv, Args& a) {
     } else {
         return Usage("no mode given");
     }
-    if (o83->count() > 0 || o8x->count() > 0) {
+    if (o83->count() > 0 || o8x->count() > 0 || asm83->count() > 0) {
         a.programFile = true;
-        a.kind = o83->count() > 0 ? CalcKind::Ti83 : CalcKind::Ti83Plus;
-        a.name = o83->count() > 0 ? p83 : p8x;
+        a.kind = o8x->count() > 0 ? CalcKind::Ti83Plus : CalcKind::Ti83;
+        a.name = o8x->count() > 0 ? p8x : p83;
         if (!ValidProgramName(a.name))
             return Usage("bad program name '" + a.name + "': " + std::string(kNameRule));
     }

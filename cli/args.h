@@ -7,6 +7,11 @@
 #include "tavrilo/asm.h"
 #include "tavrilo/program_file.h"
 
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
 namespace tavrilo::cli {
 
 struct Args {
@@ -17,6 +22,17 @@ struct Args {
     bool programFile = false;  // write a calculator program file to output
     CalcKind kind = CalcKind::Ti83;
     std::string name;          // the program's name on the calculator
+};
+
+// The layout flags of the assembly output; none given keeps all three on.
+struct LayoutFlags {
+    bool small = false;
+    AsmOpts chosen{false, false, false};
+    CLI::Option* smallFlag = nullptr;
+    CLI::Option* any[3] = {};
+
+    void AddTo(CLI::App* sub);
+    AsmOpts Opts() const;
 };
 
 extern const std::string_view kUsage;

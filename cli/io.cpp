@@ -4,7 +4,19 @@
 
 namespace tavrilo::cli {
 
+namespace {
+
+std::string& LastInput() {
+    static std::string name = "-";
+    return name;
+}
+
+}  // namespace
+
+const std::string& InputName() { return LastInput(); }
+
 IoResult ReadInput(const std::string& name, std::string& bytes) {
+    LastInput() = name;
     if (name == "-") return ReadAll(STDIN_FILENO, bytes);
     return ReadWholeFile(name, bytes);
 }

@@ -10,6 +10,8 @@ namespace tavrilo::cli {
 
 // Reads FILE; "-" is standard input, read from descriptor 0 where it stands.
 IoResult ReadInput(const std::string& name, std::string& bytes);
+// The name ReadInput was last given; "-" before that.
+const std::string& InputName();
 
 // The file named by -o, written as AtomicFile writes, or standard output.
 class Output {

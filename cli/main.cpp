@@ -5,6 +5,8 @@
 
 #include "args.h"
 #include "io.h"
+#include "preview_command.h"
+#include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/text_rules.h"
 #include "tavrilo/tokens.h"
@@ -47,9 +49,24 @@ private:
     std::string scratch_;
 };
 
-// text is filtered in place. A program too large for its file is refused
-// before it is built.
+int WriteAsmProgramFile(const Args& a, const std::string& text, Output& out) {
+    std::string file;
+    try {
+        file = AsmProgramFile(a.name, AsmProgramTokens(text, a.opts), Comment());
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        Err("cannot make '" + a.output + "': " + e.what());
+        return 1;
+    }
+    out.Writer().Write(file);
+    return Finish(out);
+}
+
+// A BASIC text is filtered in place. A program too large for its file is
+// refused before it is built.
 int WriteProgramFile(const Args& a, std::string& text, Output& out) {
+    if (a.mode == "asm") return WriteAsmProgramFile(a, text, out);
     ChkBadChrsInPlace(text);
     TokenCounter counter;
     T2Basic(text, counter);
@@ -85,7 +102,8 @@ int Run(const Args& a) {
     std::string text;
     IoResult r = cli::ReadInput(a.input, text);
     if (!r.ok()) return Failure("read", a.input, r);
-    if (a.mode == "asm" && ChkQuote(text)) {
+    // GNU as takes every byte of the text; the warning is TASM's.
+    if (a.mode == "asm" && !a.programFile && ChkQuote(text)) {
         std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
         std::fputc('\n', stderr);
     }
@@ -98,14 +116,16 @@ int Run(const Args& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Args a;
     // Unwinding removes a temporary file already made.
     try {
+        if (argc > 1 && std::string_view(argv[1]) == "preview")
+            return cli::RunPreview(argc - 1, argv + 1);
+        Args a;
         int status = cli::ParseArgs(argc, argv, a);
         if (status >= 0) return status;
         return Run(a);
     } catch (const std::bad_alloc&) {
-        Err("cannot convert '" + a.input + "': out of memory");
+        Err("cannot convert '" + cli::InputName() + "': out of memory");
         return 1;
     }
 }

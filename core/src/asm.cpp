@@ -10,9 +10,6 @@ bool ChkQuote(std::string_view text) { return text.find('"') != std::string_view
 
 namespace {
 
-constexpr std::size_t kFooterRow = 58;
-constexpr std::size_t kLpColumn = 85;
-
 // One short line built on the stack: a prefix, a decimal number, a suffix.
 class Numbered {
 public:
@@ -121,20 +118,23 @@ private:
     }
 
     void SeparatorLine() {
-        for (std::string_view l : {"\tld b,0", "\tld c,6", "\tld d,96", "\tld e,6", "\tld h,1",
-                                   "\tcall _iline"})
-            out_.Line(l);
+        out_.Line(Numbered("\tld b,", kSeparator.x1));
+        out_.Line(Numbered("\tld c,", kSeparator.y1));
+        out_.Line(Numbered("\tld d,", kSeparator.x2));
+        out_.Line(Numbered("\tld e,", kSeparator.y2));
+        out_.Line("\tld h,1");
+        out_.Line("\tcall _iline");
     }
 
     void Footer() {
         ShowString(0, kFooterRow, Numbered("\tld hl,S", pageNo_));
         data_.Add(Numbered("S", pageNo_, ":"));
-        AddData(Numbered("Page ", pageNo_));
+        AddData(Numbered(kPageLabel, pageNo_));
     }
 
     void LastPageMark() {
         data_.Add("last:");
-        AddData("LP");
+        AddData(kLastPageMark);
         ShowString(kLpColumn, kFooterRow, "\tld hl,last");
     }
 
@@ -173,9 +173,7 @@ void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStor
         text,
         [&](std::string_view row, int rowPos) { w.Row(row, static_cast<std::size_t>(rowPos)); },
         [&] { w.PageEnd(); });
-    // A last row that closed without filling its page still gets its own key
-    // wait, so the credit never draws over an unread page.
-    if (!end.lastCharClosed || end.rowPos != 0)
+    if (AsmHasLastPage(end))
         w.LastPage(end.pending, static_cast<std::size_t>(end.rowPos));
     w.Credit();
     w.DataAndEnd();

@@ -33,7 +33,7 @@ void T2Basic(std::string_view text, BasicSink& out) {
     LayoutEnd end = LayRows(
         text, [&](std::string_view row, int rowPos) { PutText(out, row, rowPos); },
         [&] { out.Put("Pause:ClrDraw:"); });
-    if (end.pending.empty() && end.rowsClosed > 0) return;
+    if (!BasicEndsWithTitle(end)) return;
     PutText(out, end.pending, end.rowPos);
     out.Put("Pause:ClrDraw:ClrHome:Disp \"");
     out.Put(kBasicTitle);

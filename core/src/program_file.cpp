@@ -6,8 +6,6 @@ namespace tavrilo {
 
 namespace {
 
-constexpr unsigned char kProgramType = 0x05;
-
 std::size_t EntryHeaderLength(CalcKind kind) { return kind == CalcKind::Ti83 ? 0x0B : 0x0D; }
 
 void PutWord(std::string& out, std::size_t v) {
@@ -43,7 +41,7 @@ std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
 }
 
 std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
-                        std::string_view comment) {
+                        std::string_view comment, unsigned char type) {
     if (!ValidProgramName(name)) throw std::invalid_argument(std::string(kNameRule));
     const std::string tooLarge = SizeProblem(kind, tokens.size());
     if (!tooLarge.empty()) throw std::length_error(tooLarge);
@@ -53,7 +51,7 @@ std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view t
     data.reserve(DataSectionSize(kind, tokens.size()));
     PutWord(data, EntryHeaderLength(kind));
     PutWord(data, varLength);
-    data.push_back(static_cast<char>(kProgramType));
+    data.push_back(static_cast<char>(type));
     data.append(name);
     data.append(8 - name.size(), '\0');
     if (kind == CalcKind::Ti83Plus) {

@@ -7,12 +7,16 @@
 #include <sys/stat.h>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
+#include "command_line.h"
 #include "log_window.h"
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "program_dir.h"
 #include "progress_window.h"
+#include "qt_ui_port.h"
 #include "scripted_port.h"
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
@@ -24,6 +28,27 @@ using namespace tavrilo;
 namespace {
 
 std::string Slurp(const QString& path) { return test::Slurp(path.toStdString()); }
+
+// Drags data onto the editor and drops it there with the actions a file
+// manager offers; returns the drop event as the editor left it.
+std::unique_ptr<QDropEvent> DragAndDrop(Editor* editor, QMimeData* data) {
+    QWidget* target = editor->viewport();
+    const QPoint at = target->rect().center();
+    const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, offered, data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, &enter);
+    auto drop = std::make_unique<QDropEvent>(QPointF(at), offered, data, Qt::LeftButton, Qt::NoModifier);
+    drop->setDropAction(Qt::MoveAction);
+    QApplication::sendEvent(target, drop.get());
+    return drop;
+}
+
+QMimeData* FileDrag(const QString& path) {
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path + ".second")});
+    return data;
+}
 
 const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
 
@@ -229,6 +254,34 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
+    void optionsDialogBelongsToTheMainWindow() {
+        form->Text1()->ReplaceAll("X");
+        port->answers = {Answer::Yes};
+        form->Compile();
+        Form3* dialog = form->OptionsDialog();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowType(), Qt::Dialog);
+        QVERIFY(!(dialog->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QCOMPARE(dialog->windowHandle()->transientParent(), form->windowHandle());
+        QCOMPARE(dialog->size(), QSize(169, 174));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Option"));
+        // Raised and focused at once, though the main window had the focus.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option2()));
+        QTest::mouseClick(dialog->Option1(), Qt::LeftButton);
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(form.get()));
+        // Shown again, it gives the focus to the choice made before.
+        port->answers = {Answer::Yes};
+        form->Compile();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option1()));
+        QVERIFY(dialog->isEnabled());
+        QVERIFY(!form->isEnabled());
+        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QVERIFY(form->isEnabled());
+    }
+
     void asmPromptCancelled() {
         form->Text1()->ReplaceAll("X");
         QString caption = form->windowTitle();
@@ -261,7 +314,8 @@ private slots:
         QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
-        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Not a directory - 20"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot write '" + Path("plain") + "/a.asm': Not a directory - 20");
         QVERIFY(form->isEnabled());
     }
 
@@ -287,6 +341,61 @@ private slots:
         port->fileAnswers = {Path("ends.txt")};
         form->Open();
         QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+    }
+
+    void fileOnTheCommandLineOpensAtStart() {
+        QCOMPARE(FileArgument({"tavrilo"}), std::nullopt);
+        QCOMPARE(FileArgument({"tavrilo", "--new", "a b.txt", "c"}), std::optional<QString>("a b.txt"));
+        QCOMPARE(FileArgument({"tavrilo", "--", "-x.txt"}), std::optional<QString>("-x.txt"));
+        QCOMPARE(FileArgument({"tavrilo", "--"}), std::nullopt);
+
+        form->Text1()->ReplaceAll("unsaved");
+        OpenFileArgument(*form, {"tavrilo"});
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        std::ofstream(Path("start.txt").toStdString(), std::ios::binary) << "one\rtwo\n";
+        OpenFileArgument(*form, {"tavrilo", Path("start.txt")});
+        QCOMPARE(form->Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
+        QCOMPARE(form->windowTitle(), kTitle + " - 10 Bytes");
+        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        QVERIFY(port->fileDialogs.empty());
+        form->Text1()->undo();  // replaced as Open replaces it
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+
+        OpenFileArgument(*form, {"tavrilo", Path("none.txt")});
+        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("none.txt") + "': No such file or directory - 2");
+    }
+
+    void droppedFileOpensAsOpenDoes() {
+        Editor* ed = form->Text1();
+        ed->ReplaceAll("unsaved");
+        std::ofstream(Path("dropped.txt").toStdString(), std::ios::binary) << "a\rb\nc";
+        std::unique_ptr<QMimeData> data(FileDrag(Path("dropped.txt")));
+        std::unique_ptr<QDropEvent> drop = DragAndDrop(ed, data.get());
+        QVERIFY(drop->isAccepted());
+        QCOMPARE(drop->dropAction(), Qt::CopyAction);  // a move would delete the file
+        QTRY_COMPARE(ed->Bytes(), std::string("a\r\nb\r\nc"));
+        QVERIFY(QFileInfo::exists(Path("dropped.txt")));
+        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        ed->undo();
+        QCOMPARE(ed->Bytes(), std::string("unsaved"));
+
+        std::unique_ptr<QMimeData> missing(FileDrag(Path("gone.txt")));
+        DragAndDrop(ed, missing.get());
+        QTRY_COMPARE(port->messages.size(), size_t(1));
+        QCOMPARE(port->messages[0].title, QStringLiteral("ERROR"));
+        QCOMPARE(port->messages[0].text,
+                 "Error: cannot read '" + Path("gone.txt") + "': No such file or directory - 2");
+        QCOMPARE(ed->Bytes(), std::string("unsaved"));
+
+        // Dropped text is still inserted where it falls.
+        QMimeData text;
+        text.setText("XY");
+        DragAndDrop(ed, &text);
+        QApplication::processEvents();
+        QVERIFY(ed->Bytes().find("XY") != std::string::npos);
+        QCOMPARE(ed->Bytes().size(), std::string("unsaved").size() + 2);
     }
 
     void openAndSaveFailures() {
@@ -390,6 +499,45 @@ private slots:
         QVERIFY(Log().startsWith("Log start..."));
         form->ToggleLogWindow();
         QVERIFY(LogWindow()->isVisible());
+    }
+
+    void logWindowPlacedByItsClientArea() {
+        Form2* log = LogWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(log));
+        QCOMPARE(log->geometry(), QRect(660, 523, 314, 217));
+        QCOMPARE(log->windowHandle()->geometry(), QRect(660, 523, 314, 217));
+    }
+
+    void workingWindowShowsItsFrame() {
+        Form4* working = form->ProgressWindow();
+        QImage shot = working->grab().toImage();
+        const QColor face(192, 192, 192);
+        const QColor light = shot.pixelColor(0, 0);
+        const QColor dark = shot.pixelColor(shot.width() - 1, shot.height() - 1);
+        QCOMPARE(shot.pixelColor(shot.width() / 2, 4), face);
+        QVERIFY(light.lightness() > face.lightness());
+        QVERIFY(dark.lightness() < face.lightness());
+        QCOMPARE(working->Label1()->text(), QStringLiteral("Working..."));
+    }
+
+    void toolDirIsTheProgramsFolderWhileWritable() {
+        const QString fallback = Path("data/Tavrilo");
+        QCOMPARE(ToolDir(tmp->path(), fallback), tmp->path());
+        QVERIFY(!QFileInfo::exists(fallback));
+        // An installed copy: a folder the user cannot write in.
+        QCOMPARE(ToolDir(Path("no/such/dir"), fallback), fallback);
+        QVERIFY(QFileInfo(fallback).isDir());
+        std::ofstream(Path("plain").toStdString()) << "x";
+        QCOMPARE(ToolDir(Path("plain"), fallback), fallback);
+        QCOMPARE(ToolDir(Path("plain"), QString()), Path("plain"));  // never the root folder
+        if (geteuid() != 0) {  // root writes anywhere
+            QDir().mkdir(Path("ro"));
+            QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+            QCOMPARE(ToolDir(Path("ro"), fallback), fallback);
+        }
+        // The program's own port: beside the executable of a build.
+        QtUiPort real;
+        QCOMPARE(real.ProgramDir(), QCoreApplication::applicationDirPath());
     }
 
     void aboutAndHelp() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QStringList>
 #include <deque>
 #include <functional>
@@ -16,6 +17,7 @@ public:
     std::vector<MessageSpec> messages;
     std::vector<InputSpec> inputs;
     std::vector<FileDialogSpec> fileDialogs;
+    QStringList folderDialogs;  // their titles
     QStringList started;
     int quits = 0;
     QString programDir;
@@ -23,7 +25,11 @@ public:
     std::deque<Answer> answers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<std::optional<QString>> fileAnswers;
+    std::deque<std::optional<QString>> folderAnswers;
     std::function<void()> onMessage;  // runs while a message is shown
+    // Each runs while one of the program's dialogs is shown (none: Cancel).
+    std::deque<std::function<void(QDialog&)>> dialogScripts;
+    int dialogsRun = 0;
 
     Answer Message(QWidget*, const MessageSpec& request) override {
         messages.push_back(request);
@@ -44,6 +50,23 @@ public:
     std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& request) override {
         fileDialogs.push_back(request);
         return Next(fileAnswers);
+    }
+    bool Exec(QDialog& dialog) override {
+        ++dialogsRun;
+        dialog.setResult(QDialog::Rejected);
+        dialog.show();
+        if (!dialogScripts.empty()) {
+            auto script = std::move(dialogScripts.front());
+            dialogScripts.pop_front();
+            script(dialog);
+        }
+        const bool accepted = dialog.result() == QDialog::Accepted;
+        dialog.hide();
+        return accepted;
+    }
+    std::optional<QString> FolderName(QWidget*, const QString& title) override {
+        folderDialogs << title;
+        return Next(folderAnswers);
     }
     void Start(const QString& program) override { started << program; }
     QString ProgramDir() override { return programDir; }

@@ -14,6 +14,7 @@
 #include "../core/helpers.h"
 #include "../files/ti_reader.h"
 #include "tavrilo/asm.h"
+#include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/program_file.h"
 #include "tavrilo/text_rules.h"
@@ -35,7 +36,7 @@ struct Outcome {
 
 // Runs the shell command prefix + tavrilo-convert + args with input on stdin.
 Outcome RunShell(const TempDir& dir, const std::string& prefix, const std::string& args,
-            const std::string& input, const std::string& stdoutPath) {
+                 const std::string& input, const std::string& stdoutPath) {
     Spit(dir / "stdin", input);
     std::string out = stdoutPath.empty() ? dir / "stdout" : stdoutPath;
     std::string cmd = prefix + "'" + TAVRILO_CONVERT + "' " + args + " <'" + (dir / "stdin") +
@@ -51,10 +52,11 @@ Outcome RunShell(const TempDir& dir, const std::string& prefix, const std::strin
     return r;
 }
 
-// Runs tavrilo-convert with args (already quoted for the shell) and input on stdin.
+// Runs tavrilo-convert with args (already quoted for the shell) and input on
+// stdin, with the environment's settings env ("NAME=value ...") if given.
 Outcome Convert(const TempDir& dir, const std::string& args, const std::string& input = "",
-                const std::string& stdoutPath = "") {
-    return RunShell(dir, "", args, input, stdoutPath);
+                const std::string& stdoutPath = "", const std::string& env = "") {
+    return RunShell(dir, env.empty() ? "" : "env " + env + " ", args, input, stdoutPath);
 }
 
 // The same with the address space limited to kib KiB.
@@ -210,8 +212,8 @@ TEST(Convert, ProgramFileRefusals) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(kNameRule), std::string::npos);
     }
-    for (const char* args : {"basic --83p A", "asm --83p A -o x", "basic --83p A --8xp B -o x",
-                             "basic --8xp"}) {
+    for (const char* args : {"basic --83p A", "asm --8xp A -o x", "basic --83p A --8xp B -o x",
+                             "basic --8xp", "asm --83p A", "asm --83p a -o x"}) {
         SCOPED_TRACE(args);
         EXPECT_EQ(Convert(dir, args, "HI").status, 2);
     }
@@ -360,6 +362,41 @@ TEST(Convert, StandardInputIsReadWhereItStands) {
     ::close(sv[0]);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(Slurp(out), T2Basic("BY SOCKET") + "\n");
+}
+
+TEST(Convert, AsmProgramFiles) {
+    TempDir dir;
+    const std::string out = dir / "say.83p";
+    const std::string text = "SAY \"HI\"\r\nC:\\";
+    Outcome r = Convert(dir, "asm --small --83p SAY -o '" + out + "'", text);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    const AsmOpts small{false, false, false};
+    EXPECT_EQ(Slurp(out), AsmProgramFile("SAY", AsmProgramTokens(text, small), "Tavrilo 1.02, tavrilo-convert"));
+    test::Read back = test::ReadBack(out);
+    ASSERT_EQ(back.status, 0);
+    EXPECT_EQ(back.model, CALC_TI83);
+    EXPECT_EQ(back.type, 0x06);
+    EXPECT_EQ(back.name, "SAY");
+    EXPECT_EQ(back.computed, back.stored);
+    // The layout flags reach the program.
+    r = Convert(dir, "asm --83p SAY -o '" + out + "'", text);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Slurp(out), AsmProgramFile("SAY", AsmProgramTokens(text, AsmOpts{}), "Tavrilo 1.02, tavrilo-convert"));
+
+    // Failures leave the old file and nothing else.
+    Spit(out, "old");
+    r = Convert(dir, "asm --83p BIG -o '" + out + "'", std::string(40000, 'A'));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("tavrilo-convert: cannot make '" + out + "': the text shows 40000 bytes", 0), 0u) << r.err;
+    r = Convert(dir, "asm --83p SAY -o '" + out + "'", text, "", "PATH=/nonexistent");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("z80-unknown-coff-as was not found on PATH; install the Debian package binutils-z80"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Slurp(out), "old");
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
 }  // namespace

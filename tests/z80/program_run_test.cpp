@@ -1,49 +1,28 @@
-// The generated assembly programs, assembled and run on the emulated calculator:
-// what a user sees page by page under every combination of the layout options.
+// The .83p files of the generated assembly programs, decoded and run on the
+// emulated calculator: what a user sees page by page under every combination
+// of the layout options.
 #include <gtest/gtest.h>
 
 #include "../core/helpers.h"
+#include "page_texts.h"
 #include "rig.h"
 #include "tavrilo/asm.h"
+#include "tavrilo/asm_program_file.h"
 
 namespace tavrilo {
 namespace {
 
+using test::Ending;
+using test::Join;
+using test::Name;
+using test::Rows;
 using z80::kOtherKey;
 using z80::kUpKey;
 using z80::Screen;
 
-enum class Ending { PrintingChar, CrLf, FullRow };
-
-const char* Name(Ending e) {
-    return e == Ending::PrintingChar ? "ends with a printing character"
-           : e == Ending::CrLf       ? "ends with CR LF"
-                                     : "ends with a row that fills the width";
-}
-
 std::string Flags(const AsmOpts& o) {
     return std::string(o.LineAbovePage ? "LineAbovePage " : "") + (o.ShowPage ? "ShowPage " : "") +
            (o.ScrollUp ? "ScrollUp" : "");
-}
-
-// Rows of mixed width; some carry lower case, punctuation and 8-bit bytes.
-std::vector<std::string> Rows(int count, Ending ending) {
-    std::vector<std::string> rows;
-    for (int i = 1; i <= count; ++i) {
-        std::string row = "Row " + std::to_string(i);
-        if (i % 3 == 0) row += " caf\xe9, {x} [y]!";
-        if (i % 4 == 0) row += "  x  y";
-        rows.push_back(row);
-    }
-    if (ending == Ending::FullRow) rows.back() = "ABCDEFGHIJKLMNOPQRSTUVW";  // 23 x 4 = 92
-    return rows;
-}
-
-std::string Join(const std::vector<std::string>& rows, Ending ending) {
-    std::string text;
-    for (std::size_t i = 0; i < rows.size(); ++i) text += (i ? "\r\n" : "") + rows[i];
-    if (ending == Ending::CrLf) text += "\r\n";
-    return text;
 }
 
 // The screens a user should see, and the keys pressed: Up on the first visit of
@@ -96,7 +75,8 @@ TEST_P(Pages, EveryPageUnderEveryOption) {
             SCOPED_TRACE(std::string(Name(ending)) + "; " + Flags(o));
             const std::vector<std::string> rows = Rows(GetParam(), ending);
             const Expected want = Expect(rows, ending, o);
-            const z80::Run run = z80::AssembleAndRun(test::AsmSource(Join(rows, ending), o), want.keys);
+            const std::string file = AsmProgramFile("PAGES", AsmProgramTokens(Join(rows, ending), o), "");
+            const z80::Run run = z80::RunProgramFile(file, want.keys);
             ASSERT_EQ(run.fault, "");
             EXPECT_TRUE(run.runIndicOff);
             EXPECT_TRUE(run.waits == want.waits) << "got:\n"
@@ -107,17 +87,21 @@ TEST_P(Pages, EveryPageUnderEveryOption) {
 }
 
 // Rows for one, two, three and ten pages, and for exactly one and two full pages.
-INSTANTIATE_TEST_SUITE_P(Rows, Pages, testing::Values(5, 8, 11, 16, 20, 76));
+INSTANTIATE_TEST_SUITE_P(Rows, Pages, testing::ValuesIn(test::kRowCounts));
 
-TEST(ProgramRun, QuoteInARowIsAnAssemblerError) {
-    for (const char* text : {"SAY \"HI\" NOW", "END\"", "\"\r\nB"}) {
-        SCOPED_TRACE(text);
-        ASSERT_TRUE(ChkQuote(text));
-        const z80::Build b = z80::Assemble(test::AsmSource(text, AsmOpts{}));
-        EXPECT_FALSE(b.ok);
-        EXPECT_NE(b.log.find("Error"), std::string::npos) << b.log;
-        EXPECT_EQ(z80::AssembleAndRun(test::AsmSource(text, AsmOpts{}), {}).fault.rfind("assembler: ", 0), 0u);
-    }
+TEST(ProgramRun, QuotesBackslashesAndHighBytesShowAsTyped) {
+    // TASM cannot take a quote inside a string; the program file shows it.
+    const std::vector<std::string> rows = {"SAY \"HI\" NOW", "END\"", "\"", "C:\\DOS\\", "\xe9\xff\x80\x7f~ \x01"};
+    std::string text;
+    for (const std::string& row : rows) text += row + "\r";
+    ASSERT_TRUE(ChkQuote(text));
+    const AsmOpts small{false, false, false};
+    const z80::Run run = z80::RunProgramFile(AsmProgramFile("Q", AsmProgramTokens(text, small), ""), {});
+    ASSERT_EQ(run.fault, "");
+    ASSERT_EQ(run.waits.size(), 2u);
+    std::vector<z80::Text> want;
+    for (std::size_t i = 0; i < rows.size(); ++i) want.push_back({int(7 * i), 0, rows[i]});
+    EXPECT_TRUE(run.waits[0].texts == want) << z80::Describe(run.waits[0]);
 }
 
 }  // namespace

@@ -2,59 +2,18 @@
 
 #include <z80ex/z80ex.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
-#include <sstream>
 
-#include "../core/temp_dir.h"
+#include "tavrilo/asm_build.h"
 
 namespace tavrilo::z80 {
 
 namespace {
 
-// Addresses of the stand-in include, read from the file itself.
-struct Symbols {
-    std::map<std::string, std::uint16_t> value;
-
-    std::uint16_t operator[](const std::string& name) const {
-        auto it = value.find(name);
-        if (it == value.end()) {
-            std::fprintf(stderr, "stand-in include lacks %s\n", name.c_str());
-            std::abort();
-        }
-        return it->second;
-    }
-};
-
-const Symbols& StandIn() {
-    static const Symbols symbols = [] {
-        Symbols s;
-        std::istringstream in(test::Slurp(std::string(TAVRILO_Z80_INCLUDE) + "/ti83asm.inc"));
-        std::string name, directive, number;
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream words(line);
-            if (line.empty() || line[0] == ';' || !(words >> name >> directive >> number)) continue;
-            if (directive == ".equ" && number.back() == 'h')
-                s.value[name] = static_cast<std::uint16_t>(std::stoul(number, nullptr, 16));
-        }
-        return s;
-    }();
-    return symbols;
-}
-
 constexpr std::uint16_t kExit = 0x3FFE;   // return address pushed before the run
 constexpr std::uint16_t kStackTop = 0xFFF0;
-constexpr std::uint16_t kRoutinesBegin = 0x4000, kRoutinesEnd = 0x4100;
-
-// Runs a tool with its output added to log; returns what failed, or "".
-std::string RunTool(const std::string& dir, const std::string& command, std::string& log) {
-    const std::string out = dir + "/tool.log";
-    int status = std::system((command + " >'" + out + "' 2>&1").c_str());
-    log += test::Slurp(out);
-    return status == 0 ? "" : "failed: " + command;
-}
+constexpr unsigned kRomEnd = 0x8000;  // the system routines live below
 
 char Hex(int v) { return "0123456789ABCDEF"[v & 15]; }
 
@@ -82,7 +41,7 @@ Z80EX_BYTE ReadMem(Z80EX_CONTEXT*, Z80EX_WORD addr, int, void* m) {
 
 void WriteMem(Z80EX_CONTEXT*, Z80EX_WORD addr, Z80EX_BYTE value, void* m) {
     auto* machine = static_cast<Machine*>(m);
-    if (addr >= kRoutinesBegin && addr < kRoutinesEnd)
+    if (addr < kRomEnd)
         machine->Fail("write into the system routines at " + Hex4(addr));
     machine->mem[addr] = value;
 }
@@ -121,79 +80,86 @@ std::string Describe(const std::vector<Screen>& screens) {
     return out;
 }
 
-std::string ForGnuAs(std::string_view source) {
-    std::string out;
-    out.reserve(source.size() + 256);
-    std::size_t pos = 0;
-    while (pos < source.size()) {
-        std::size_t end = source.find('\n', pos);
-        end = end == std::string_view::npos ? source.size() : end + 1;
-        std::string_view line = source.substr(pos, end - pos);
-        pos = end;
-        std::string_view body = line;
-        while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.remove_suffix(1);
-        const std::string_view eol = line.substr(body.size());
-        if (body.rfind("#include \"", 0) == 0 && body.back() == '"') {
-            std::string_view file = body.substr(10, body.size() - 11);
-            out += ".include \"" + std::string(TAVRILO_Z80_INCLUDE) + "/" + std::string(file) + "\"";
-            out += eol;
-        } else if (body.rfind("#DEFINE ", 0) == 0) {
-            std::istringstream words{std::string(body.substr(8))};
-            std::string name, value;
-            words >> name >> value;
-            out += name + " .equ " + value;
-            out += eol;
-        } else {
-            out += line;
-        }
+Build Assemble(std::string_view source) {
+    Build b;
+    try {
+        const std::string code = AssembleSource(source);
+        b.code.assign(code.begin(), code.end());
+        b.ok = true;
+    } catch (const AsmBuildError& e) {
+        b.log = e.what();
     }
-    return out;
+    if (b.ok && b.code.size() > kStackTop - 0x100u - kOrigin) {
+        b.ok = false;
+        b.log = "program runs into the stack";
+    }
+    return b;
 }
 
-Build Assemble(std::string_view source) {
-    test::TempDir dir;
-    test::Spit(dir / "prog.asm", ForGnuAs(source));
-    auto file = [&](const char* name) { return "'" + (dir / name) + "'"; };
-    const std::string steps[] = {
-        std::string(TAVRILO_Z80_AS) + " -o " + file("prog.o") + " " + file("prog.asm"),
-        std::string(TAVRILO_Z80_LD) + " -o " + file("prog.out") + " " + file("prog.o"),
-        std::string(TAVRILO_Z80_OBJCOPY) + " -O binary " + file("prog.out") + " " + file("prog.bin"),
-    };
-    Build b;
-    for (const std::string& step : steps) {
-        const std::string failed = RunTool(dir.path(), step, b.log);
-        if (!failed.empty()) {
-            b.log += failed;
-            return b;
+namespace {
+
+unsigned Word(std::string_view s, std::size_t at) {
+    return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem) {
+    // Signature, comment, data length; then entry header length 0Bh, variable
+    // length, type, name, variable length again, token count and tokens.
+    constexpr std::size_t kData = 55, kTokens = kData + 2 + 11 + 2 + 2;
+    const std::string_view trailer("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+    problem.clear();
+    if (file.size() < kTokens + 2 || file.substr(0, 11) != std::string_view("**TI83**\x1A\x0A\0", 11)) {
+        problem = "not a TI-83 file";
+        return {};
+    }
+    const std::size_t count = Word(file, kTokens - 2);
+    if (Word(file, kData) != 0x0B || file[kData + 4] != 0x06 || kTokens + count + 2 != file.size() ||
+        Word(file, kData + 2) != count + 2) {
+        problem = "not one protected program of " + std::to_string(count) + " tokens";
+        return {};
+    }
+    std::string_view tokens = file.substr(kTokens, count);
+    if (tokens.size() < trailer.size() || tokens.substr(tokens.size() - trailer.size()) != trailer) {
+        problem = "the digits do not end with the End trailer";
+        return {};
+    }
+    tokens.remove_suffix(trailer.size());
+    std::vector<std::uint8_t> code;
+    for (std::size_t i = 0; i + 1 < tokens.size(); i += 2) {
+        const int hi = HexValue(tokens[i]), lo = HexValue(tokens[i + 1]);
+        if (hi < 0 || lo < 0) {
+            problem = "no hex digit pair at token " + std::to_string(i);
+            return {};
         }
+        code.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
     }
-    // .org is relative to the section, which is linked at 0: the flat image
-    // holds zeros up to kOrigin.
-    const std::string image = test::Slurp(dir / "prog.bin");
-    if (image.size() <= kOrigin) {
-        b.log += "no code at " + Hex4(kOrigin);
-        return b;
-    }
-    if (image.size() > kStackTop - 0x100) {
-        b.log += "program runs into the stack";
-        return b;
-    }
-    b.code.assign(image.begin() + kOrigin, image.end());
-    b.ok = true;
-    return b;
+    if (tokens.size() % 2 != 0) problem = "an odd number of hex digits";
+    return code;
 }
 
 Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys,
             long stepLimit) {
-    const Symbols& sym = StandIn();
     Machine m;
-    m.pencol = sym["pencol"];
-    m.penrow = sym["penrow"];
-    m.routines = {{sym["_ClrLCDFull"], Routine::ClrLCDFull},
-                  {sym["_runIndicOff"], Routine::RunIndicOff},
-                  {sym["_vputs"], Routine::Vputs},
-                  {sym["_getkey"], Routine::Getkey},
-                  {sym["_iline"], Routine::Iline}};
+    if (code.size() > kStackTop - 0x100u - kOrigin) {
+        Run r;
+        r.fault = "program runs into the stack";
+        return r;
+    }
+    m.pencol = Ti83Equate("pencol");
+    m.penrow = Ti83Equate("penrow");
+    m.routines = {{Ti83Equate("_ClrLCDFull"), Routine::ClrLCDFull},
+                  {Ti83Equate("_runIndicOff"), Routine::RunIndicOff},
+                  {Ti83Equate("_vputs"), Routine::Vputs},
+                  {Ti83Equate("_getkey"), Routine::Getkey},
+                  {Ti83Equate("_iline"), Routine::Iline}};
     std::copy(code.begin(), code.end(), m.mem.begin() + kOrigin);
     m.codeEnd = static_cast<std::uint16_t>(kOrigin + code.size());
 
@@ -292,6 +258,17 @@ Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& key
         return r;
     }
     return Execute(b.code, keys);
+}
+
+Run RunProgramFile(std::string_view file, const std::vector<std::uint8_t>& keys) {
+    std::string problem;
+    const std::vector<std::uint8_t> code = DecodeHexProgram(file, problem);
+    if (!problem.empty()) {
+        Run r;
+        r.fault = "program file: " + problem;
+        return r;
+    }
+    return Execute(code, keys);
 }
 
 }  // namespace tavrilo::z80

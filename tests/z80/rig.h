@@ -1,5 +1,5 @@
-// A TI-83 in miniature for the tests: assembles a generated source with GNU as
-// for the Z80 and runs it on z80ex, playing the system routines it calls.
+// A TI-83 in miniature for the tests: runs programs on z80ex, built by the
+// core with GNU as, and plays the system routines at their TI-83 addresses.
 #pragma once
 
 #include <cstdint>
@@ -45,13 +45,13 @@ struct Build {
     std::vector<std::uint8_t> code;  // the bytes from kOrigin on
 };
 
-// The two header directives GNU as lacks, rewritten to its own: each
-// #include of the stand-in of that name, #DEFINE name value as .equ.
-std::string ForGnuAs(std::string_view source);
-
-// Assembles, links and copies out the binary. A label used but never
-// defined fails the link.
+// Assembles and links a source with the core's build. A label used but
+// never defined fails the link.
 Build Assemble(std::string_view source);
+
+// The machine code of a TI-83 .83p file that holds an assembly program as hex
+// digit tokens, read on its own terms; problem says what is wrong with the file.
+std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem);
 
 struct Run {
     std::string fault;            // empty when the program returned
@@ -67,5 +67,8 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
 
 // Assemble and Execute; a failed build is a fault that carries the log.
 Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys);
+
+// DecodeHexProgram and Execute; a bad file is a fault.
+Run RunProgramFile(std::string_view file, const std::vector<std::uint8_t>& keys);
 
 }  // namespace tavrilo::z80

@@ -4,6 +4,8 @@
 #include "../core/helpers.h"
 #include "rig.h"
 #include "tavrilo/asm.h"
+#include "tavrilo/asm_build.h"
+#include "tavrilo/asm_program_file.h"
 
 namespace tavrilo {
 namespace {
@@ -15,10 +17,9 @@ std::string Program(const std::string& body) {
 
 TEST(Rig, HeaderDirectivesAreRewrittenAndNothingElse) {
     const std::string src = "; #include \"x\"\r\n#include \"tokens.inc\"\r\n#DEFINE kUp         03h\r\n"
-                            "\t.db \"#DEFINE a b\",0\r\n";
-    const std::string out = z80::ForGnuAs(src);
-    EXPECT_EQ(out, "; #include \"x\"\r\n.include \"" TAVRILO_Z80_INCLUDE "/tokens.inc\"\r\n"
-                   "kUp .equ 03h\r\n\t.db \"#DEFINE a b\",0\r\n");
+                            "#include \"ti83asm.inc\"\r\n\t.db \"#DEFINE a b\",0\r\n";
+    const std::string out = ForGnuAs(src, "eq.inc");
+    EXPECT_EQ(out, "; #include \"x\"\n\nkUp .equ 03h\n.include \"eq.inc\"\n\t.db \"#DEFINE a b\",0\n");
 }
 
 TEST(Rig, ShowsWhatTheProgramDraws) {
@@ -94,6 +95,35 @@ TEST(Rig, BrokenProgramsFail) {
     ASSERT_EQ(right.waits.size(), 6u);  // pages 1, 2, 3, 2 again, 3, then the credit
     EXPECT_EQ(right.waits[3], right.waits[1]);
     EXPECT_EQ(wrong.waits[3], right.waits[0]);
+}
+
+TEST(Rig, BrokenProgramFilesFail) {
+    const std::string good = AsmProgramFile("OK", AsmProgramTokens("HI", AsmOpts{false, false, false}), "");
+    ASSERT_EQ(z80::RunProgramFile(good, {}).fault, "");
+    const std::size_t tokens = 55 + 17;
+    struct Case {
+        std::size_t at;
+        char byte;
+        const char* fault;
+    } cases[] = {
+        {good.size() - 3, '\x3E', "End trailer"},  // the last End
+        {good.size() - 7, '\x31', "End trailer"},  // 0001
+        {tokens + 1, 'G', "hex digit"},
+        {tokens, 'a', "hex digit"},
+        {55 + 4, '\x05', "protected program"},
+        {0, '*', ""},
+        {2, 'X', "TI-83"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at);
+        std::string bad = good;
+        bad[c.at] = c.byte;
+        const std::string fault = z80::RunProgramFile(bad, {}).fault;
+        if (*c.fault)
+            EXPECT_NE(fault.find(c.fault), std::string::npos) << fault;
+        else
+            EXPECT_EQ(fault, "");
+    }
 }
 
 }  // namespace

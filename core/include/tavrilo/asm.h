@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "tavrilo/layout.h"
 #include "tavrilo/line_store.h"
 
 namespace tavrilo {
@@ -13,6 +14,23 @@ struct AsmOpts {
     bool ShowPage = true;       // "Page p" on every page, "LP" on the last
     bool ScrollUp = true;       // the Up key goes back one page
 };
+
+// What every page shows besides its rows: the separator drawn by _iline from
+// (x1,y1) to (x2,y2), y counted upwards from the bottom row, then the footer
+// "Page p" at pen row kFooterRow and "LP" at kLpColumn on the last page.
+struct IlineArgs {
+    int x1, y1, x2, y2;
+};
+inline constexpr IlineArgs kSeparator{0, 6, 96, 6};
+inline constexpr int kFooterRow = 58;
+inline constexpr int kLpColumn = 85;
+inline constexpr std::string_view kPageLabel = "Page ";
+inline constexpr std::string_view kLastPageMark = "LP";
+
+// Whether the text's end leaves a page of its own after the last full one. A
+// last row that closed without filling its page still gets its own key wait,
+// so the credit never draws over an unread page.
+inline bool AsmHasLastPage(const LayoutEnd& end) { return !end.lastCharClosed || end.rowPos != 0; }
 
 inline constexpr std::string_view kAuthorEmail = "kelvarno@example.org";
 inline constexpr std::string_view kAsmCredit = "Tavrilo By: Kel V";

@@ -4,9 +4,17 @@
 #include <string>
 #include <string_view>
 
+#include "tavrilo/layout.h"
+
 namespace tavrilo {
 
 inline constexpr std::string_view kBasicTitle = " TAVRILO BY K.V ";
+
+// Whether the program ends with a last page, its Pause and the title on the
+// home screen; else it stops after the last row it draws.
+inline bool BasicEndsWithTitle(const LayoutEnd& end) {
+    return !end.pending.empty() || end.rowsClosed == 0;
+}
 
 // Receives the program piece by piece; no command word is split between two pieces.
 class BasicSink {

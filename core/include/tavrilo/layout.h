@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace tavrilo {
 
@@ -24,7 +25,10 @@ struct LayoutEnd {
 // Walks text once: CR closes the pending row, LF is skipped, every other byte
 // is appended and closes the row once its width reaches kRowWidthLimit.
 // Calls emitRow(std::string_view row, int rowPos) for each closed row (the view
-// is valid only during the call) and endPage() after the eighth row of a page.
+// is valid only during the call) and endPage() after the eighth row of a page;
+// an endPage that takes a std::size_t is given the offset in text where the
+// next page begins. Walking text.substr(offset) from there lays out the rest
+// exactly as the whole walk does.
 namespace detail {
 
 // Width of each byte in pixels; CR and LF carry a width past the limit so
@@ -76,7 +80,7 @@ LayoutEnd LayRows(std::string_view text, EmitRow&& emitRow, EndPage&& endPage) {
             isSplit = true;
         }
     };
-    auto closeRow = [&] {
+    auto closeRow = [&](std::size_t next) {
         emitRow(pending(), rowPos);
         ++rows;
         width = 0;
@@ -87,7 +91,10 @@ LayoutEnd LayRows(std::string_view text, EmitRow&& emitRow, EndPage&& endPage) {
         if (rowPos >= kPageLimit) {
             rowPos = 0;
             width = 0;
-            endPage();
+            if constexpr (std::is_invocable_v<EndPage&, std::size_t>)
+                endPage(next);
+            else
+                endPage();
         }
     };
 
@@ -95,7 +102,7 @@ LayoutEnd LayRows(std::string_view text, EmitRow&& emitRow, EndPage&& endPage) {
     while (i < n) {
         const char c = s[i];
         if (c == '\r') {
-            closeRow();
+            closeRow(i + 1);
             closed = true;
             ++i;
             continue;
@@ -119,7 +126,7 @@ LayoutEnd LayRows(std::string_view text, EmitRow&& emitRow, EndPage&& endPage) {
             i = j;
         } else if (j < n) {
             append(i, j + 1);
-            closeRow();
+            closeRow(j + 1);
             closed = true;
             i = j + 1;
         } else {

@@ -12,6 +12,10 @@ enum class CalcKind {
     Ti83Plus,  // .8xp, for the TI-83 Plus and 84 Plus
 };
 
+// Variable types: a program, and a protected program (how assembly programs are sent).
+inline constexpr unsigned char kProgramType = 0x05;
+inline constexpr unsigned char kProtectedProgramType = 0x06;
+
 inline constexpr std::size_t kMaxDataSection = 65535;
 inline constexpr std::size_t kCommentSize = 42;
 
@@ -31,6 +35,6 @@ std::string SizeProblem(CalcKind kind, std::size_t tokenCount);
 // The whole file; comment is cut to 42 bytes. Throws std::invalid_argument
 // for a bad name and std::length_error for a program too large.
 std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
-                        std::string_view comment);
+                        std::string_view comment, unsigned char type = kProgramType);
 
 }  // namespace tavrilo

@@ -1,0 +1,119 @@
+#include "calc_file_dialog.h"
+
+#include <QButtonGroup>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "tavrilo/program_file.h"
+
+namespace tavrilo {
+
+QString DefaultProgramName(const QString& textFilePath) {
+    QString name;
+    for (QChar c : QFileInfo(textFilePath).completeBaseName().toUpper())
+        if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            name += c;
+    name.truncate(8);
+    while (!name.isEmpty() && name[0].isDigit()) name.remove(0, 1);
+    return name.isEmpty() ? QStringLiteral("TEXT") : name;
+}
+
+QString Extension(CalcFileKind kind) {
+    return kind == CalcFileKind::Basic8x ? QStringLiteral(".8xp") : QStringLiteral(".83p");
+}
+
+std::size_t FreeUserMemory(CalcFileKind kind) { return kind == CalcFileKind::Basic8x ? 24000 : 27000; }
+
+CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("CalcFileDialog"));
+    setWindowTitle(QStringLiteral("Calculator file"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowModality(Qt::WindowModal);
+
+    name_ = new QLineEdit(this);
+    name_->setObjectName(QStringLiteral("ProgramName"));
+    name_->setMaxLength(64);
+    rule_ = new QLabel(QString::fromLatin1(kNameRule.data(), static_cast<int>(kNameRule.size())), this);
+    rule_->setObjectName(QStringLiteral("NameRule"));
+    rule_->setWordWrap(true);
+
+    const QString captions[3] = {QStringLiteral("BASIC for TI-83 (.83p)"),
+                                 QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"),
+                                 QStringLiteral("Assembly for TI-83 (.83p)")};
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        kinds_[i] = new QRadioButton(captions[i], this);
+        group->addButton(kinds_[i]);
+    }
+    kinds_[0]->setChecked(true);
+    asmFlags_ = new QLabel(this);
+    asmFlags_->setObjectName(QStringLiteral("AsmFlags"));
+    asmFlags_->setWordWrap(true);
+
+    make_ = new QPushButton(QStringLiteral("Make"), this);
+    make_->setObjectName(QStringLiteral("Make"));
+    make_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("Cancel"));
+    connect(make_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Program name:"), name_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(rule_);
+    for (QRadioButton* k : kinds_) layout->addWidget(k);
+    layout->addWidget(asmFlags_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(make_);
+    buttons->addWidget(cancel_);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+    CheckName();
+}
+
+CalcFileKind CalcFileDialog::Kind() const {
+    for (int i = 0; i < 3; ++i)
+        if (kinds_[i]->isChecked()) return static_cast<CalcFileKind>(i);
+    return CalcFileKind::Basic83;
+}
+
+void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
+    asmOpts_ = opts;
+    ShowAsmNote();
+}
+
+void CalcFileDialog::ShowAsmNote() {
+    const AsmOpts& opts = asmOpts_;
+    QStringList on;
+    if (opts.LineAbovePage) on << QStringLiteral("line above page");
+    if (opts.ShowPage) on << QStringLiteral("show page");
+    if (opts.ScrollUp) on << QStringLiteral("scroll up");
+    asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
+                       (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
+                       QStringLiteral(".\nTI-83 only (the TI-83 Plus calls its routines differently); "
+                                      "run it with Send(9prgm") +
+                       (make_->isEnabled() ? Name() : QStringLiteral("NAME")) + QStringLiteral("."));
+}
+
+void CalcFileDialog::CheckName() {
+    const bool ok = ValidProgramName(name_->text().toStdString());
+    rule_->setVisible(!ok);
+    make_->setEnabled(ok);
+    ShowAsmNote();
+}
+
+void CalcFileDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    raise();
+    activateWindow();
+    name_->setFocus();
+    name_->selectAll();
+}
+
+}  // namespace tavrilo

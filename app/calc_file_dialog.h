@@ -1,0 +1,61 @@
+// The "Calculator file" dialog of File > Make calculator file...: the
+// program's name and the kind of file.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "tavrilo/asm.h"
+
+namespace tavrilo {
+
+enum class CalcFileKind { Basic83, Basic8x, Asm83 };
+
+// The name the calculator lists for a text file: its base name upper-cased,
+// only A-Z and 0-9 kept, cut to 8, leading digits dropped; "TEXT" when
+// nothing is left or there is no file.
+QString DefaultProgramName(const QString& textFilePath);
+
+class CalcFileDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CalcFileDialog(QWidget* parent);
+
+    QString Name() const { return name_->text(); }
+    void SetName(const QString& name) { name_->setText(name); }
+    CalcFileKind Kind() const;
+    // Shows which layout flags the assembly kind uses.
+    void SetAsmFlags(const AsmOpts& opts);
+
+    QLineEdit* NameEdit() const { return name_; }
+    QLabel* Rule() const { return rule_; }
+    QLabel* AsmFlags() const { return asmFlags_; }
+    QRadioButton* KindButton(CalcFileKind kind) const { return kinds_[static_cast<int>(kind)]; }
+    QPushButton* MakeButton() const { return make_; }
+    QPushButton* CancelButton() const { return cancel_; }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void CheckName();
+    void ShowAsmNote();
+
+    QLineEdit* name_;
+    QLabel* rule_;
+    QRadioButton* kinds_[3];
+    QLabel* asmFlags_;
+    QPushButton* make_;
+    QPushButton* cancel_;
+    AsmOpts asmOpts_;
+};
+
+// The file's extension with its dot, and the calculator's free user memory.
+QString Extension(CalcFileKind kind);
+std::size_t FreeUserMemory(CalcFileKind kind);
+
+}  // namespace tavrilo

@@ -1,0 +1,18 @@
+// The desktop program's command line: tavrilo [FILE]
+#pragma once
+
+#include <QStringList>
+#include <optional>
+
+namespace tavrilo {
+
+class Form1;
+
+// FILE of the arguments (the program's name first): the first argument that
+// is no option, or the one after "--".
+std::optional<QString> FileArgument(const QStringList& arguments);
+
+// Opens FILE in form as File > Open does, when one is given.
+void OpenFileArgument(Form1& form, const QStringList& arguments);
+
+}  // namespace tavrilo

@@ -1,0 +1,33 @@
+#include "error_info.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <system_error>
+
+namespace tavrilo {
+
+ErrorInfo CurrentError() {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return {QString::fromLocal8Bit(std::strerror(ENOMEM)), ENOMEM};
+    } catch (const std::system_error& e) {
+        return {QString::fromLocal8Bit(e.what()), e.code().value()};
+    } catch (const std::exception& e) {
+        return {QString::fromLocal8Bit(e.what()), EIO};
+    } catch (...) {
+        return {QString::fromLocal8Bit(std::strerror(EIO)), EIO};
+    }
+}
+
+MessageSpec ErrorMessage(const QString& description, int number) {
+    MessageSpec request;
+    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
+    request.title = QStringLiteral("ERROR");
+    request.critical = true;
+    return request;
+}
+
+}  // namespace tavrilo

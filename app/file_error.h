@@ -1,0 +1,16 @@
+// The text of an ERROR box about a file.
+#pragma once
+
+#include <QString>
+
+#include "tavrilo/file_io.h"
+
+namespace tavrilo {
+
+// "cannot <verb> '<path>': <the system's text>".
+inline QString FileError(const char* verb, const QString& path, const IoResult& r) {
+    return QStringLiteral("cannot %1 '%2': %3")
+        .arg(QLatin1String(verb), path, QString::fromLocal8Bit(r.message.c_str()));
+}
+
+}  // namespace tavrilo

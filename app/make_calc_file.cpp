@@ -1,0 +1,131 @@
+// File > Make calculator file...: a program file that link software sends to
+// the calculator, of the BASIC program or the assembly program.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include "calc_file_dialog.h"
+#include "error_info.h"
+#include "local_path.h"
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "tavrilo/asm_program_file.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/file_io.h"
+#include "tavrilo/program_file.h"
+#include "tavrilo/text_rules.h"
+#include "tavrilo/tokens.h"
+#include "tavrilo/version.h"
+
+namespace tavrilo {
+namespace {
+
+constexpr std::string_view kBasicMark = ":ClrDraw:";
+
+// The editor's BASIC program as it stands when it is one, else the text made into one.
+std::string BasicTokens(const std::string& text, CalcKind kind) {
+    std::string tokens;
+    std::optional<TokenError> bad;
+    if (text.compare(0, kBasicMark.size(), kBasicMark) == 0) bad = Tokenize(text, tokens);
+    if (bad || tokens.empty()) {
+        tokens.clear();
+        bad = Tokenize(T2Basic(ChkBadChrs(text)), tokens);
+    }
+    if (bad) throw std::invalid_argument(bad->Message());
+    const std::string tooLarge = SizeProblem(kind, tokens.size());
+    if (!tooLarge.empty()) throw std::length_error(tooLarge);
+    return tokens;
+}
+
+std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
+    const std::string comment = "Tavrilo " + std::string(kVersion);
+    if (kind == CalcFileKind::Asm83) return AsmProgramFile(name, tokens, comment);
+    return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
+}
+
+FileDialogSpec SaveSpec(CalcFileKind kind, const QString& name, const QString& dir) {
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Save calculator file");
+    spec.fileName = name + Extension(kind);
+    spec.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
+                                                     : QStringLiteral("TI-83 program");
+    spec.pattern = QStringLiteral("*") + Extension(kind);
+    spec.directory = dir;
+    return spec;
+}
+
+}  // namespace
+
+CalcFileDialog* Form1::CalcFile() {
+    if (!calcFile_) calcFile_ = new CalcFileDialog(this);
+    return calcFile_;
+}
+
+void Form1::RememberTextFile(const QString& path) {
+    textFilePath_ = path;
+    lastFileDir_ = QFileInfo(path).absolutePath();
+}
+
+void Form1::MakeCalcFile() {
+    CalcFileDialog* dialog = CalcFile();
+    // A name the user typed stays; the default follows the text file.
+    const QString defaultName = DefaultProgramName(textFilePath_);
+    if (calcDefaultName_.isNull() || dialog->Name() == calcDefaultName_) dialog->SetName(defaultName);
+    calcDefaultName_ = defaultName;
+    dialog->SetAsmFlags(OptionsDialog()->Opts());
+    if (!port_.Exec(*dialog)) return;
+
+    const CalcFileKind kind = dialog->Kind();
+    const QString name = dialog->Name();
+    const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
+    const std::optional<QString> path = port_.SaveFileName(this, SaveSpec(kind, name, dir));
+    if (!path) return;
+
+    AddLog(QStringLiteral("Make calculator file... "), false);
+    setCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+    try {
+        const std::string text = text1_->Bytes();
+        const std::string tokens =
+            kind == CalcFileKind::Asm83
+                ? AsmProgramTokens(text, OptionsDialog()->Opts())
+                : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+        const std::size_t freeMemory = FreeUserMemory(kind);
+        if (tokens.size() > freeMemory) {
+            MessageSpec warn;
+            warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
+                                       "about %3 bytes free for programs.\rMake the file anyway?")
+                            .arg(tokens.size())
+                            .arg(kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus") : QStringLiteral("TI-83"))
+                            .arg(freeMemory);
+            warn.title = QStringLiteral("Memory");
+            warn.yesNoCancel = true;
+            warn.defaultButton = Answer::No;
+            if (port_.Message(this, warn) != Answer::Yes) {
+                unsetCursor();
+                AddLog(QStringLiteral("Cancel by user..."), true);
+                return;
+            }
+        }
+        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
+        if (!written.ok()) throw std::system_error(written.code, std::generic_category());
+        lastFileDir_ = QFileInfo(*path).absolutePath();
+        unsetCursor();
+        AddLog(QStringLiteral("Done."), true);
+        setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(tokens.size()) +
+                       QStringLiteral(" Bytes"));
+        MessageSpec created;
+        created.text = QStringLiteral("File is created at: ") + *path;
+        if (kind == CalcFileKind::Asm83) created.text += QStringLiteral("\rOn the TI-83: Send(9prgm") + name;
+        port_.Message(this, created);
+    } catch (...) {
+        const ErrorInfo error = CurrentError();
+        unsetCursor();
+        AddLog(QStringLiteral("Error."), true);
+        setWindowTitle(Title + QStringLiteral(" - Error!"));
+        ShowError(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
+    }
+}
+
+}  // namespace tavrilo

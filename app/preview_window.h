@@ -1,0 +1,112 @@
+// The "Preview" window: the calculator's screens for the editor's text, one at
+// a time, drawn as the LCD shows them.
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "tavrilo/lcd.h"
+#include "tavrilo/screen_pictures.h"
+#include "tavrilo/screens.h"
+#include "ui_port.h"
+
+namespace tavrilo {
+
+// One screen as an LCD: each calculator pixel a zoom x zoom square, and a
+// red mark right of every row cut at the right edge.
+class LcdView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit LcdView(QWidget* parent = nullptr);
+    void SetPicture(const Picture& p, Display display);
+    void SetZoom(int zoom);
+    int Zoom() const { return zoom_; }
+    const Picture& Shown() const { return picture_; }
+    QSize sizeHint() const override;
+    std::function<void(QKeyEvent*)> onKey;
+
+    static constexpr int kMarkGap = 3, kMarkWidth = 3;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    Picture picture_;
+    Display display_ = Display::Graph;
+    int zoom_ = kDefaultScale;
+};
+
+class PreviewWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // text gives the editor's bytes, opts the options dialog's flags; owner
+    // keeps the window with it.
+    PreviewWindow(UiPort& port, std::function<std::string()> text, std::function<AsmOpts()> opts,
+                  QWidget* owner);
+
+    // Rebuilds once typing pauses.
+    void ScheduleRebuild();
+    // Rebuilds now, keeping the screen shown where it still exists.
+    void Rebuild();
+    void ShowScreen(std::size_t i);
+    // The program's answer to a key: moves on, back, or nowhere.
+    void Press(Key k);
+    void SavePictures();
+    void ZoomBy(int step);
+
+    const ScreenModel& Model() const { return model_; }
+    std::size_t Current() const { return current_; }
+    QComboBox* OutputChoice() const { return output_; }
+    QLabel* PageLabel() const { return pageLabel_; }
+    QLabel* Status() const { return status_; }
+    QListWidget* ClippedList() const { return clipped_; }
+    QPushButton* PreviousButton() const { return previous_; }
+    QPushButton* NextButton() const { return next_; }
+    QPushButton* SaveButton() const { return save_; }
+    LcdView* Lcd() const { return lcd_; }
+    QTimer* RebuildTimer() { return &timer_; }
+
+    // Called before a rebuild (step 1) and before saving (step 2); tests
+    // throw from it to exercise the error path.
+    std::function<void(int step)> FaultHook;
+
+    static constexpr int kIdleMs = 300;
+    static constexpr int kListedClips = 500;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void HandleKey(QKeyEvent* e);
+    void FillClippedList();
+    void ShowError();
+
+    UiPort& port_;
+    std::function<std::string()> text_;
+    std::function<AsmOpts()> opts_;
+    ScreenModel model_;
+    std::size_t current_ = 0;
+    bool stale_ = true;
+    QTimer timer_;
+    QComboBox* output_;
+    QLabel* pageLabel_;
+    QLabel* zoomLabel_;
+    QLabel* status_;
+    LcdView* lcd_;
+    QListWidget* clipped_;
+    QPushButton* previous_;
+    QPushButton* next_;
+    QPushButton* save_;
+};
+
+}  // namespace tavrilo

@@ -1,0 +1,10 @@
+// The program's icon: a calculator, drawn at any size.
+#pragma once
+
+#include <QImage>
+
+namespace tavrilo {
+
+QImage ProgramIconImage(int size);
+
+}  // namespace tavrilo

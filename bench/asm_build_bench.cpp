@@ -1,0 +1,51 @@
+// The assembly program file: the GNU as source of book-sized prose, the
+// refusal of a text too large before anything is built, the hex digits, and a
+// whole build of a program that fits, tools included.
+#include <benchmark/benchmark.h>
+
+#include "prose.h"
+#include "tavrilo/asm_build.h"
+#include "tavrilo/asm_program_file.h"
+
+namespace {
+
+using namespace tavrilo;
+using bench::Prose;
+
+void BM_GnuAsSource(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        GnuAsSource source("eq.inc");
+        LineStore data;
+        MakeAsm(text, AsmOpts{}, source, data);
+        benchmark::DoNotOptimize(source.Text().data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_AsmTextSizeProblem(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(AsmTextSizeProblem(text));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_HexTokens(benchmark::State& state) {
+    const std::string code(static_cast<std::size_t>(state.range(0)), '\xA7');
+    for (auto _ : state) benchmark::DoNotOptimize(HexTokens(code));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * code.size()));
+}
+
+void BM_AsmProgramTokens(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(AsmProgramTokens(text, AsmOpts{}));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK(BM_GnuAsSource)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AsmTextSizeProblem)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HexTokens)->Arg(27865)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AsmProgramTokens)->Arg(4 << 10)->Arg(8 << 10)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,75 @@
+#include "preview_command.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <string>
+
+#include "args.h"
+#include "io.h"
+#include "tavrilo/file_io.h"
+#include "tavrilo/screen_pictures.h"
+
+namespace tavrilo::cli {
+
+namespace {
+
+int Usage(std::string_view problem) {
+    Err(problem);
+    std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
+    return 2;
+}
+
+}  // namespace
+
+int RunPreview(int argc, char** argv) {
+    CLI::App app("tavrilo-convert preview", "preview");
+    app.set_help_flag();
+    bool help = false;
+    app.add_flag("-h,--help", help);
+    app.require_subcommand(0, 1);
+    std::string dir, input = "-";
+    int scale = kDefaultScale;
+    CLI::App* basic = app.add_subcommand("basic");
+    CLI::App* asmMode = app.add_subcommand("asm");
+    for (CLI::App* sub : {basic, asmMode}) {
+        sub->add_flag("-h,--help", help);
+        sub->add_option("-o", dir)->type_name("DIR");
+        sub->add_option("--scale", scale)->type_name("N")->check(CLI::Range(kMinScale, kMaxScale));
+        sub->add_option("FILE", input);
+    }
+    LayoutFlags layout;
+    layout.AddTo(asmMode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (!help) return Usage(e.what());
+    }
+    if (help) {
+        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
+        std::fwrite("\n", 1, 1, stdout);
+        std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+        return 0;
+    }
+    if (!basic->parsed() && !asmMode->parsed()) return Usage("preview needs basic or asm");
+    if (dir.empty()) return Usage("preview needs -o DIR");
+
+    std::string text;
+    const IoResult r = ReadInput(input, text);
+    if (!r.ok()) {
+        Err("cannot read '" + input + "': " + r.message);
+        return 1;
+    }
+    const ScreenModel model = basic->parsed() ? ScreenModel::ForBasic(text)
+                                              : ScreenModel::ForAsm(std::move(text), layout.Opts());
+    const PicturesResult written = SavePictures(model, dir, scale);
+    if (!written.error.empty()) {
+        Err("cannot write the pictures: " + written.error);
+        return 1;
+    }
+    std::printf("wrote %zu pictures to %s\n", written.written, dir.c_str());
+    for (const ClippedRow& c : model.Clipped())
+        std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
+    return 0;
+}
+
+}  // namespace tavrilo::cli

@@ -1,0 +1,30 @@
+// The screens as PNG pictures, black on white.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "tavrilo/lcd.h"
+
+namespace tavrilo {
+
+inline constexpr int kMinScale = 1;
+inline constexpr int kMaxScale = 8;
+inline constexpr int kDefaultScale = 3;
+
+// Writes b as an 8-bit grey PNG; returns the problem, or "".
+std::string WritePng(const std::string& path, const Bitmap& b);
+
+// "screen-001.png" for the first screen.
+std::string PictureName(std::size_t index);
+
+struct PicturesResult {
+    std::size_t written = 0;
+    std::string error;  // empty when every screen was written
+};
+
+// Writes every screen of model into dir (created when missing) at scale
+// times the calculator's size.
+PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale);
+
+}  // namespace tavrilo

@@ -1,0 +1,39 @@
+// Outside programs run as child processes in a private temporary directory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tavrilo {
+
+// A fresh directory only this process can enter, removed with everything in it.
+class PrivateTempDir {
+public:
+    PrivateTempDir();  // throws std::system_error when none can be made
+    PrivateTempDir(const PrivateTempDir&) = delete;
+    PrivateTempDir& operator=(const PrivateTempDir&) = delete;
+    ~PrivateTempDir();
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// The full path of program in a directory of PATH, or "" when none holds it.
+std::string FindOnPath(const std::string& program);
+
+struct ToolResult {
+    bool started = false;  // false: the program could not be run at all
+    int status = -1;       // exit status, or -1 when it did not exit normally
+    std::string output;    // standard output and standard error together
+    std::string error;     // why it could not be started
+};
+
+// Runs the program at path with argv (argv[0] included) in dir, without a
+// shell, standard input from /dev/null, and waits for it.
+ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
+                   const std::string& dir);
+
+}  // namespace tavrilo

@@ -1,0 +1,341 @@
+// File > Make calculator file... through the seam: the dialog, each kind of
+// file, Cancel, failures and the memory warning.
+#include <QApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <new>
+
+#include "../core/temp_dir.h"
+#include "calc_file_dialog.h"
+#include "log_window.h"
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "scripted_port.h"
+#include "tavrilo/asm_program_file.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/program_file.h"
+#include "tavrilo/text_rules.h"
+#include "tavrilo/tokens.h"
+
+using namespace tavrilo;
+
+namespace {
+
+const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
+const std::string kComment = "Tavrilo 1.02";
+const std::string kText = "Hello, World!\r\nIt's \"2\" o'clock \\ \xe9";
+
+std::string Slurp(const QString& path) { return test::Slurp(path.toStdString()); }
+
+std::string Tokens(const std::string& program) {
+    std::string tokens;
+    if (Tokenize(program, tokens)) return "untokenizable";
+    return tokens;
+}
+
+// A dialog script: checks what is shown, then fills in the name and kind and presses Make.
+std::function<void(QDialog&)> Choose(const QString& name, CalcFileKind kind) {
+    return [name, kind](QDialog& d) {
+        auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+        if (!name.isEmpty()) dialog.NameEdit()->setText(name);
+        dialog.KindButton(kind)->click();
+        dialog.MakeButton()->click();
+    };
+}
+
+}  // namespace
+
+class CalcFileTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::ScriptedPort> port;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<QTemporaryDir> tmp;
+
+    QString Log() const { return LogWindow()->Text(); }
+    QString Path(const QString& name) const { return tmp->path() + "/" + name; }
+
+    // Opens a text file of that name holding text, so the dialog names the program after it.
+    void OpenText(const QString& name, const std::string& text) {
+        std::ofstream(Path(name).toStdString(), std::ios::binary) << text;
+        port->fileAnswers = {Path(name)};
+        form->Open();
+    }
+
+    void Make(const QString& name, CalcFileKind kind, const QString& path) {
+        port->dialogScripts = {Choose(name, kind)};
+        port->fileAnswers = {path};
+        form->MakeCalcFile();
+    }
+
+private slots:
+    void init() {
+        tmp = std::make_unique<QTemporaryDir>();
+        port = std::make_unique<test::ScriptedPort>();
+        form = std::make_unique<Form1>(*port);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup() {
+        form.reset();
+        DestroyLogWindow();
+    }
+
+    void defaultNames() {
+        const std::pair<const char*, const char*> cases[] = {
+            {"/books/my notes.txt", "MYNOTES"}, {"/b/verylongfilename.txt", "VERYLONG"},
+            {"/b/2024-plans.txt", "PLAN"},     {"/b/99.txt", "TEXT"},
+            {"/b/caf\xc3\xa9 au lait.txt", "CAFAULAI"}, {"/b/a.b.txt", "AB"},
+            {"/b/---.txt", "TEXT"},            {"", "TEXT"},
+            {"/b/x7", "X7"},
+        };
+        for (const auto& c : cases) QCOMPARE(DefaultProgramName(QString::fromUtf8(c.first)), QLatin1String(c.second));
+
+        // Through the window: nothing opened, then an opened file, then a saved one.
+        QString shown;
+        auto look = [&](QDialog& d) { shown = dynamic_cast<CalcFileDialog&>(d).Name(); };
+        port->dialogScripts = {look};
+        form->MakeCalcFile();
+        QCOMPARE(shown, QStringLiteral("TEXT"));
+        OpenText("Book-1.txt", "X");
+        port->dialogScripts = {look};
+        form->MakeCalcFile();
+        QCOMPARE(shown, QStringLiteral("BOOK1"));
+        port->fileAnswers = {Path("saved as.txt")};
+        form->Save();
+        port->dialogScripts = {look};
+        form->MakeCalcFile();
+        QCOMPARE(shown, QStringLiteral("SAVEDAS"));
+        // A name the user typed stays.
+        port->dialogScripts = {[](QDialog& d) { dynamic_cast<CalcFileDialog&>(d).NameEdit()->setText("MINE"); }};
+        form->MakeCalcFile();
+        OpenText("other.txt", "Y");
+        port->dialogScripts = {look};
+        form->MakeCalcFile();
+        QCOMPARE(shown, QStringLiteral("MINE"));
+        QCOMPARE(port->dialogsRun, 5);
+    }
+
+    void dialogBelongsToTheWindowAndShowsTheRule() {
+        form->Text1()->ReplaceAll("X");
+        bool checked = false;
+        port->dialogScripts = {[&](QDialog& d) {
+            auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Calculator file"));
+            QCOMPARE(dialog.parentWidget(), form.get());
+            QCOMPARE(dialog.windowModality(), Qt::WindowModal);
+            QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(dialog.focusWidget(), dialog.NameEdit());
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QCOMPARE(dialog.KindButton(CalcFileKind::Basic83)->text(), QStringLiteral("BASIC for TI-83 (.83p)"));
+            QCOMPARE(dialog.KindButton(CalcFileKind::Basic8x)->text(),
+                     QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"));
+            QCOMPARE(dialog.KindButton(CalcFileKind::Asm83)->text(), QStringLiteral("Assembly for TI-83 (.83p)"));
+            QVERIFY(dialog.MakeButton()->isEnabled());
+            QVERIFY(dialog.Rule()->isHidden());
+            for (const char* bad : {"", "9LIVES", "hello", "TOOLONGER", "A.B", "A B"}) {
+                dialog.NameEdit()->setText(QString::fromLatin1(bad));
+                QVERIFY2(!dialog.MakeButton()->isEnabled(), bad);
+                QVERIFY2(!dialog.Rule()->isHidden(), bad);
+                QCOMPARE(dialog.Rule()->text(), QString::fromLatin1(kNameRule.data()));
+            }
+            dialog.NameEdit()->setText(QString::fromUtf8("\xc3\x89T\xc3\x89"));
+            QVERIFY(!dialog.MakeButton()->isEnabled());
+            dialog.NameEdit()->setText("A1234567");
+            QVERIFY(dialog.MakeButton()->isEnabled());
+            QVERIFY(dialog.Rule()->isHidden());
+            checked = true;
+        }};
+        form->MakeCalcFile();
+        QVERIFY(checked);
+        QVERIFY(port->fileDialogs.empty());  // Cancel
+    }
+
+    void eachKind() {
+        const QString before = form->windowTitle();
+        form->Text1()->ReplaceAll(kText);
+        OpenText("hello.txt", kText);
+        QCOMPARE(form->Text1()->Bytes(), kText);
+        const std::string basic = T2Basic(ChkBadChrs(kText));
+
+        Make("", CalcFileKind::Basic83, Path("a.83p"));
+        QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("HELLO.83p"));
+        QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.83p"));
+        QCOMPARE(port->fileDialogs.back().directory, tmp->path());
+        QCOMPARE(Slurp(Path("a.83p")), ProgramFile(CalcKind::Ti83, "HELLO", Tokens(basic), kComment));
+        QCOMPARE(form->windowTitle(),
+                 kTitle + " - Done! - Program: " + QString::number(Tokens(basic).size()) + " Bytes");
+        QVERIFY(Log().endsWith("Reading file... Done.\r\nMake calculator file... Done.\r\n"));
+        QCOMPARE(port->messages.back().text, "File is created at: " + Path("a.83p"));
+        QCOMPARE(form->Text1()->Bytes(), kText);
+
+        QDir().mkdir(Path("sub"));
+        Make("PLUS", CalcFileKind::Basic8x, Path("sub/b.8xp"));
+        QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("PLUS.8xp"));
+        QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.8xp"));
+        QCOMPARE(Slurp(Path("sub/b.8xp")), ProgramFile(CalcKind::Ti83Plus, "PLUS", Tokens(basic), kComment));
+
+        // The options dialog's flags, as they stand in the run.
+        form->OptionsDialog()->Option3()->click();
+        form->OptionsDialog()->Check1()->click();
+        form->OptionsDialog()->Check3()->click();
+        const AsmOpts opts = form->OptionsDialog()->Opts();
+        QVERIFY(!opts.LineAbovePage && opts.ShowPage && !opts.ScrollUp);
+        QString flags;
+        port->dialogScripts = {[&](QDialog& d) {
+            auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            dialog.NameEdit()->setText("ASM");
+            flags = dialog.AsmFlags()->text();
+            Choose("ASM", CalcFileKind::Asm83)(d);
+        }};
+        port->fileAnswers = {Path("c.83p")};
+        form->MakeCalcFile();
+        QCOMPARE(port->fileDialogs.back().directory, tmp->path() + "/sub");  // the last calculator file's folder
+        QVERIFY2(flags.contains("show page") && !flags.contains("scroll up") && !flags.contains("line above"),
+                 qPrintable(flags));
+        QVERIFY(flags.contains("TI-83 only"));
+        QVERIFY2(flags.endsWith("Send(9prgmASM."), qPrintable(flags));
+        const std::string tokens = AsmProgramTokens(kText, opts);
+        QCOMPARE(Slurp(Path("c.83p")), AsmProgramFile("ASM", tokens, kComment));
+        QCOMPARE(form->windowTitle(), kTitle + " - Done! - Program: " + QString::number(tokens.size()) + " Bytes");
+        QVERIFY(port->messages.back().text.contains("Send(9prgmASM"));
+        QCOMPARE(form->Text1()->Bytes(), kText);
+
+        // The dialog keeps its choices: Make again without touching it.
+        port->dialogScripts = {[](QDialog& d) { dynamic_cast<CalcFileDialog&>(d).MakeButton()->click(); }};
+        port->fileAnswers = {Path("d.83p")};
+        form->MakeCalcFile();
+        QCOMPARE(Slurp(Path("d.83p")), AsmProgramFile("ASM", tokens, kComment));
+
+        // A BASIC program in the editor goes in as it stands.
+        port->answers = {Answer::No};
+        form->Compile();
+        const std::string program = form->Text1()->Bytes();
+        QCOMPARE(program, basic);
+        Make("PRG", CalcFileKind::Basic83, Path("e.83p"));
+        QCOMPARE(Slurp(Path("e.83p")), ProgramFile(CalcKind::Ti83, "PRG", Tokens(program), kComment));
+        QVERIFY(Tokens(T2Basic(ChkBadChrs(program))) != Tokens(program));
+        QCOMPARE(form->Text1()->Bytes(), program);
+        QVERIFY(before != form->windowTitle());
+    }
+
+    void cancelChangesNothing() {
+        form->Text1()->ReplaceAll("X");
+        const QString caption = form->windowTitle();
+        const QString log = Log();
+        form->MakeCalcFile();  // the dialog cancelled
+        QVERIFY(port->fileDialogs.empty());
+        port->dialogScripts = {Choose("A", CalcFileKind::Basic83)};
+        port->fileAnswers = {std::nullopt};
+        form->MakeCalcFile();  // the save dialog cancelled
+        QCOMPARE(port->fileDialogs.size(), size_t(1));
+        QCOMPARE(port->fileDialogs[0].directory, QDir::homePath());
+        QCOMPARE(Log(), log);
+        QCOMPARE(form->windowTitle(), caption);
+        QVERIFY(port->messages.empty());
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+    }
+
+    void failures() {
+        form->Text1()->ReplaceAll(kText);
+        auto expectError = [&](const QString& path, const QString& reason) {
+            QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
+            QVERIFY(port->messages.back().critical);
+            QVERIFY2(port->messages.back().text.startsWith("Error: cannot make '" + path + "': " + reason),
+                     qPrintable(port->messages.back().text));
+            QVERIFY(Log().endsWith("Make calculator file... Error.\r\n"));
+            QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+            QVERIFY(form->isEnabled());
+            QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+            QCOMPARE(form->Text1()->Bytes(), kText);
+        };
+        // A write failure: a folder stands where the file would go.
+        QDir().mkdir(Path("taken.83p"));
+        Make("A", CalcFileKind::Basic83, Path("taken.83p"));
+        expectError(Path("taken.83p"), "Is a directory - 21");
+        Make("A", CalcFileKind::Basic83, Path("none/a.83p"));
+        expectError(Path("none/a.83p"), "No such file or directory - 2");
+
+        // No assembler on PATH.
+        const std::string path = std::getenv("PATH");
+        setenv("PATH", tmp->path().toLocal8Bit().constData(), 1);
+        std::ofstream(Path("old.83p").toStdString()) << "old";
+        Make("A", CalcFileKind::Asm83, Path("old.83p"));
+        setenv("PATH", path.c_str(), 1);
+        expectError(Path("old.83p"), "z80-unknown-coff-as was not found on PATH; install the Debian package binutils-z80");
+        QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
+
+        // Too large for the format.
+        form->Text1()->ReplaceAll(std::string(40000, 'A'));
+        Make("A", CalcFileKind::Asm83, Path("old.83p"));
+        QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65535 bytes"));
+        QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+        QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 2);
+    }
+
+    void memoryWarning() {
+        std::string book;
+        for (int i = 0; i < 1900; ++i) book += "ROW\r\n";
+        form->Text1()->ReplaceAll(book);
+        const std::size_t size = Tokens(T2Basic(book)).size();
+        QVERIFY2(size > 24000 && size < 27000, qPrintable(QString::number(size)));
+
+        // Under the TI-83's memory, no question.
+        Make("BOOK", CalcFileKind::Basic83, Path("book.83p"));
+        QCOMPARE(port->messages.size(), size_t(1));
+        QVERIFY(port->messages[0].text.startsWith("File is created at: "));
+
+        // Over the TI-83 Plus's: warned with both numbers; No writes nothing.
+        port->answers = {Answer::No};
+        Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
+        QCOMPARE(port->messages.size(), size_t(2));
+        const MessageSpec warning = port->messages[1];
+        QVERIFY(warning.text.contains(QString::number(size)) && warning.text.contains("24000"));
+        QVERIFY(warning.yesNoCancel);
+        QVERIFY(!QFile::exists(Path("book.8xp")));
+        QVERIFY(Log().endsWith("Make calculator file... Cancel by user...\r\n"));
+        // Yes makes it all the same.
+        port->answers = {Answer::Yes};
+        Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
+        QCOMPARE(Slurp(Path("book.8xp")), ProgramFile(CalcKind::Ti83Plus, "BOOK", Tokens(T2Basic(book)), kComment));
+        QVERIFY(Log().endsWith("Make calculator file... Done.\r\n"));
+
+        // Running out of memory while asking ends like any failure.
+        bool thrown = false;
+        port->onMessage = [&thrown] {
+            if (thrown) return;
+            thrown = true;
+            throw std::bad_alloc();
+        };
+        Make("BOOK", CalcFileKind::Basic8x, Path("gone.8xp"));
+        port->onMessage = nullptr;
+        QVERIFY(thrown);
+        QCOMPARE(port->messages.back().text, "Error: cannot make '" + Path("gone.8xp") + "': Cannot allocate memory - 12");
+        QVERIFY(!QFile::exists(Path("gone.8xp")));
+        QCOMPARE(form->windowTitle(), kTitle + " - Error!");
+    }
+
+    void menuItemAndShortcut() {
+        auto* make = form->findChild<QAction*>("make_calc_file");
+        QVERIFY(make);
+        QCOMPARE(make->text(), QStringLiteral("Make calculator file..."));
+        QCOMPARE(make->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        const QList<QAction*> items = form->findChild<QMenu*>("file")->actions();
+        QCOMPARE(items.indexOf(make), items.indexOf(form->findChild<QAction*>("compile")) + 1);
+        form->Text1()->ReplaceAll("AB");
+        form->Text1()->setFocus();
+        QTest::keyClick(form->Text1(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(port->dialogsRun, 1);
+        QCOMPARE(form->Text1()->Bytes(), std::string("AB"));
+    }
+};
+
+QTEST_MAIN(CalcFileTest)
+#include "calc_file_test.moc"

@@ -1,0 +1,227 @@
+// The Preview window through the test seam.
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+#include "../core/helpers.h"
+#include "log_window.h"
+#include "main_window.h"
+#include "module1.h"
+#include "options_dialog.h"
+#include "preview_window.h"
+#include "scripted_port.h"
+
+using namespace tavrilo;
+
+class PreviewTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::ScriptedPort> port;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<QTemporaryDir> tmp;
+
+    PreviewWindow* Open(const std::string& text, int output) {
+        form->Text1()->ReplaceAll(text);
+        QTest::keyClick(form->Text1(), Qt::Key_P, Qt::ControlModifier);
+        PreviewWindow* p = form->Preview();
+        p->OutputChoice()->setCurrentIndex(output);
+        p->Rebuild();
+        return p;
+    }
+    static QString Label(PreviewWindow* p) { return p->PageLabel()->text(); }
+    static void Key(PreviewWindow* p, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(p->Lcd(), static_cast<Qt::Key>(key), mods);
+    }
+    // The LCD shows what the renderer draws for the current screen.
+    static bool ShowsCurrent(PreviewWindow* p) {
+        const Picture want = Render(p->Model().At(p->Current()));
+        return p->Lcd()->Shown().image.Pixels() == want.image.Pixels() &&
+               p->Lcd()->Shown().clippedRows == want.clippedRows;
+    }
+
+private slots:
+    void init() {
+        tmp = std::make_unique<QTemporaryDir>();
+        port = std::make_unique<test::ScriptedPort>();
+        form = std::make_unique<Form1>(*port);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup() {
+        form.reset();
+        DestroyLogWindow();
+    }
+
+    void opensFromTheViewMenuBesideTheMainWindow() {
+        form->Text1()->ReplaceAll("HI");
+        form->Text1()->setFocus();
+        QTest::keyClick(form->Text1(), Qt::Key_P, Qt::ControlModifier);
+        PreviewWindow* p = form->Preview();
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->windowTitle(), QStringLiteral("Preview"));
+        QVERIFY(p->isWindow());
+        QCOMPARE(p->parentWidget(), form.get());
+        QVERIFY(!p->isModal());
+        QVERIFY(form->isEnabled());
+        QCOMPARE(form->Text1()->Bytes(), std::string("HI"));  // the editor did not take Ctrl+P
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 1"));
+        QVERIFY(p->x() >= form->frameGeometry().right());
+        QVERIFY(ShowsCurrent(p));
+    }
+
+    void basicKeysActAsOnTheCalculator() {
+        PreviewWindow* p = Open("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9", 0);
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 2"));
+        Key(p, Qt::Key_A);
+        Key(p, Qt::Key_Up);
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 2"));  // Pause waits for ENTER
+        Key(p, Qt::Key_Return);
+        QCOMPARE(Label(p), QStringLiteral("Page 2 of 2"));
+        QVERIFY(ShowsCurrent(p));
+        Key(p, Qt::Key_Enter);
+        QCOMPARE(Label(p), QStringLiteral("Title screen"));
+        QCOMPARE(p->Lcd()->Shown().image.At(6, 0), true);  // T of the title on the home screen
+        Key(p, Qt::Key_Return);
+        QCOMPARE(Label(p), QStringLiteral("Title screen"));
+        QCOMPARE(p->Status()->text(), QStringLiteral("The program has ended."));
+        // Free movement.
+        Key(p, Qt::Key_Home);
+        QCOMPARE(p->Current(), size_t(0));
+        Key(p, Qt::Key_End);
+        QCOMPARE(p->Current(), size_t(2));
+        Key(p, Qt::Key_PageUp);
+        QCOMPARE(p->Current(), size_t(1));
+        QTest::mouseClick(p->PreviousButton(), Qt::LeftButton);
+        QCOMPARE(p->Current(), size_t(0));
+        QVERIFY(!p->PreviousButton()->isEnabled());
+        Key(p, Qt::Key_PageDown);
+        QTest::mouseClick(p->NextButton(), Qt::LeftButton);
+        QCOMPARE(p->Current(), size_t(2));
+        QVERIFY(!p->NextButton()->isEnabled());
+    }
+
+    void asmKeysFollowTheOptions() {
+        PreviewWindow* p = Open(test::Repeat("row\r\n", 20), 1);  // pages of 8, 8, 4 rows
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 3"));
+        Key(p, Qt::Key_Up);  // nothing before the first page: Up moves on
+        QCOMPARE(p->Current(), size_t(1));
+        Key(p, Qt::Key_Up);
+        QCOMPARE(p->Current(), size_t(0));
+        Key(p, Qt::Key_X);
+        Key(p, Qt::Key_Return);
+        QCOMPARE(Label(p), QStringLiteral("Page 3 of 3"));
+        QCOMPARE(p->Model().At(2).lines.size(), size_t(1));
+        QVERIFY(ShowsCurrent(p));
+        Key(p, Qt::Key_Space);
+        QCOMPARE(Label(p), QStringLiteral("Credit screen"));
+        Key(p, Qt::Key_Up);
+        QCOMPARE(p->Status()->text(), QStringLiteral("The program has ended."));
+
+        // "Small prog" in the options dialog: no line, and Up moves on.
+        QTest::mouseClick(form->OptionsDialog()->Option1(), Qt::LeftButton);
+        QVERIFY(p->RebuildTimer()->isActive());
+        QTRY_VERIFY(!p->RebuildTimer()->isActive());
+        QVERIFY(p->Model().At(0).lines.empty());
+        Key(p, Qt::Key_Home);
+        Key(p, Qt::Key_A);
+        Key(p, Qt::Key_Up);
+        QCOMPARE(p->Current(), size_t(2));
+    }
+
+    void rebuildsOnceTypingPauses() {
+        PreviewWindow* p = Open(test::Repeat("row\r\n", 20), 1);
+        Key(p, Qt::Key_PageDown);
+        form->Text1()->ReplaceAll(test::Repeat("new\r\n", 24) + "x");
+        QVERIFY(p->RebuildTimer()->isActive());
+        QCOMPARE(p->Model().PageCount(), size_t(3));  // not yet
+        QTRY_COMPARE(p->Model().PageCount(), size_t(4));
+        QCOMPARE(p->Current(), size_t(1));  // the page shown still exists
+        QCOMPARE(p->Model().At(1).texts[0].s, std::string("new"));
+        QVERIFY(ShowsCurrent(p));
+        Key(p, Qt::Key_End);
+        form->Text1()->ReplaceAll("short");
+        QTRY_COMPARE(p->Model().Count(), size_t(2));
+        QCOMPARE(p->Current(), size_t(1));  // the last screen left
+        QCOMPARE(Label(p), QStringLiteral("Credit screen"));
+    }
+
+    void zoomsFromOneToEight() {
+        PreviewWindow* p = Open("ZOOM", 0);
+        QCOMPARE(p->Lcd()->Zoom(), 3);
+        Key(p, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(p->Lcd()->Zoom(), 4);
+        QCOMPARE(p->Lcd()->width(), 96 * 4 + LcdView::kMarkGap + LcdView::kMarkWidth);
+        QCOMPARE(p->Lcd()->height(), 64 * 4);
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(p->Lcd()->Zoom(), 1);
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(p->Lcd()->Zoom(), 8);
+        QCOMPARE(p->Current(), size_t(0));  // zooming is no key for the program
+    }
+
+    void savesEveryScreenAsPictures() {
+        PreviewWindow* p = Open("first\r\n" + test::Repeat("m", 20) + test::Repeat("\r\nrow", 9), 1);
+        QCOMPARE(p->ClippedList()->item(0)->text(), QStringLiteral("Page 1, pen row 7"));
+        QVERIFY(!p->Lcd()->Shown().clippedRows.empty());
+        Key(p, Qt::Key_Minus, Qt::ControlModifier);  // pictures at 2x
+        port->folderAnswers = {std::nullopt, tmp->path() + "/pics"};
+        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QVERIFY(!QDir(tmp->path() + "/pics").exists());
+        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QCOMPARE(port->folderDialogs.size(), 2);
+        QVERIFY(port->messages.empty());
+        const QStringList files = QDir(tmp->path() + "/pics").entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files, (QStringList{"screen-001.png", "screen-002.png", "screen-003.png"}));
+        QCOMPARE(p->Status()->text(), "3 pictures saved in " + tmp->path() + "/pics");
+        for (int i = 0; i < files.size(); ++i) {
+            QImage image(tmp->path() + "/pics/" + files[i]);
+            QCOMPARE(image.size(), QSize(192, 128));
+            const Bitmap want = Render(p->Model().At(static_cast<std::size_t>(i))).image;
+            for (int y = 0; y < 128; y += 1)
+                for (int x = 0; x < 192; x += 1)
+                    QCOMPARE(qGray(image.pixel(x, y)) == 0, want.At(x / 2, y / 2));
+        }
+    }
+
+    void errorsGiveAnErrorBoxAndLeaveTheWindowWorking() {
+        PreviewWindow* p = Open(test::Repeat("row\r\n", 20), 1);
+        p->FaultHook = [](int step) {
+            if (step == 1) throw std::bad_alloc();
+        };
+        form->Text1()->ReplaceAll("other");
+        QTRY_COMPARE(port->messages.size(), size_t(1));
+        QCOMPARE(port->messages[0].title, QStringLiteral("ERROR"));
+        QVERIFY(port->messages[0].critical);
+        QCOMPARE(port->messages[0].text, QStringLiteral("Error: Cannot allocate memory - 12"));
+        QVERIFY(!p->RebuildTimer()->isActive());
+        Key(p, Qt::Key_A);  // the last good screens still answer
+        QCOMPARE(p->Current(), size_t(1));
+
+        p->FaultHook = [](int step) {
+            if (step == 2) throw std::runtime_error("disk on fire");
+        };
+        port->folderAnswers = {tmp->path() + "/x"};
+        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: disk on fire - 5"));
+
+        p->FaultHook = nullptr;
+        QFile blocker(tmp->path() + "/file");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        port->folderAnswers = {tmp->path() + "/file"};
+        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QCOMPARE(port->messages.size(), size_t(3));
+        QVERIFY(port->messages.back().text.startsWith("Error: " + tmp->path() + "/file"));
+        form->Text1()->ReplaceAll("again");
+        QTRY_COMPARE(p->Model().Count(), size_t(2));
+        QCOMPARE(Label(p), QStringLiteral("Credit screen"));
+        QVERIFY(p->SaveButton()->isEnabled());
+        QVERIFY(p->isEnabled());
+    }
+};
+
+QTEST_MAIN(PreviewTest)
+#include "preview_test.moc"

@@ -1,0 +1,170 @@
+#include "tavrilo/lcd.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+
+#include "helpers.h"
+#include "tavrilo/screen_pictures.h"
+#include "temp_dir.h"
+
+namespace tavrilo {
+namespace {
+
+// The advance of each small-font character as the calculator has it.
+int CalculatorAdvance(unsigned char c) {
+    const std::string_view two = "!'.:i|", three = "(),;]`flst", five = "&z~", six = "#$*@mw";
+    if (c == ' ') return 1;
+    if (two.find(static_cast<char>(c)) != std::string_view::npos) return 2;
+    if (three.find(static_cast<char>(c)) != std::string_view::npos) return 3;
+    if (five.find(static_cast<char>(c)) != std::string_view::npos) return 5;
+    if (six.find(static_cast<char>(c)) != std::string_view::npos) return 6;
+    return 4;
+}
+
+TEST(Font, AdvancesAreTheCalculators) {
+    for (int c = 0x20; c <= 0x7E; ++c)
+        EXPECT_EQ(SmallGlyphOf(static_cast<unsigned char>(c), Charset::Bytes).advance,
+                  CalculatorAdvance(static_cast<unsigned char>(c)))
+            << static_cast<char>(c);
+    EXPECT_EQ(SmallGlyphOf('[', Charset::BasicTokens).advance, 3);  // the bracket token
+    EXPECT_EQ(SmallTextWidth("[[", Charset::BasicTokens), 6);
+    EXPECT_EQ(SmallTextWidth("[[", Charset::Bytes), 8);  // theta
+    EXPECT_EQ(SmallTextWidth("Page 12", Charset::Bytes), 4 + 4 + 4 + 4 + 1 + 4 + 4);
+}
+
+TEST(Font, EveryGlyphInkStaysInItsCell) {
+    const SmallGlyph& box = SmallGlyphOf(0x80, Charset::Bytes);
+    EXPECT_EQ(box.advance, 4);
+    for (int c = 0; c < 256; ++c) {
+        const SmallGlyph& g = SmallGlyphOf(static_cast<unsigned char>(c), Charset::Bytes);
+        for (std::uint8_t row : g.rows) EXPECT_EQ(row >> (g.advance - 1), 0) << c;  // blank right column
+        const bool own = std::equal(std::begin(g.rows), std::end(g.rows), std::begin(box.rows));
+        // Printable ASCII and the accented vowels 8Ah-99h have glyphs of their own.
+        if ((c >= 0x21 && c <= 0x7E) || (c >= 0x8A && c <= 0x99)) {
+            EXPECT_FALSE(own) << c;
+        }
+    }
+    EXPECT_FALSE(std::equal(std::begin(LargeGlyphOf('T').rows), std::end(LargeGlyphOf('T').rows),
+                            std::begin(LargeGlyphOf(0x01).rows)));
+}
+
+bool Lit(const Bitmap& b, int x0, int y0, int x1, int y1) {  // any pixel in the inclusive box
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (b.At(x, y)) return true;
+    return false;
+}
+
+Screen Graph(std::vector<ScreenText> texts, std::vector<IlineArgs> lines = {}) {
+    Screen s;
+    s.texts = std::move(texts);
+    s.lines = std::move(lines);
+    return s;
+}
+
+TEST(Render, RowsFooterAndLineWhereTheCalculatorDrawsThem) {
+    const Picture p = Render(Graph({{0, 0, "A"}, {49, 0, "T"}, {58, 0, "Page 1"}, {58, 85, "LP"}},
+                                   {kSeparator}));
+    const Bitmap& b = p.image;
+    EXPECT_TRUE(p.clippedRows.empty());
+    // "A" on pen row 0: the first row blank, the peak on row 1, the bar on row 3.
+    EXPECT_FALSE(Lit(b, 0, 0, 95, 0));
+    EXPECT_TRUE(b.At(1, 1));
+    EXPECT_FALSE(b.At(0, 1));
+    EXPECT_TRUE(b.At(0, 3) && b.At(1, 3) && b.At(2, 3));
+    EXPECT_FALSE(Lit(b, 3, 1, 3, 5));
+    // "T" on pen row 49: ink on rows 50 to 54 only.
+    EXPECT_TRUE(b.At(0, 50) && b.At(1, 50) && b.At(2, 50) && b.At(1, 54));
+    EXPECT_FALSE(Lit(b, 0, 49, 10, 49));
+    EXPECT_FALSE(Lit(b, 0, 55, 95, 56));
+    // The separator fills pixel row 57 and nothing else.
+    for (int x = 0; x < kLcdWidth; ++x) EXPECT_TRUE(b.At(x, 57)) << x;
+    EXPECT_FALSE(Lit(b, 0, 58, 95, 58));
+    // The footer and "LP" (L then P) on rows 59 to 63.
+    EXPECT_TRUE(b.At(0, 59) && b.At(1, 59));  // P
+    EXPECT_TRUE(b.At(85, 59) && b.At(85, 63) && b.At(87, 63));  // L
+    EXPECT_FALSE(b.At(86, 59));
+    EXPECT_TRUE(b.At(89, 59));  // P
+    EXPECT_FALSE(Lit(b, 93, 58, 95, 63));
+}
+
+TEST(Render, StringsClearTheirCellsAndStopAtTheEdge) {
+    const Picture wide = Render(Graph({{14, 0, std::string(20, 'm')}, {21, 0, std::string(24, 'A')}}));
+    EXPECT_EQ(wide.clippedRows, std::vector<int>{14});
+    EXPECT_TRUE(Lit(wide.image, 90, 15, 94, 19));   // the 16th m
+    EXPECT_FALSE(Lit(wide.image, 95, 15, 95, 19));  // its blank column; the 17th is not drawn
+    EXPECT_TRUE(Lit(wide.image, 92, 22, 94, 26));   // 24 x 4 fills the row exactly
+
+    // A space drawn over "H" clears its one column of six rows; the rest stays.
+    const Bitmap over = Render(Graph({{7, 0, "H"}, {7, 0, " "}})).image;
+    EXPECT_FALSE(Lit(over, 0, 7, 0, 12));
+    EXPECT_TRUE(over.At(2, 8) && over.At(1, 10));
+
+    // 5Bh is theta in a byte string and the bracket in a BASIC one.
+    Screen token = Graph({{0, 0, "[A"}});
+    const Bitmap theta = Render(token).image;
+    token.charset = Charset::BasicTokens;
+    const Bitmap bracket = Render(token).image;
+    EXPECT_TRUE(theta.At(4, 2) && !theta.At(3, 2));      // A after 4 columns
+    EXPECT_TRUE(bracket.At(3, 2) && !bracket.At(2, 2));  // A after 3 columns
+}
+
+TEST(Render, TitleOnTheHomeScreenAndScaling) {
+    Screen home;
+    home.display = Display::Home;
+    home.texts = {{0, 0, " TAVRILO BY K.V "}, {1, 0, std::string(17, 'I')}};
+    const Picture p = Render(home);
+    EXPECT_EQ(p.clippedRows, std::vector<int>{1});
+    EXPECT_FALSE(Lit(p.image, 0, 0, 5, 7));  // the leading space
+    for (int x = 6; x <= 10; ++x) EXPECT_TRUE(p.image.At(x, 0));  // the bar of T
+    EXPECT_FALSE(Lit(p.image, 11, 0, 11, 7));
+    EXPECT_FALSE(Lit(p.image, 6, 7, 95, 7));
+
+    const Bitmap big = Scaled(p.image, 3);
+    ASSERT_EQ(big.Width(), 288);
+    ASSERT_EQ(big.Height(), 192);
+    for (int y = 0; y < big.Height(); y += 5)
+        for (int x = 0; x < big.Width(); x += 7) ASSERT_EQ(big.At(x, y), p.image.At(x / 3, y / 3));
+}
+
+// Reads a PNG back as grey bytes.
+bool ReadPng(const std::string& path, int& w, int& h, std::vector<png_byte>& grey) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_GRAY;
+    w = static_cast<int>(image.width);
+    h = static_cast<int>(image.height);
+    grey.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr) != 0;
+}
+
+TEST(Pictures, PngFilesReadBackWithTheirPixels) {
+    test::TempDir dir;
+    const ScreenModel m = ScreenModel::ForAsm("first page\r\n" + test::Repeat("x\r\n", 9), AsmOpts{});
+    const std::string out = dir / "new/sub";
+    const PicturesResult r = SavePictures(m, out, 2);
+    ASSERT_EQ(r.error, "");
+    ASSERT_EQ(r.written, 3u);  // two pages and the credit
+    EXPECT_EQ(test::EntryCount(out), 3u);
+    for (std::size_t i = 0; i < m.Count(); ++i) {
+        int w = 0, h = 0;
+        std::vector<png_byte> grey;
+        ASSERT_TRUE(ReadPng(out + "/" + PictureName(i), w, h, grey)) << PictureName(i);
+        ASSERT_EQ(w, 192);
+        ASSERT_EQ(h, 128);
+        const Bitmap want = Scaled(Render(m.At(i)).image, 2);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(grey[static_cast<std::size_t>(y) * w + x], want.At(x, y) ? 0 : 255) << x << "," << y;
+    }
+    EXPECT_EQ(PictureName(0), "screen-001.png");
+    EXPECT_EQ(PictureName(1234), "screen-1235.png");
+    test::Spit(dir / "file", "x");
+    EXPECT_NE(SavePictures(m, dir / "file", 1).error, "");
+}
+
+}  // namespace
+}  // namespace tavrilo

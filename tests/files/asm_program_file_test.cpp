@@ -1,0 +1,188 @@
+// Assembly programs built with GNU as and written as .83p files of hex digits,
+// read back with libtifiles; the tools missing or failing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "../core/temp_dir.h"
+#include "tavrilo/asm_build.h"
+#include "tavrilo/asm_program_file.h"
+#include "tavrilo/program_file.h"
+#include "tavrilo/tool_run.h"
+#include "ti_reader.h"
+
+namespace tavrilo {
+namespace {
+
+using test::TempDir;
+
+// Sets an environment variable for one scope.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const std::string& value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvGuard() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_;
+    std::string old_;
+};
+
+std::string Source(const std::string& body) {
+    return "#include \"ti83asm.inc\"\r\n#include \"tokens.inc\"\r\n.org $9327\r\n" + body + "\r\n.end\r\n";
+}
+
+std::string BuildError(std::string_view source) {
+    try {
+        AssembleSource(source);
+    } catch (const AsmBuildError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+void Script(const std::string& path, const std::string& body) {
+    test::Spit(path, "#!/bin/sh\n" + body + "\n");
+    chmod(path.c_str(), 0755);
+}
+
+TEST(AsmBuild, MachineCodeHoldsEveryByteAndTheRealAddresses) {
+    std::string all;
+    for (int c = 1; c < 256; ++c)
+        if (c != '\r' && c != '\n') all += static_cast<char>(c);
+    const std::string code = AssembleSource(
+        Source("\tld hl,_ClrLCDFull\r\n\tld hl,_runIndicOff\r\n\tld hl,_vputs\r\n\tld hl,_getkey\r\n"
+               "\tld hl,_iline\r\n\tld hl,pencol\r\n\tld hl,penrow\r\ns:\r\n\t.db \"" + all + "\",0\r\n"
+               "\t.db \"\",0\r\n\t.db \"\\\"\",0"));
+    const std::string loads("\x21\x55\x47\x21\x95\x47\x21\x81\x47\x21\xFE\x4C\x21\xE4\x4A\x21\x52\x82\x21\x53\x82", 21);
+    EXPECT_EQ(code, loads + all + std::string("\0\0\\\"\0", 5));
+}
+
+TEST(AsmBuild, MissingToolsNameThePackage) {
+    TempDir empty;
+    {
+        EnvGuard path("PATH", empty.path());
+        const std::string e = BuildError(Source("\tret"));
+        EXPECT_NE(e.find("z80-unknown-coff-as was not found on PATH"), std::string::npos) << e;
+        EXPECT_NE(e.find("binutils-z80"), std::string::npos) << e;
+    }
+    // The assembler alone is there: the linker is named.
+    const std::string as = FindOnPath("z80-unknown-coff-as");
+    ASSERT_FALSE(as.empty());
+    ASSERT_EQ(symlink(as.c_str(), (empty / "z80-unknown-coff-as").c_str()), 0);
+    EnvGuard path("PATH", empty.path());
+    const std::string e = BuildError(Source("\tret"));
+    EXPECT_NE(e.find("z80-unknown-coff-ld was not found"), std::string::npos) << e;
+}
+
+TEST(AsmBuild, FailingToolsCarryTheirOutput) {
+    // The real assembler on a bad line.
+    std::string e = BuildError(Source("\tld q,1"));
+    EXPECT_NE(e.find("z80-unknown-coff-as failed with status 1"), std::string::npos) << e;
+    EXPECT_NE(e.find("Error"), std::string::npos) << e;
+    // A label never defined fails the link.
+    e = BuildError(Source("\tjp jimp9"));
+    EXPECT_NE(e.find("z80-unknown-coff-ld failed"), std::string::npos) << e;
+    EXPECT_NE(e.find("jimp9"), std::string::npos) << e;
+
+    // A tool that fails with its own words, ahead of the real ones on PATH.
+    TempDir bin;
+    Script(bin / "z80-unknown-coff-objcopy", "echo 'objcopy: no room on \"disk\"' >&2; exit 3");
+    EnvGuard path("PATH", bin.path() + ":" + std::getenv("PATH"));
+    e = BuildError(Source("\tret"));
+    EXPECT_NE(e.find("z80-unknown-coff-objcopy failed with status 3:\nobjcopy: no room on \"disk\""),
+              std::string::npos)
+        << e;
+}
+
+TEST(AsmBuild, TemporaryFilesAreRemoved) {
+    TempDir tmp;
+    EnvGuard env("TMPDIR", tmp.path());
+    EXPECT_NO_THROW(AssembleText("HI", AsmOpts{}));
+    EXPECT_NE(BuildError(Source("\tld q,1")), "");
+    // The tools ask for their arguments: the text of a row never reaches a shell.
+    EXPECT_NO_THROW(AssembleText("$(touch x) `touch y`; '\"", AsmOpts{}));
+    EXPECT_EQ(test::EntryCount(tmp.path()), 0u);
+}
+
+std::string Hex(const std::string& code) {
+    std::string out;
+    char pair[3];
+    for (unsigned char b : code) {
+        std::snprintf(pair, sizeof pair, "%02X", b);
+        out += pair;
+    }
+    return out;
+}
+
+TEST(AsmProgramFile, ReadsBackAsAProtectedProgramOfHexDigits) {
+    TempDir dir;
+    const std::string text = "SAY \"HI\"\r\nC:\\\r\n\xe9";
+    const AsmOpts opts{true, false, true};
+    const std::string code = AssembleText(text, opts);
+    const std::string tokens = AsmProgramTokens(text, opts);
+    const std::string want = Hex(code) + std::string("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+    ASSERT_EQ(tokens, want);
+    test::Spit(dir / "SAY.83p", AsmProgramFile("SAY", tokens, "a comment"));
+
+    const test::Read r = test::ReadBack(dir / "SAY.83p");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.model, CALC_TI83);
+    EXPECT_EQ(r.name, "SAY");
+    EXPECT_EQ(r.type, 0x06);
+    EXPECT_EQ(r.comment, "a comment");
+    const std::string count{static_cast<char>(want.size() & 0xFF), static_cast<char>(want.size() >> 8)};
+    EXPECT_EQ(r.data, count + want);
+    EXPECT_EQ(r.computed, r.stored);
+}
+
+std::string LengthError(std::string_view text) {
+    try {
+        AsmProgramTokens(text, AsmOpts{});
+    } catch (const std::length_error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(AsmProgramFile, SizeLimits) {
+    TempDir empty;
+    {
+        // Far too large: refused from the text alone, before anything is built.
+        EnvGuard path("PATH", empty.path());
+        EXPECT_NE(LengthError(std::string(40000, 'A')).find("at least 80009 bytes of tokens (80026 bytes of file data); "
+                                                          "the .83p format holds at most 65535 bytes of file data"),
+                  std::string::npos);
+        std::string rows;
+        for (int i = 0; i < 1400; ++i) rows += "ROW OF TEXT\r\n";  // 15400 bytes shown
+        EXPECT_NE(LengthError(rows).find("15400 bytes in 1400 rows: at least 42000 bytes of machine code; "
+                                         "from 9327h the TI-83 has room for 27865 bytes"),
+                  std::string::npos)
+            << LengthError(rows);
+    }
+    // Skipped line feeds are not shown, but every CR closes a row.
+    EXPECT_NE(AsmTextSizeProblem(std::string(2000, '\r')), "");
+    EXPECT_EQ(AsmTextSizeProblem(std::string(20000, '\n') + "A"), "");
+    // Past the first bound, but past FFFFh once built.
+    const std::string near(13800, 'B');
+    EXPECT_EQ(AsmTextSizeProblem(near), "");
+    EXPECT_NE(LengthError(near).find("the machine code runs past FFFFh"), std::string::npos) << LengthError(near);
+    // Just fits.
+    EXPECT_EQ(LengthError(std::string(12000, 'B')), "");
+}
+
+}  // namespace
+}  // namespace tavrilo
