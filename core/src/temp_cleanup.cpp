@@ -1,6 +1,8 @@
 #include "temp_cleanup.h"
 
+#include <fcntl.h>
 #include <limits.h>
+#include <sys/wait.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@ constexpr int kSlots = 8;
 
 struct Slot {
     volatile sig_atomic_t used;
+    const char* const* names;  // a directory's files; nullptr for a file
     char path[PATH_MAX];
 };
 
@@ -24,12 +27,28 @@ Slot gSlots[kSlots];
 struct sigaction gOld[kSignalCount];
 bool gInstalled[kSignalCount];
 int gWatched = 0;
+volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
-// Only async-signal-safe calls: unlink, sigaction, sigprocmask, raise.
+// Only async-signal-safe calls: kill, waitpid, open, close, unlink, unlinkat,
+// rmdir, sigaction, sigprocmask, raise.
 extern "C" void RemoveTempsAndRaise(int sig) {
+    const pid_t child = gChild;
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
     for (Slot& s : gSlots)
-        if (s.used) unlink(s.path);
+        if (s.used && s.names == nullptr) unlink(s.path);
+    for (Slot& s : gSlots) {
+        if (!s.used || s.names == nullptr) continue;
+        const int dir = open(s.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            for (const char* const* n = s.names; *n != nullptr; ++n) unlinkat(dir, *n, 0);
+            close(dir);
+        }
+        rmdir(s.path);
+    }
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
@@ -71,7 +90,11 @@ HoldSignals::HoldSignals() {
 
 HoldSignals::~HoldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
 
-int WatchTemp(const char* path) {
+int WatchTemp(const char* path) { return WatchTempDir(path, nullptr); }
+
+void WatchChild(pid_t pid) { gChild = pid; }
+
+int WatchTempDir(const char* path, const char* const* names) {
     const std::size_t len = std::strlen(path);
     if (len >= PATH_MAX) return -1;
     std::lock_guard<std::mutex> lock(gMutex);
@@ -79,6 +102,7 @@ int WatchTemp(const char* path) {
     for (int i = 0; i < kSlots; ++i) {
         if (gSlots[i].used) continue;
         std::memcpy(gSlots[i].path, path, len + 1);
+        gSlots[i].names = names;
         // The name is whole before a handler in any thread can see the slot in use.
         std::atomic_thread_fence(std::memory_order_seq_cst);
         gSlots[i].used = 1;

@@ -2,19 +2,28 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/types.h>
 
 namespace tavrilo::detail {
 
 // Starts watching path; returns a handle for UnwatchTemp, or -1 when the
 // path cannot be watched (all slots taken, or too long).
 int WatchTemp(const char* path);
+// The same for a directory: each of names (a static list ended by nullptr)
+// is removed from it, then the directory itself, after the watched files.
+int WatchTempDir(const char* dir, const char* const* names);
 void UnwatchTemp(int handle);
+
+// A child process that is killed and reaped before the files are removed;
+// 0 for none. Used while a watched directory exists.
+void WatchChild(pid_t pid);
 
 // Holds the three signals back while it lives (in the calling thread).
 class HoldSignals {
 public:
     HoldSignals();
     ~HoldSignals();
+    const sigset_t& Before() const { return old_; }  // the mask to give back
     HoldSignals(const HoldSignals&) = delete;
     HoldSignals& operator=(const HoldSignals&) = delete;
 

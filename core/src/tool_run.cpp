@@ -13,20 +13,23 @@
 #include <system_error>
 
 #include "tavrilo/file_io.h"
+#include "temp_cleanup.h"
 
 extern char** environ;
 
 namespace tavrilo {
 
-PrivateTempDir::PrivateTempDir() {
+PrivateTempDir::PrivateTempDir(const char* const* removeOnSignal) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory");
     path_ = tmpl;  // mkdtemp makes it mode 0700
+    if (removeOnSignal != nullptr) watch_ = detail::WatchTempDir(path_.c_str(), removeOnSignal);
 }
 
 PrivateTempDir::~PrivateTempDir() {
+    detail::UnwatchTemp(watch_);
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }
@@ -38,7 +41,13 @@ std::string FindOnPath(const std::string& program) {
     while (true) {
         const std::size_t colon = rest.find(':');
         std::string dir(rest.substr(0, colon));
-        if (dir.empty()) dir = ".";
+        // The tools run in another directory: a relative entry is made absolute.
+        if (dir.empty() || dir[0] != '/') {
+            std::error_code ec;
+            const std::string here = std::filesystem::current_path(ec).string();
+            if (ec) return {};
+            dir = dir.empty() ? here : here + "/" + dir;
+        }
         const std::string full = dir + "/" + program;
         struct stat st {};
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
@@ -54,6 +63,12 @@ struct FileActions {
     posix_spawn_file_actions_t a;
     FileActions() { posix_spawn_file_actions_init(&a); }
     ~FileActions() { posix_spawn_file_actions_destroy(&a); }
+};
+
+struct SpawnAttr {
+    posix_spawnattr_t a;
+    SpawnAttr() { posix_spawnattr_init(&a); }
+    ~SpawnAttr() { posix_spawnattr_destroy(&a); }
 };
 
 }  // namespace
@@ -72,18 +87,29 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, path.c_str(), &fa.a, nullptr, args.data(), environ);
+    int err;
+    {
+        // A signal between the start and the watch would leave the child running.
+        detail::HoldSignals hold;
+        SpawnAttr attr;
+        posix_spawnattr_setsigmask(&attr.a, &hold.Before());
+        posix_spawnattr_setflags(&attr.a, POSIX_SPAWN_SETSIGMASK);
+        err = posix_spawn(&pid, path.c_str(), &fa.a, &attr.a, args.data(), environ);
+        if (err == 0) detail::WatchChild(pid);
+    }
     if (err != 0) {
         r.error = std::strerror(err);
         return r;
     }
     r.started = true;
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0) {
-        if (errno != EINTR) {
-            r.error = std::strerror(errno);
-            return r;
-        }
+    int waited;
+    while ((waited = waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
+    }
+    detail::WatchChild(0);
+    if (waited < 0) {
+        r.error = std::strerror(errno);
+        return r;
     }
     if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
     ReadWholeFile(log, r.output);

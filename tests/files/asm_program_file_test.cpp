@@ -2,6 +2,11 @@
 // read back with libtifiles; the tools missing or failing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +121,59 @@ TEST(AsmBuild, TemporaryFilesAreRemoved) {
     // The tools ask for their arguments: the text of a row never reaches a shell.
     EXPECT_NO_THROW(AssembleText("$(touch x) `touch y`; '\"", AsmOpts{}));
     EXPECT_EQ(test::EntryCount(tmp.path()), 0u);
+}
+
+TEST(AsmBuild, SignalKillsTheToolAndRemovesTheFolder) {
+    TempDir tmp, bin, pids;
+    // An assembler that hangs: it leaves its process number and waits.
+    Script(bin / "z80-unknown-coff-as", "echo $$ > '" + (pids / "as.pid") + "'; exec sleep 30");
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::remove((pids / "as.pid").c_str());
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setenv("TMPDIR", tmp.path().c_str(), 1);
+            setenv("PATH", (bin.path() + ":" + std::getenv("PATH")).c_str(), 1);
+            for (int s : {SIGTERM, SIGINT, SIGHUP}) signal(s, SIG_DFL);
+            try {
+                AssembleText("SECRET TEXT", AsmOpts{});
+            } catch (...) {
+            }
+            _exit(0);
+        }
+        std::string pid;
+        for (int i = 0; i < 500 && pid.empty(); ++i) {
+            usleep(10000);
+            pid = test::Slurp(pids / "as.pid");
+        }
+        ASSERT_FALSE(pid.empty()) << "the assembler never started";
+        ASSERT_EQ(test::EntryCount(tmp.path()), 1u);
+        kill(child, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(test::EntryCount(tmp.path()), 0u) << "the build folder, with the text, is left";
+        EXPECT_NE(kill(std::stoi(pid), 0), 0) << "the assembler still runs";
+    }
+}
+
+TEST(AsmBuild, RelativePathEntriesAreFound) {
+    TempDir work;
+    ASSERT_EQ(mkdir((work / "rel").c_str(), 0755), 0);
+    for (const char* tool : {"z80-unknown-coff-as", "z80-unknown-coff-ld", "z80-unknown-coff-objcopy"}) {
+        const std::string real = FindOnPath(tool);
+        ASSERT_FALSE(real.empty());
+        ASSERT_EQ(symlink(real.c_str(), (work / "rel/" + std::string(tool)).c_str()), 0);
+    }
+    const std::string before = std::filesystem::current_path().string();
+    ASSERT_EQ(chdir(work.path().c_str()), 0);
+    {
+        EnvGuard path("PATH", "rel");
+        EXPECT_EQ(FindOnPath("z80-unknown-coff-as"), work.path() + "/rel/z80-unknown-coff-as");
+        EXPECT_NO_THROW(AssembleText("HI", AsmOpts{}));
+    }
+    ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
 std::string Hex(const std::string& code) {

@@ -7,9 +7,13 @@
 namespace tavrilo {
 
 // A fresh directory only this process can enter, removed with everything in it.
+// When SIGINT, SIGTERM or SIGHUP ends the process, the running tool is killed
+// and the files named in removeOnSignal (a static list ended by nullptr) are
+// removed with the directory.
 class PrivateTempDir {
 public:
-    PrivateTempDir();  // throws std::system_error when none can be made
+    // Throws std::system_error when none can be made.
+    explicit PrivateTempDir(const char* const* removeOnSignal = nullptr);
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
     ~PrivateTempDir();
@@ -19,6 +23,7 @@ public:
 
 private:
     std::string path_;
+    int watch_ = -1;
 };
 
 // The full path of program in a directory of PATH, or "" when none holds it.
@@ -32,7 +37,8 @@ struct ToolResult {
 };
 
 // Runs the program at path with argv (argv[0] included) in dir, without a
-// shell, standard input from /dev/null, and waits for it.
+// shell, standard input from /dev/null, and waits for it. Its output goes to
+// dir/.tool-output while it runs.
 ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
                    const std::string& dir);
 
