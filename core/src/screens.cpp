@@ -14,6 +14,10 @@ constexpr int kScreenWidth = 96;
 
 Charset CharsetOf(bool basic) { return basic ? Charset::BasicTokens : Charset::Bytes; }
 
+// What the calculator draws of a row: the assembly program's strings end at
+// their first zero byte.
+std::string_view Drawn(std::string_view row) { return row.substr(0, row.find('\0')); }
+
 }  // namespace
 
 ScreenModel ScreenModel::ForBasic(std::string_view text) {
@@ -36,7 +40,7 @@ void ScreenModel::Index() {
     const Charset cs = CharsetOf(basic_);
     pageStart_.assign(1, 0);
     auto clip = [&](std::string_view row, int rowPos) {
-        if (SmallTextWidth(row, cs) > kScreenWidth) clipped_.push_back({pageStart_.size() - 1, rowPos});
+        if (SmallTextWidth(Drawn(row), cs) > kScreenWidth) clipped_.push_back({pageStart_.size() - 1, rowPos});
     };
     LayoutEnd end = LayRows(
         text_, clip, [&](std::size_t next) { pageStart_.push_back(next); });
@@ -67,6 +71,7 @@ Screen ScreenModel::PageAt(std::size_t i) const {
     const std::size_t from = pageStart_[i];
     const std::size_t to = i < fullPages_ ? pageStart_[i + 1] : text_.size();
     auto add = [&](std::string_view row, int rowPos) {
+        row = Drawn(row);
         if (!row.empty()) s.texts.push_back({rowPos, 0, std::string(row)});
     };
     LayoutEnd end = LayRows(std::string_view(text_).substr(from, to - from), add, [] {});

@@ -71,8 +71,8 @@ TEST_P(ModelPages, SameScreensAsTheProgramUnderEveryOption) {
 INSTANTIATE_TEST_SUITE_P(Rows, ModelPages, testing::ValuesIn(test::kRowCounts));
 
 TEST(ModelRun, OddTextsGiveTheProgramsScreens) {
-    // No text, a lone LF inside a row, rows wider than the screen, and a
-    // last row that closes its page by width.
+    // No text, a lone LF inside a row, rows wider than the screen, a last
+    // row that closes its page by width, and zero bytes, which end a string.
     const std::string texts[] = {
         "",
         "\r\n",
@@ -80,6 +80,8 @@ TEST(ModelRun, OddTextsGiveTheProgramsScreens) {
         test::Repeat("m", 40) + "\r\n" + test::Repeat("w", 30),
         test::Repeat("ABCDEFGHIJKLMNOPQRSTUVW", 8),
         test::Repeat("x\r\n", 16) + "\n",
+        std::string("AB\0CD\r\n\0EF\r\nGH", 14),
+        std::string("AB\0", 3) + test::Repeat("m", 20),
     };
     for (const std::string& text : texts) {
         SCOPED_TRACE(testing::PrintToString(text));
