@@ -67,6 +67,7 @@ int RunPreview(int argc, char** argv) {
         return 1;
     }
     std::printf("wrote %zu pictures to %s\n", written.written, dir.c_str());
+    if (written.removed > 0) std::printf("removed %zu pictures of screens past the last\n", written.removed);
     for (const ClippedRow& c : model.Clipped())
         std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
     return 0;

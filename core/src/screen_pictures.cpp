@@ -28,6 +28,33 @@ std::string PictureName(std::size_t index) {
     return name;
 }
 
+namespace {
+
+// The index of a picture named as PictureName names them, or -1.
+long PictureIndex(const std::string& name) {
+    const std::string head = "screen-", tail = ".png";
+    if (name.size() < head.size() + 3 + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0)
+        return -1;
+    const std::string digits = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
+    const long n = std::stol(digits);
+    return n >= 1 && PictureName(static_cast<std::size_t>(n - 1)) == name ? n - 1 : -1;
+}
+
+// Pictures past the last screen are left from an earlier, longer text.
+void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResult& r) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const long index = PictureIndex(entry.path().filename().string());
+        if (index < 0 || static_cast<std::size_t>(index) < count) continue;
+        std::error_code removeEc;
+        if (entry.is_regular_file(removeEc) && std::filesystem::remove(entry.path(), removeEc)) ++r.removed;
+    }
+}
+
+}  // namespace
+
 PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale) {
     PicturesResult r;
     std::error_code ec;
@@ -45,6 +72,7 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
         }
         ++r.written;
     }
+    RemoveStalePictures(dir, model.Count(), r);
     return r;
 }
 

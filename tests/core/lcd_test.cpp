@@ -164,6 +164,20 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     EXPECT_EQ(PictureName(1234), "screen-1235.png");
     test::Spit(dir / "file", "x");
     EXPECT_NE(SavePictures(m, dir / "file", 1).error, "");
+
+    // A shorter text saved into the same folder leaves no pictures of the longer one.
+    test::Spit(out + "/screen-0004.png", "not ours");
+    test::Spit(out + "/notes.txt", "kept");
+    const PicturesResult again = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1);
+    ASSERT_EQ(again.error, "");
+    EXPECT_EQ(again.written, 2u);
+    EXPECT_EQ(again.removed, 1u);
+    EXPECT_EQ(test::EntryCount(out), 4u);  // two pictures and the two files that are not pictures
+    EXPECT_EQ(test::Slurp(out + "/notes.txt"), "kept");
+    EXPECT_EQ(test::Slurp(out + "/screen-0004.png"), "not ours");
+    int w = 0, h = 0;
+    std::vector<png_byte> grey;
+    EXPECT_TRUE(ReadPng(out + "/screen-002.png", w, h, grey));
 }
 
 }  // namespace

@@ -20,11 +20,13 @@ std::string PictureName(std::size_t index);
 
 struct PicturesResult {
     std::size_t written = 0;
+    std::size_t removed = 0;  // pictures of screens past the last, from an earlier run
     std::string error;  // empty when every screen was written
 };
 
 // Writes every screen of model into dir (created when missing) at scale
-// times the calculator's size.
+// times the calculator's size, and removes the pictures numbered past the
+// last screen, so that dir holds exactly the screens in order.
 PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale);
 
 }  // namespace tavrilo
