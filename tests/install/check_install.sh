@@ -23,10 +23,12 @@ case $mode in
     [ "$(dpkg-deb -f "$deb" Package)" = tavrilo ] || fail "package name"
     depends=$(dpkg-deb -f "$deb" Depends)
     # Found by dpkg-shlibdeps from what the programs link.
-    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpng16-16; do
       [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
         fail "Depends lacks $lib: $depends"
     done
+    [ "$(dpkg-deb -f "$deb" Recommends)" = binutils-z80 ] ||
+      fail "Recommends is not binutils-z80: $(dpkg-deb -f "$deb" Recommends)"
     # Nothing beside /usr, nothing built only for the tests.
     others=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
     [ -z "$others" ] || fail "outside /usr: $others"
