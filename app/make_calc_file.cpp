@@ -12,6 +12,7 @@
 #include "options_dialog.h"
 #include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
+#include "tavrilo/basic_program.h"
 #include "tavrilo/file_io.h"
 #include "tavrilo/program_file.h"
 #include "tavrilo/text_rules.h"
@@ -26,16 +27,12 @@ constexpr std::string_view kBasicMark = ":ClrDraw:";
 // The editor's BASIC program as it stands when it is one, else the text made into one.
 std::string BasicTokens(const std::string& text, CalcKind kind) {
     std::string tokens;
-    std::optional<TokenError> bad;
-    if (text.compare(0, kBasicMark.size(), kBasicMark) == 0) bad = Tokenize(text, tokens);
-    if (bad || tokens.empty()) {
-        tokens.clear();
-        bad = Tokenize(T2Basic(ChkBadChrs(text)), tokens);
+    if (text.compare(0, kBasicMark.size(), kBasicMark) == 0 && !Tokenize(text, tokens)) {
+        const std::string tooLarge = SizeProblem(kind, tokens.size());
+        if (!tooLarge.empty()) throw std::length_error(tooLarge);
+        return tokens;
     }
-    if (bad) throw std::invalid_argument(bad->Message());
-    const std::string tooLarge = SizeProblem(kind, tokens.size());
-    if (!tooLarge.empty()) throw std::length_error(tooLarge);
-    return tokens;
+    return BasicProgramTokens(ChkBadChrs(text), kind);
 }
 
 std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
@@ -44,15 +41,15 @@ std::string FileBytes(CalcFileKind kind, const std::string& name, const std::str
     return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
 }
 
-FileDialogSpec SaveSpec(CalcFileKind kind, const QString& name, const QString& dir) {
-    FileDialogSpec spec;
-    spec.title = QStringLiteral("Save calculator file");
-    spec.fileName = name + Extension(kind);
-    spec.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
-                                                     : QStringLiteral("TI-83 program");
-    spec.pattern = QStringLiteral("*") + Extension(kind);
-    spec.directory = dir;
-    return spec;
+FileDialogSpec SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
+    FileDialogSpec request;
+    request.title = QStringLiteral("Save calculator file");
+    request.fileName = name + Extension(kind);
+    request.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
+                                                        : QStringLiteral("TI-83 program");
+    request.pattern = QStringLiteral("*") + Extension(kind);
+    request.directory = dir;
+    return request;
 }
 
 }  // namespace
@@ -79,7 +76,7 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
-    const std::optional<QString> path = port_.SaveFileName(this, SaveSpec(kind, name, dir));
+    const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
     if (!path) return;
 
     AddLog(QStringLiteral("Make calculator file... "), false);

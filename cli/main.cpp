@@ -8,8 +8,8 @@
 #include "preview_command.h"
 #include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
+#include "tavrilo/basic_program.h"
 #include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
 #include "tavrilo/version.h"
 
 namespace {
@@ -32,23 +32,6 @@ int Finish(Output& out) {
     return 0;
 }
 
-// Counts the tokens of a program piece by piece, keeping none of them.
-class TokenCounter : public BasicSink {
-public:
-    void Put(std::string_view piece) override {
-        if (bad) return;
-        scratch_.clear();
-        bad = tokenizer_.Feed(piece, scratch_);
-        count += scratch_.size();
-    }
-    std::optional<TokenError> bad;
-    std::size_t count = 0;
-
-private:
-    Tokenizer tokenizer_;
-    std::string scratch_;
-};
-
 int WriteAsmProgramFile(const Args& a, const std::string& text, Output& out) {
     std::string file;
     try {
@@ -63,21 +46,19 @@ int WriteAsmProgramFile(const Args& a, const std::string& text, Output& out) {
     return Finish(out);
 }
 
-// A BASIC text is filtered in place. A program too large for its file is
-// refused before it is built.
+// A BASIC text is filtered in place.
 int WriteProgramFile(const Args& a, std::string& text, Output& out) {
     if (a.mode == "asm") return WriteAsmProgramFile(a, text, out);
     ChkBadChrsInPlace(text);
-    TokenCounter counter;
-    T2Basic(text, counter);
-    std::string problem =
-        counter.bad ? counter.bad->Message() : SizeProblem(a.kind, counter.count);
-    if (!problem.empty()) {
-        Err("cannot make '" + a.output + "': " + problem);
+    std::string tokens;
+    try {
+        tokens = BasicProgramTokens(text, a.kind);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        Err("cannot make '" + a.output + "': " + e.what());
         return 1;
     }
-    std::string tokens;
-    Tokenize(T2Basic(text), tokens);
     out.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
     return Finish(out);
 }

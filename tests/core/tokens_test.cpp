@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "tavrilo/basic.h"
+#include "tavrilo/basic_program.h"
+#include <stdexcept>
 #include "tavrilo/text_rules.h"
 #include "tavrilo/tokens.h"
 
@@ -111,6 +113,27 @@ TEST(Tokenizer, PiecesTokenizeAsTheWhole) {
     EXPECT_EQ(bad->position, 6u);
     EXPECT_EQ(bad->ch, 'a');
     EXPECT_EQ(out.size(), 5u);
+}
+
+TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
+    const std::string text = ChkBadChrs("Hello, World!\r\nIt's 2 o'clock");
+    std::string want;
+    ASSERT_FALSE(Tokenize(T2Basic(text), want));
+    EXPECT_EQ(BasicProgramTokens(text, CalcKind::Ti83), want);
+
+    // About 7,000 rows make more than 65,535 bytes of tokens.
+    std::string book;
+    for (int i = 0; i < 7000; ++i) book += "ROW\r\n";
+    std::string tokens;
+    ASSERT_FALSE(Tokenize(T2Basic(book), tokens));
+    try {
+        BasicProgramTokens(book, CalcKind::Ti83Plus);
+        ADD_FAILURE() << "no refusal";
+    } catch (const std::length_error& e) {
+        EXPECT_EQ(e.what(), SizeProblem(CalcKind::Ti83Plus, tokens.size()));
+    }
+    // A byte ChkBadChrs would have dropped has no token.
+    EXPECT_THROW(BasicProgramTokens("a", CalcKind::Ti83Plus), std::invalid_argument);
 }
 
 }  // namespace

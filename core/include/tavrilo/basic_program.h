@@ -1,0 +1,17 @@
+// The token bytes of the BASIC program for a program file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavrilo/program_file.h"
+
+namespace tavrilo {
+
+// The tokens of the program T2Basic makes of text (already through
+// ChkBadChrs). A program too large for kind's file is refused before it is
+// built: std::length_error carries SizeProblem's sentence. A byte without a
+// token gives std::invalid_argument with the token error's message.
+std::string BasicProgramTokens(std::string_view text, CalcKind kind);
+
+}  // namespace tavrilo
