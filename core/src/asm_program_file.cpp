@@ -38,14 +38,16 @@ std::string AsmTextSizeProblem(std::string_view text) {
                    " bytes, each of them two hex digits in the program: at least " +
                    problem.substr(problem.find("is ") + 3);
     }
+    const std::string room =
+        " bytes of machine code; from 9327h the TI-83 has room for " + std::to_string(kTi83MaxCode) + " bytes of code";
     // A text far too large is refused without laying it out.
-    const std::size_t rows =
-        shown > kTi83MaxCode ? 0 : LayRows(text, [](std::string_view, int) {}, [] {}).rowsClosed;
+    if (shown > kTi83MaxCode)
+        return "the text shows " + std::to_string(shown) + " bytes: at least " + std::to_string(shown) + room;
+    const std::size_t rows = LayRows(text, [](std::string_view, int) {}, [] {}).rowsClosed;
     const std::size_t code = shown + rows * kCodePerRow;
     if (code <= kTi83MaxCode) return {};
-    return "the text shows " + std::to_string(shown) + " bytes in " + std::to_string(rows) +
-           " rows: at least " + std::to_string(code) + " bytes of machine code; from 9327h the TI-83 has room for " +
-           std::to_string(kTi83MaxCode) + " bytes of code";
+    return "the text shows " + std::to_string(shown) + " bytes in " + std::to_string(rows) + " rows: at least " +
+           std::to_string(code) + room;
 }
 
 std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts) {

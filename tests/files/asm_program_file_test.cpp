@@ -230,6 +230,9 @@ TEST(AsmProgramFile, SizeLimits) {
                                          "from 9327h the TI-83 has room for 27865 bytes"),
                   std::string::npos)
             << LengthError(rows);
+        EXPECT_EQ(LengthError(std::string(30000, 'A')),
+                  "the text shows 30000 bytes: at least 30000 bytes of machine code; "
+                  "from 9327h the TI-83 has room for 27865 bytes of code");
     }
     // Skipped line feeds are not shown, but every CR closes a row.
     EXPECT_NE(AsmTextSizeProblem(std::string(2000, '\r')), "");
