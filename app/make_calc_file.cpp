@@ -71,13 +71,20 @@ void Form1::MakeCalcFile() {
     if (calcDefaultName_.isNull() || dialog->Name() == calcDefaultName_) dialog->SetName(defaultName);
     calcDefaultName_ = defaultName;
     dialog->SetAsmFlags(OptionsDialog()->Opts());
-    if (!port_.Exec(*dialog)) return;
+    // Cancel, in the dialog or in the save dialog after it, changes nothing.
+    const QString nameBefore = dialog->Name();
+    const CalcFileKind kindBefore = dialog->Kind();
+    auto cancelled = [&] {
+        dialog->SetName(nameBefore);
+        dialog->KindButton(kindBefore)->setChecked(true);
+    };
+    if (!port_.Exec(*dialog)) return cancelled();
 
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
     const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
-    if (!path) return;
+    if (!path) return cancelled();
 
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);

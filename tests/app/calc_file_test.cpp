@@ -111,9 +111,8 @@ private slots:
         port->dialogScripts = {look};
         form->MakeCalcFile();
         QCOMPARE(shown, QStringLiteral("SAVEDAS"));
-        // A name the user typed stays.
-        port->dialogScripts = {[](QDialog& d) { dynamic_cast<CalcFileDialog&>(d).NameEdit()->setText("MINE"); }};
-        form->MakeCalcFile();
+        // A name the user typed and made a file with stays.
+        Make("MINE", CalcFileKind::Basic83, Path("mine.83p"));
         OpenText("other.txt", "Y");
         port->dialogScripts = {look};
         form->MakeCalcFile();
@@ -236,6 +235,18 @@ private slots:
         form->MakeCalcFile();  // the save dialog cancelled
         QCOMPARE(port->fileDialogs.size(), size_t(1));
         QCOMPARE(port->fileDialogs[0].directory, QDir::homePath());
+        // The choices made before either Cancel are not kept.
+        QCOMPARE(form->CalcFile()->Name(), QStringLiteral("TEXT"));
+        port->dialogScripts = {[](QDialog& d) {
+            auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            dialog.NameEdit()->setText("EDITED");
+            dialog.KindButton(CalcFileKind::Asm83)->click();
+            dialog.reject();
+        }};
+        form->MakeCalcFile();
+        QCOMPARE(form->CalcFile()->Name(), QStringLiteral("TEXT"));
+        QVERIFY(form->CalcFile()->Kind() == CalcFileKind::Basic83);
+        QCOMPARE(port->fileDialogs.size(), size_t(1));
         QCOMPARE(Log(), log);
         QCOMPARE(form->windowTitle(), caption);
         QVERIFY(port->messages.empty());
