@@ -17,7 +17,7 @@
 #include "program_dir.h"
 #include "progress_window.h"
 #include "qt_ui_port.h"
-#include "scripted_port.h"
+#include "window_fixture.h"
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
 #include "tavrilo/asm.h"
@@ -54,29 +54,12 @@ const QString kTitle = QStringLiteral("Tavrilo for TI83 - Coded by: Kel Varno");
 
 }  // namespace
 
-class AppTest : public QObject {
+class AppTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::ScriptedPort> port;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<QTemporaryDir> tmp;
-
-    QString Log() const { return LogWindow()->Text(); }
-    QString Path(const QString& name) const { return tmp->path() + "/" + name; }
-
 private slots:
-    void init() {
-        tmp = std::make_unique<QTemporaryDir>();
-        port = std::make_unique<test::ScriptedPort>();
-        port->programDir = tmp->path();
-        form = std::make_unique<Form1>(*port);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void cleanup() {
-        form.reset();
-        DestroyLogWindow();
-    }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { StopWindow(); }
 
     void startUpLogAndCaption() {
         QCOMPARE(Log(), QStringLiteral("Log start...\r\nLoading..... Done.\r\nResizeing... Done.\r\n"));

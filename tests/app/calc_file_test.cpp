@@ -15,7 +15,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
-#include "scripted_port.h"
+#include "window_fixture.h"
 #include "tavrilo/asm_program_file.h"
 #include "tavrilo/basic.h"
 #include "tavrilo/program_file.h"
@@ -50,15 +50,8 @@ std::function<void(QDialog&)> Choose(const QString& name, CalcFileKind kind) {
 
 }  // namespace
 
-class CalcFileTest : public QObject {
+class CalcFileTest : public QObject, public test::WindowFixture {
     Q_OBJECT
-
-    std::unique_ptr<test::ScriptedPort> port;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<QTemporaryDir> tmp;
-
-    QString Log() const { return LogWindow()->Text(); }
-    QString Path(const QString& name) const { return tmp->path() + "/" + name; }
 
     // Opens a text file of that name holding text, so the dialog names the program after it.
     void OpenText(const QString& name, const std::string& text) {
@@ -74,17 +67,8 @@ class CalcFileTest : public QObject {
     }
 
 private slots:
-    void init() {
-        tmp = std::make_unique<QTemporaryDir>();
-        port = std::make_unique<test::ScriptedPort>();
-        form = std::make_unique<Form1>(*port);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void cleanup() {
-        form.reset();
-        DestroyLogWindow();
-    }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { StopWindow(); }
 
     void defaultNames() {
         const std::pair<const char*, const char*> cases[] = {

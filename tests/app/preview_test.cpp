@@ -12,16 +12,13 @@
 #include "module1.h"
 #include "options_dialog.h"
 #include "preview_window.h"
-#include "scripted_port.h"
+#include "window_fixture.h"
 
 using namespace tavrilo;
 
-class PreviewTest : public QObject {
+class PreviewTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
-    std::unique_ptr<test::ScriptedPort> port;
-    std::unique_ptr<Form1> form;
-    std::unique_ptr<QTemporaryDir> tmp;
 
     PreviewWindow* Open(const std::string& text, int output) {
         form->Text1()->ReplaceAll(text);
@@ -43,17 +40,8 @@ class PreviewTest : public QObject {
     }
 
 private slots:
-    void init() {
-        tmp = std::make_unique<QTemporaryDir>();
-        port = std::make_unique<test::ScriptedPort>();
-        form = std::make_unique<Form1>(*port);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void cleanup() {
-        form.reset();
-        DestroyLogWindow();
-    }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { StopWindow(); }
 
     void opensFromTheViewMenuBesideTheMainWindow() {
         form->Text1()->ReplaceAll("HI");

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "log_window.h"
+#include "main_window.h"
+#include "module1.h"
+#include "scripted_port.h"
+
+namespace tavrilo::test {
+
+// A main window answered by script, with a scratch folder as the program's
+// directory; made anew for every test function.
+class WindowFixture {
+protected:
+    std::unique_ptr<QTemporaryDir> tmp;
+    std::unique_ptr<ScriptedPort> port;
+    std::unique_ptr<Form1> form;
+
+    QString Log() const { return LogWindow()->Text(); }
+    QString Path(const QString& name) const { return tmp->path() + "/" + name; }
+
+    // Call from init() through QVERIFY.
+    bool StartWindow() {
+        tmp = std::make_unique<QTemporaryDir>();
+        port = std::make_unique<ScriptedPort>();
+        port->programDir = tmp->path();
+        form = std::make_unique<Form1>(*port);
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
+    }
+    // Call from cleanup().
+    void StopWindow() {
+        form.reset();
+        DestroyLogWindow();
+    }
+};
+
+}  // namespace tavrilo::test
