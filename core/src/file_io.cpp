@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
+#include "huge_pages.h"
 #include "temp_cleanup.h"
 
 namespace tavrilo {
@@ -105,7 +107,12 @@ IoResult ReadAll(int fd, std::string& bytes) {
     std::string data;
     if (S_ISREG(st.st_mode)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
-        if (at >= 0 && st.st_size > at) data.resize(static_cast<std::size_t>(st.st_size - at));
+        if (at >= 0 && st.st_size > at) {
+            const auto n = static_cast<std::size_t>(st.st_size - at);
+            data.reserve(n);
+            AdviseHugePages(data.data(), n);
+            data.resize(n);
+        }
     }
     // Into the sized buffer while it has room, then through a chunk that
     // also tells the end of a regular file from a file that grew.

@@ -1,5 +1,7 @@
 #include "tavrilo/line_store.h"
 
+#include "huge_pages.h"
+
 namespace tavrilo {
 
 void LineStore::Clear() {
@@ -10,6 +12,8 @@ void LineStore::Clear() {
 void LineStore::Reserve(std::size_t bytes, std::size_t lines) {
     bytes_.reserve(bytes);
     ends_.reserve(lines);
+    AdviseHugePages(bytes_.data(), bytes_.capacity());
+    AdviseHugePages(ends_.data(), ends_.capacity() * sizeof(std::size_t));
 }
 
 void LineStore::Add(std::string_view line) {
