@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "tavrilo/basic.h"
 #include "tavrilo/file_io.h"
 
 namespace tavrilo::cli {
@@ -29,16 +28,6 @@ private:
     bool toFile_ = false;
     AtomicFile file_;
     BufferedWriter stdout_;
-};
-
-// Passes the pieces of a BASIC program on to a writer.
-class WriterBasicSink : public BasicSink {
-public:
-    explicit WriterBasicSink(BufferedWriter& out) : out_(out) {}
-    void Put(std::string_view piece) override { out_.Write(piece); }
-
-private:
-    BufferedWriter& out_;
 };
 
 }  // namespace tavrilo::cli

@@ -68,7 +68,7 @@ int Convert(const Args& a, std::string& text, Output& out) {
     if (a.programFile) return WriteProgramFile(a, text, out);
     if (a.mode == "basic") {
         ChkBadChrsInPlace(text);
-        cli::WriterBasicSink sink(out.Writer());
+        WriterBasicSink sink(out.Writer());
         T2Basic(text, sink);
         out.Writer().Write("\n");
     } else {
