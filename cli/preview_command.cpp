@@ -66,8 +66,10 @@ int RunPreview(int argc, char** argv) {
         Err("cannot write the pictures: " + written.error);
         return 1;
     }
-    std::printf("wrote %zu pictures to %s\n", written.written, dir.c_str());
-    if (written.removed > 0) std::printf("removed %zu pictures of screens past the last\n", written.removed);
+    const auto plural = [](std::size_t n) { return n == 1 ? "picture" : "pictures"; };
+    std::printf("wrote %zu %s to %s\n", written.written, plural(written.written), dir.c_str());
+    if (written.removed > 0)
+        std::printf("removed %zu %s of screens past the last\n", written.removed, plural(written.removed));
     for (const ClippedRow& c : model.Clipped())
         std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
     return 0;

@@ -75,6 +75,12 @@ TEST(PreviewCommand, BasicFromStandardInputAtTheDefaultScale) {
     const ScreenModel m = ScreenModel::ForBasic("Hello\r\nworld");
     ExpectPicture(dir / "b/screen-001.png", m.At(0), 3);
     ExpectPicture(dir / "b/screen-002.png", m.At(1), 3);  // the title
+
+    // Ending on a line end, the program stops on its page: one picture, and the older second goes.
+    const Outcome again = Preview(dir, "basic -o '" + (dir / "b") + "'", "Hello\r\n");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "wrote 1 picture to " + (dir / "b") + "\nremoved 1 picture of screens past the last\n");
+    EXPECT_EQ(test::EntryCount(dir / "b"), 1u);
 }
 
 TEST(PreviewCommand, UsageAndWriteErrors) {
