@@ -68,9 +68,8 @@ void BM_AsmToFile(benchmark::State& state) {
     for (auto _ : state) {
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        LineStore data;
         CrLfLineSink sink(file.Writer());
-        MakeAsm(text, AsmOpts{}, sink, data);
+        StreamAsm(text, AsmOpts{}, sink);
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
     std::remove(out.c_str());

@@ -72,9 +72,8 @@ int Convert(const Args& a, std::string& text, Output& out) {
         T2Basic(text, sink);
         out.Writer().Write("\n");
     } else {
-        LineStore data;
         CrLfLineSink sink(out.Writer());
-        MakeAsm(text, a.opts, sink, data);
+        StreamAsm(text, a.opts, sink);
     }
     return Finish(out);
 }

@@ -1,5 +1,6 @@
 #include "tavrilo/asm.h"
 
+#include <initializer_list>
 #include <string>
 
 #include "tavrilo/layout.h"
@@ -34,9 +35,54 @@ private:
     std::size_t len_ = 0;
 };
 
+// Where the data lines go: kept for the end, written at once, or dropped.
+class DataLines {
+public:
+    virtual ~DataLines() = default;
+    virtual void Add(std::string_view line) = 0;
+    // Adds the concatenation of the pieces as one line.
+    virtual void AddJoined(std::initializer_list<std::string_view> pieces) = 0;
+};
+
+class KeptData : public DataLines {
+public:
+    explicit KeptData(LineStore& store) : store_(store) {}
+    void Add(std::string_view line) override { store_.Add(line); }
+    void AddJoined(std::initializer_list<std::string_view> pieces) override { store_.AddJoined(pieces); }
+
+private:
+    LineStore& store_;
+};
+
+class WrittenData : public DataLines {
+public:
+    explicit WrittenData(LineSink& out) : out_(out) {}
+    void Add(std::string_view line) override { out_.Line(line); }
+    void AddJoined(std::initializer_list<std::string_view> pieces) override {
+        line_.clear();
+        for (std::string_view p : pieces) line_ += p;
+        out_.Line(line_);
+    }
+
+private:
+    LineSink& out_;
+    std::string line_;
+};
+
+class DroppedData : public DataLines {
+public:
+    void Add(std::string_view) override {}
+    void AddJoined(std::initializer_list<std::string_view>) override {}
+};
+
+class DroppedLines : public LineSink {
+public:
+    void Line(std::string_view) override {}
+};
+
 class AsmWriter {
 public:
-    AsmWriter(const AsmOpts& opts, LineSink& out, LineStore& data)
+    AsmWriter(const AsmOpts& opts, LineSink& out, DataLines& data)
         : opts_(opts), out_(out), data_(data) {}
 
     void Header() {
@@ -101,11 +147,6 @@ public:
         out_.Line("\tret");
     }
 
-    void DataAndEnd() {
-        for (std::size_t i = 0; i < data_.Count(); ++i) out_.Line(data_.Item(i));
-        out_.Line(".end");
-    }
-
 private:
     // Draws the string whose address loadLabel puts in HL at (penRow, column).
     void ShowString(std::size_t column, std::size_t penRow, std::string_view loadLabel) {
@@ -152,12 +193,25 @@ private:
 
     const AsmOpts& opts_;
     LineSink& out_;
-    LineStore& data_;
+    DataLines& data_;
     std::size_t rowNo_ = 0;
     std::size_t pageNo_ = 0;
     bool pageBroken_ = false;
     bool pageEndPending_ = false;
 };
+
+// The header and the code lines to code, the data lines to data, in order.
+void Generate(std::string_view text, const AsmOpts& opts, LineSink& code, DataLines& data) {
+    AsmWriter w(opts, code, data);
+    w.Header();
+    LayoutEnd end = LayRows(
+        text,
+        [&](std::string_view row, int rowPos) { w.Row(row, static_cast<std::size_t>(rowPos)); },
+        [&] { w.PageEnd(); });
+    if (AsmHasLastPage(end))
+        w.LastPage(end.pending, static_cast<std::size_t>(end.rowPos));
+    w.Credit();
+}
 
 }  // namespace
 
@@ -167,16 +221,19 @@ void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStor
     const std::size_t rows = MaxRows(text);
     const std::size_t pages = rows / 8 + 1;
     data.Reserve(text.size() + rows * 35 + pages * 48 + 64, 2 * rows + 2 * pages + 4);
-    AsmWriter w(opts, out, data);
-    w.Header();
-    LayoutEnd end = LayRows(
-        text,
-        [&](std::string_view row, int rowPos) { w.Row(row, static_cast<std::size_t>(rowPos)); },
-        [&] { w.PageEnd(); });
-    if (AsmHasLastPage(end))
-        w.LastPage(end.pending, static_cast<std::size_t>(end.rowPos));
-    w.Credit();
-    w.DataAndEnd();
+    KeptData kept(data);
+    Generate(text, opts, out, kept);
+    for (std::size_t i = 0; i < data.Count(); ++i) out.Line(data.Item(i));
+    out.Line(".end");
+}
+
+void StreamAsm(std::string_view text, const AsmOpts& opts, LineSink& out) {
+    DroppedData noData;
+    Generate(text, opts, out, noData);
+    DroppedLines noCode;
+    WrittenData data(out);
+    Generate(text, opts, noCode, data);
+    out.Line(".end");
 }
 
 }  // namespace tavrilo

@@ -184,8 +184,7 @@ std::string AssembleSource(std::string_view source) {
 std::string AssembleText(std::string_view text, const AsmOpts& opts) {
     GnuAsSource source{std::string(kEquatesName)};
     source.Text().reserve(text.size() * 2 + 4096);
-    LineStore data;
-    MakeAsm(text, opts, source, data);
+    StreamAsm(text, opts, source);
     return Link(source.Text());
 }
 

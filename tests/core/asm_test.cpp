@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -230,6 +231,26 @@ TEST(MakeAsm, StoreIsEmptiedForEveryRun) {
     EXPECT_EQ(store.Count(), 4u);
     EXPECT_EQ(store.Item(0), "str1:");
     EXPECT_EQ(store.Item(3), "\t.db \"Tavrilo By: Kel V\",0");
+}
+
+// The streamed source, laid out twice and keeping nothing, is the kept one to the byte.
+TEST(StreamAsm, SameSourceAsMakeAsm) {
+    std::mt19937 rng(83);
+    const std::string alphabet = std::string("ab mw\"\\.\r\n\r\n\xe9\x8a") + '\0';
+    std::vector<std::string> texts = {"", "X", Repeat("row\r\n", 8), Repeat("row\r\n", 17) + "end"};
+    for (int n = 0; n < 40; ++n) {
+        std::string text;
+        const std::size_t len = rng() % 600;
+        for (std::size_t i = 0; i < len; ++i) text += alphabet[rng() % alphabet.size()];
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts)
+        for (int flags = 0; flags < 8; ++flags) {
+            const AsmOpts opts{(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0};
+            test::VectorSink streamed;
+            StreamAsm(text, opts, streamed);
+            ASSERT_EQ(streamed.lines, AsmLines(text, opts)) << testing::PrintToString(text) << " flags " << flags;
+        }
 }
 
 }  // namespace

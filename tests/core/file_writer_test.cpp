@@ -104,6 +104,13 @@ TEST(AtomicFile, FailedWriteLeavesTheTargetAsItWas) {
         EXPECT_TRUE(Slurp(target) == old);
         EXPECT_EQ(EntryCount(dir.path()), 1u);
     }
+    {  // Dropped part way, as when an exception unwinds through it.
+        AtomicFile file;
+        ASSERT_TRUE(file.Open(target).ok());
+        file.Writer().Write(std::string(3 << 20, 'n'));
+    }
+    EXPECT_TRUE(Slurp(target) == old);
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
 TEST(AtomicFile, NamesThatCannotBeMadeFailAtOpen) {

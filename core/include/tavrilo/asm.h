@@ -65,4 +65,8 @@ public:
 // read afterwards) and ".end". Every byte of text is taken as it is.
 void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStore& data);
 
+// The same source, with nothing kept: the text is laid out twice, once for the
+// code lines and once for the data lines.
+void StreamAsm(std::string_view text, const AsmOpts& opts, LineSink& out);
+
 }  // namespace tavrilo
