@@ -36,7 +36,9 @@ const std::string_view kHelp =
     "                      package binutils-z80); for the TI-83 only, run it\n"
     "                      there with Send(9prgmNAME\n"
     "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
-    "  -o OUT              write OUT instead of standard output\n"
+    "  -o OUT              write OUT instead of standard output ('-');\n"
+    "                      /dev/stdout, /dev/stderr and /dev/fd/N are written\n"
+    "                      where they stand\n"
     "  --scale N           preview: N x (96 x 64) pixels, N from 1 to 8 (default 3)\n"
     "\n"
     "FILE, or standard input when it is missing or '-', is read as bytes.\n";

@@ -1,6 +1,10 @@
 #include "io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
 
 namespace tavrilo::cli {
 
@@ -9,6 +13,23 @@ namespace {
 std::string& LastInput() {
     static std::string name = "-";
     return name;
+}
+
+// The descriptor a name stands for when it names one this process already
+// has open ("-", /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N), else -1.
+// Such a target is written where it stands: reopening it would rewrite a file
+// the shell appends to, or replace it by a new one.
+int DescriptorNamed(const std::string& name) {
+    if (name == "-" || name == "/dev/stdout") return STDOUT_FILENO;
+    if (name == "/dev/stderr") return STDERR_FILENO;
+    for (std::string_view prefix : {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/")}) {
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return -1;
+        return std::stoi(digits);
+    }
+    return -1;
 }
 
 }  // namespace
@@ -22,16 +43,15 @@ IoResult ReadInput(const std::string& name, std::string& bytes) {
 }
 
 IoResult Output::Open(const std::string& name) {
-    toFile_ = !name.empty();
-    if (!toFile_) {
-        shown_ = "-";
-        stdout_.Reset(STDOUT_FILENO);
-        return {};
-    }
-    shown_ = name;
-    return file_.Open(name);
+    shown_ = name.empty() ? "-" : name;
+    const int fd = name.empty() ? STDOUT_FILENO : DescriptorNamed(name);
+    toFile_ = fd < 0;
+    if (toFile_) return file_.Open(name);
+    if (fcntl(fd, F_GETFL) < 0) return IoResult::FromErrno(errno);
+    direct_.Reset(fd);
+    return {};
 }
 
-IoResult Output::Finish() { return toFile_ ? file_.Commit() : stdout_.Flush(); }
+IoResult Output::Finish() { return toFile_ ? file_.Commit() : direct_.Flush(); }
 
 }  // namespace tavrilo::cli

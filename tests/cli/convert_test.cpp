@@ -273,6 +273,29 @@ TEST(Convert, DevicesPipesAndLinksAreWrittenThrough) {
     EXPECT_EQ(EntryCount(dir.path()), 6u);  // in.txt, piped, link, made.txt, null, full
 }
 
+// Names of descriptors already open are written where they stand: a log the
+// shell appends to keeps what it had, and what the shell writes after follows.
+TEST(Convert, DescriptorNamesAreWrittenWhereTheyStand) {
+    TempDir dir;
+    Spit(dir / "in.txt", "abc");
+    const std::string program = T2Basic("ABC") + "\n";
+    const std::string conv = Quoted(TAVRILO_CONVERT) + " basic " + Quoted(dir / "in.txt");
+    const std::string log = Quoted(dir / "log");
+    for (const std::string& redirect :
+         {"-o /dev/stdout >>" + log, "-o - >>" + log, "-o /dev/stderr 2>>" + log,
+          "-o /dev/fd/3 3>>" + log, "-o /proc/self/fd/3 3>>" + log}) {
+        SCOPED_TRACE(redirect);
+        Spit(dir / "log", "earlier\n");
+        const std::string cmd = "(" + conv + " " + redirect + " && echo after >>" + log + ")";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_EQ(Slurp(dir / "log"), "earlier\n" + program + "after\n");
+    }
+    EXPECT_EQ(EntryCount(dir.path()), 2u);  // in.txt and log: no file named '-'
+    const std::string closed = conv + " -o /dev/fd/7 2>" + Quoted(dir / "err");
+    EXPECT_NE(std::system(closed.c_str()), 0);
+    EXPECT_EQ(Slurp(dir / "err"), "tavrilo-convert: cannot write '/dev/fd/7': Bad file descriptor\n");
+}
+
 TEST(Convert, FolderIsSyncedAfterTheRename) {
     if (std::system("command -v strace >/dev/null") != 0) GTEST_SKIP() << "no strace";
     TempDir dir;
