@@ -13,7 +13,7 @@
 namespace tavrilo::detail {
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
 constexpr int kSignalCount = sizeof kSignals / sizeof *kSignals;
 constexpr int kSlots = 8;
 

@@ -1,4 +1,5 @@
-// Temporary files that are removed when SIGINT, SIGTERM or SIGHUP ends the process.
+// Temporary files that are removed when SIGINT, SIGTERM, SIGHUP, SIGQUIT or
+// SIGXFSZ (a file size limit) ends the process.
 #pragma once
 
 #include <signal.h>
@@ -18,7 +19,7 @@ void UnwatchTemp(int handle);
 // 0 for none. Used while a watched directory exists.
 void WatchChild(pid_t pid);
 
-// Holds the three signals back while it lives (in the calling thread).
+// Holds those signals back while it lives (in the calling thread).
 class HoldSignals {
 public:
     HoldSignals();

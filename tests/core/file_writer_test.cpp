@@ -104,6 +104,20 @@ TEST(AtomicFile, FailedWriteLeavesTheTargetAsItWas) {
         EXPECT_TRUE(Slurp(target) == old);
         EXPECT_EQ(EntryCount(dir.path()), 1u);
     }
+    {  // Not ignored, the file size signal ends the writer: its temporary file goes with it.
+        const int status = InChild([&] {
+            struct rlimit noCore = {0, 0}, limit = {4096, 4096};
+            setrlimit(RLIMIT_CORE, &noCore);
+            setrlimit(RLIMIT_FSIZE, &limit);
+            AtomicFile file;
+            if (!file.Open(target).ok()) return 2;
+            for (int i = 0; i < 100; ++i) file.Writer().Write(std::string(2 << 20, 'n'));
+            return 3;
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+        EXPECT_TRUE(Slurp(target) == old);
+        EXPECT_EQ(EntryCount(dir.path()), 1u);
+    }
     {  // Dropped part way, as when an exception unwinds through it.
         AtomicFile file;
         ASSERT_TRUE(file.Open(target).ok());
@@ -123,7 +137,7 @@ TEST(AtomicFile, NamesThatCannotBeMadeFailAtOpen) {
 }
 
 TEST(AtomicFile, SignalsRemoveTheTemporaryFile) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(sig);
         TempDir dir;
         const std::string target = dir / "book.txt";
@@ -132,6 +146,8 @@ TEST(AtomicFile, SignalsRemoveTheTemporaryFile) {
         ASSERT_EQ(pipe(ready), 0);
         pid_t pid = fork();
         if (pid == 0) {
+            struct rlimit noCore = {0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
             // Several MiB in, the parent is told; writing goes on slowly.
             AtomicFile file;
             if (!file.Open(target).ok()) _exit(2);

@@ -74,7 +74,7 @@ private:
 // The file behind a name: a regular file (or a new one) is written under a
 // temporary name beside it and renamed over it by Commit, so it is either
 // replaced whole or left as it was; the temporary file goes when a write
-// fails, on SIGINT, SIGTERM and SIGHUP too. Symbolic links are followed, so a
+// fails, on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGXFSZ too. Symbolic links are followed, so a
 // link stays a link. Any other existing file (a device, a FIFO) is written
 // straight into.
 class AtomicFile {

@@ -7,7 +7,7 @@
 namespace tavrilo {
 
 // A fresh directory only this process can enter, removed with everything in it.
-// When SIGINT, SIGTERM or SIGHUP ends the process, the running tool is killed
+// When a signal ends the process (as for the file writer), the running tool is killed
 // and the files named in removeOnSignal (a static list ended by nullptr) are
 // removed with the directory.
 class PrivateTempDir {
