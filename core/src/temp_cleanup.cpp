@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -30,8 +32,32 @@ int gWatched = 0;
 volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
+// Removes the files a killed tool left in dir besides the known ones (such as
+// the temporary file objcopy writes before its rename). Reads the entries with
+// the bare getdents64 system call, which takes no lock, unlike readdir.
+void RemoveOtherEntries(int dir) {
+    alignas(8) char buf[4096];
+    for (int round = 0; round < 64; ++round) {
+        const long n = syscall(SYS_getdents64, dir, buf, sizeof buf);
+        if (n <= 0) return;
+        for (long at = 0; at < n;) {
+            struct Entry {
+                std::uint64_t ino;
+                std::int64_t off;
+                unsigned short reclen;
+                unsigned char type;
+                char name[1];
+            };
+            const auto* e = reinterpret_cast<const Entry*>(buf + at);
+            const bool dot = e->name[0] == '.' && (e->name[1] == 0 || (e->name[1] == '.' && e->name[2] == 0));
+            if (!dot) unlinkat(dir, e->name, 0);
+            at += e->reclen;
+        }
+    }
+}
+
 // Only async-signal-safe calls: kill, waitpid, open, close, unlink, unlinkat,
-// rmdir, sigaction, sigprocmask, raise.
+// rmdir, sigaction, sigprocmask, raise, and the getdents64 system call.
 extern "C" void RemoveTempsAndRaise(int sig) {
     const pid_t child = gChild;
     if (child > 0) {
@@ -45,6 +71,7 @@ extern "C" void RemoveTempsAndRaise(int sig) {
         const int dir = open(s.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {
             for (const char* const* n = s.names; *n != nullptr; ++n) unlinkat(dir, *n, 0);
+            RemoveOtherEntries(dir);
             close(dir);
         }
         rmdir(s.path);

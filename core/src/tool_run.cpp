@@ -22,6 +22,8 @@ namespace tavrilo {
 PrivateTempDir::PrivateTempDir(const char* const* removeOnSignal) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
+    // Made and watched, or removed and unwatched, with no signal in between.
+    detail::HoldSignals hold;
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory");
     path_ = tmpl;  // mkdtemp makes it mode 0700
@@ -29,9 +31,10 @@ PrivateTempDir::PrivateTempDir(const char* const* removeOnSignal) {
 }
 
 PrivateTempDir::~PrivateTempDir() {
-    detail::UnwatchTemp(watch_);
+    detail::HoldSignals hold;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+    detail::UnwatchTemp(watch_);
 }
 
 std::string FindOnPath(const std::string& program) {

@@ -1,6 +1,7 @@
 // Assembly programs built with GNU as and written as .83p files of hex digits,
 // read back with libtifiles; the tools missing or failing.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -125,9 +126,11 @@ TEST(AsmBuild, TemporaryFilesAreRemoved) {
 
 TEST(AsmBuild, SignalKillsTheToolAndRemovesTheFolder) {
     TempDir tmp, bin, pids;
-    // An assembler that hangs: it leaves its process number and waits.
-    Script(bin / "z80-unknown-coff-as", "echo $$ > '" + (pids / "as.pid") + "'; exec sleep 30");
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    // An assembler that hangs: it leaves a file of its own in the build folder
+    // (as objcopy leaves its temporary file) and its process number, and waits.
+    Script(bin / "z80-unknown-coff-as",
+           ": > stray.tmp; echo $$ > '" + (pids / "as.pid") + "'; exec sleep 30");
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(sig);
         std::remove((pids / "as.pid").c_str());
         const pid_t child = fork();
@@ -135,7 +138,9 @@ TEST(AsmBuild, SignalKillsTheToolAndRemovesTheFolder) {
         if (child == 0) {
             setenv("TMPDIR", tmp.path().c_str(), 1);
             setenv("PATH", (bin.path() + ":" + std::getenv("PATH")).c_str(), 1);
-            for (int s : {SIGTERM, SIGINT, SIGHUP}) signal(s, SIG_DFL);
+            for (int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) signal(s, SIG_DFL);
+            struct rlimit noCore = {0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
             try {
                 AssembleText("SECRET TEXT", AsmOpts{});
             } catch (...) {
