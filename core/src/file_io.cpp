@@ -243,20 +243,33 @@ IoResult AtomicFile::Open(const std::string& path) {
     }
     IoResult r = FollowLinks(path, target_);
     if (!r.ok()) return r;
-    if (stat(target_.c_str(), &st) != 0) {
+    const bool exists = stat(target_.c_str(), &st) == 0;
+    if (!exists) {
         r = CheckNewName(target_);
         if (!r.ok()) return r;
+    } else if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+        // Replacing it would get round its write protection.
+        return IoResult::FromErrno(errno);
     }
     // A short fixed temporary name beside the target.
-    std::string temp = DirectoryOf(target_) + "/.tavrilo-XXXXXX";
+    const std::string folder = DirectoryOf(target_);
+    std::string temp = folder + "/.tavrilo-XXXXXX";
     {
         detail::HoldSignals hold;
         int fd = mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0) return IoResult::FromErrno(errno);
+        if (fd < 0) {
+            r = IoResult::FromErrno(errno);
+            if (r.code == EACCES) r.message += " (no new file can be made in the folder " + folder + ")";
+            return r;
+        }
         fd_ = fd;
         temp_ = temp;
         watch_ = detail::WatchTemp(temp_.c_str());
     }
+    // The replacement keeps the owner where this process may give it (root
+    // may), else at least the group; then the permissions.
+    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd_, st.st_uid, st.st_gid) != 0)
+        (void)!fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
     if (fchmod(fd_, NewFileMode(target_)) != 0) {
         int err = errno;
         Discard();

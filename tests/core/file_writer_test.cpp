@@ -127,6 +127,53 @@ TEST(AtomicFile, FailedWriteLeavesTheTargetAsItWas) {
     EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
+// Root passes every permission check, so the refusals run as nobody.
+TEST(AtomicFile, WriteProtectionAndOwnersAreKept) {
+    constexpr uid_t kNobody = 65534;
+    const bool root = geteuid() == 0;
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const std::string locked = dir / "locked.txt", shut = dir / "shut", inShut = dir / "shut/open.txt";
+    Spit(locked, "old");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    ASSERT_EQ(mkdir(shut.c_str(), 0755), 0);
+    Spit(inShut, "old");
+    if (root) {
+        for (const std::string& p : {locked, shut, inShut}) ASSERT_EQ(chown(p.c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(chmod(shut.c_str(), 0555), 0);
+    const int status = InChild([&] {
+        if (root && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) return 2;
+        AtomicFile file;
+        // A write-protected file is refused, as the shell refuses it.
+        if (file.Open(locked).code != EACCES) return 3;
+        // A writable file in a folder that takes no new file: the folder is named.
+        const IoResult r = file.Open(inShut);
+        if (r.code != EACCES || r.message.find("no new file can be made in the folder " + shut) == std::string::npos)
+            return 4;
+        return 0;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(Slurp(locked), "old");
+    EXPECT_EQ(Slurp(inShut), "old");
+    EXPECT_EQ(EntryCount(dir.path()), 2u);
+    ASSERT_EQ(chmod(shut.c_str(), 0755), 0);
+
+    // Root replacing another's file leaves it that owner's, with its mode.
+    if (!root) GTEST_SKIP() << "only root can give a file to another owner";
+    ASSERT_EQ(chmod(locked.c_str(), 0600), 0);
+    AtomicFile file;
+    ASSERT_TRUE(file.Open(locked).ok());
+    file.Writer().Write("new");
+    ASSERT_TRUE(file.Commit().ok());
+    struct stat st {};
+    ASSERT_EQ(stat(locked.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(Slurp(locked), "new");
+}
+
 TEST(AtomicFile, NamesThatCannotBeMadeFailAtOpen) {
     TempDir dir;
     AtomicFile file;
