@@ -44,12 +44,22 @@ long PictureIndex(const std::string& name) {
 
 // Pictures past the last screen are left from an earlier, longer text.
 void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResult& r) {
+    // A picture that stays would be taken for one of this text's screens.
+    const auto fail = [&](const std::string& what, const std::error_code& ec) {
+        if (r.error.empty()) r.error = what + ": " + ec.message() + " (a picture of an earlier, longer text)";
+    };
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::filesystem::directory_iterator it(dir, ec);
+    if (ec) return fail(dir, ec);
+    for (const auto& entry : it) {
         const long index = PictureIndex(entry.path().filename().string());
         if (index < 0 || static_cast<std::size_t>(index) < count) continue;
         std::error_code removeEc;
-        if (entry.is_regular_file(removeEc) && std::filesystem::remove(entry.path(), removeEc)) ++r.removed;
+        if (!entry.is_regular_file(removeEc)) continue;
+        if (std::filesystem::remove(entry.path(), removeEc))
+            ++r.removed;
+        else
+            fail(entry.path().string(), removeEc);
     }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -178,6 +181,34 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     int w = 0, h = 0;
     std::vector<png_byte> grey;
     EXPECT_TRUE(ReadPng(out + "/screen-002.png", w, h, grey));
+}
+
+// A picture of a longer text that cannot be removed (a folder that takes no
+// change of names, as nobody since root may do anything) is an error, not a
+// mix of two texts reported as done.
+TEST(Pictures, AStalePictureThatStaysIsAnError) {
+    constexpr uid_t kNobody = 65534;
+    test::TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string out = dir / "pics";
+    ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), out, 1).written, 4u);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(out.c_str(), kNobody, kNobody), 0);
+        for (std::size_t i = 0; i < 4; ++i) ASSERT_EQ(chown((out + "/" + PictureName(i)).c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(chmod(out.c_str(), 0555), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(2);
+        const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1);
+        const bool named = r.error.find(PictureName(2)) != std::string::npos ||
+                           r.error.find(PictureName(3)) != std::string::npos;
+        _exit(r.written == 2 && named ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_EQ(chmod(out.c_str(), 0755), 0);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::string PictureName(std::size_t index);
 struct PicturesResult {
     std::size_t written = 0;
     std::size_t removed = 0;  // pictures of screens past the last, from an earlier run
-    std::string error;  // empty when every screen was written
+    std::string error;  // empty when every screen was written and every stale picture removed
 };
 
 // Writes every screen of model into dir (created when missing) at scale
