@@ -60,6 +60,12 @@ int Usage(std::string_view problem) {
 
 void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+bool Names(int argc, char** argv, std::string_view option) {
+    for (int i = 1; i < argc; ++i)
+        if (option == argv[i]) return true;
+    return false;
+}
+
 }  // namespace
 
 void LayoutFlags::AddTo(CLI::App* sub) {
@@ -107,6 +113,8 @@ int ParseArgs(int argc, char** argv, Args& a) {
             // --help wins over whatever else is wrong
         } else if (app.get_subcommands().empty() && argc > 1 && argv[1][0] != '-') {
             return Usage("unknown mode '" + std::string(argv[1]) + "'");
+        } else if (argc > 1 && std::string_view(argv[1]) == "asm" && Names(argc, argv, "--8xp")) {
+            return Usage("--8xp is for basic; asm makes a TI-83 file with --83p");
         } else {
             return Usage(e.what());
         }

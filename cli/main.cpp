@@ -1,5 +1,7 @@
 // tavrilo-convert: turns a text into a calculator program from the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -93,9 +95,7 @@ int Run(const Args& a) {
     return Convert(a, text, out);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     // Unwinding removes a temporary file already made.
     try {
         if (argc > 1 && std::string_view(argv[1]) == "preview")
@@ -108,4 +108,17 @@ int main(int argc, char** argv) {
         Err("cannot convert '" + cli::InputName() + "': out of memory");
         return 1;
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int status = Main(argc, argv);
+    // What went through stdio (help, version, the preview's report) must have arrived too.
+    const int err = std::fflush(stdout) != 0 ? errno : std::ferror(stdout) ? EIO : 0;
+    if (err != 0) {
+        Err(std::string("cannot write '-': ") + std::strerror(err));
+        if (status == 0) status = 1;
+    }
+    return status;
 }

@@ -27,18 +27,21 @@ int RunPreview(int argc, char** argv) {
     bool help = false;
     app.add_flag("-h,--help", help);
     app.require_subcommand(0, 1);
-    std::string dir, input = "-";
-    int scale = kDefaultScale;
+    std::string dir, input = "-", scaleText;
     CLI::App* basic = app.add_subcommand("basic");
     CLI::App* asmMode = app.add_subcommand("asm");
     for (CLI::App* sub : {basic, asmMode}) {
         sub->add_flag("-h,--help", help);
         sub->add_option("-o", dir)->type_name("DIR");
-        sub->add_option("--scale", scale)->type_name("N")->check(CLI::Range(kMinScale, kMaxScale));
+        sub->add_option("--scale", scaleText)->type_name("N");
         sub->add_option("FILE", input);
     }
     LayoutFlags layout;
     layout.AddTo(asmMode);
+    // A mode comes first; without one the words after would be taken for stray arguments.
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first != "basic" && first != "asm" && first != "-h" && first != "--help")
+        return Usage("preview needs basic or asm");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -51,6 +54,15 @@ int RunPreview(int argc, char** argv) {
         return 0;
     }
     if (!basic->parsed() && !asmMode->parsed()) return Usage("preview needs basic or asm");
+    int scale = kDefaultScale;
+    if (!scaleText.empty()) {
+        // Decimal only: 010 is ten, not eight.
+        const bool digits = scaleText.size() <= 2 && scaleText.find_first_not_of("0123456789") == std::string::npos;
+        scale = digits ? std::stoi(scaleText) : 0;
+        if (scale < kMinScale || scale > kMaxScale)
+            return Usage("--scale takes a whole number from " + std::to_string(kMinScale) + " to " +
+                         std::to_string(kMaxScale) + ", not '" + scaleText + "'");
+    }
     if (dir.empty()) return Usage("preview needs -o DIR");
 
     std::string text;

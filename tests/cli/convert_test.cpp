@@ -173,6 +173,15 @@ TEST(Convert, Usage) {
     EXPECT_EQ(Convert(dir, "asm --help").out, r.out);
     r = Convert(dir, "pascal x");
     EXPECT_NE(r.err.find("unknown mode 'pascal'"), std::string::npos);
+    r = Convert(dir, "asm --8xp ABC -o x in.txt");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err.rfind("tavrilo-convert: --8xp is for basic; asm makes a TI-83 file with --83p\n", 0), 0u);
+    // Help and version that cannot be printed are failures, as the conversions' output is.
+    for (const char* args : {"--help", "--version"}) {
+        r = Convert(dir, args, "", "/dev/full");
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err, "tavrilo-convert: cannot write '-': No space left on device\n") << args;
+    }
 }
 
 TEST(Convert, ProgramFiles) {

@@ -88,18 +88,27 @@ TEST(PreviewCommand, UsageAndWriteErrors) {
     const std::string out = " -o '" + (dir / "x") + "'";
     for (const std::string& args : {"basic --scale 0" + out, "asm --scale 9" + out, std::string("basic"),
                                     "asm --small --show-page" + out, "basic --small" + out, "pdf" + out,
-                                    std::string("")}) {
+                                    std::string(""), "basic --scale 010" + out, "basic --scale 0x3" + out,
+                                    "basic --scale 2.5" + out, out + " in.txt"}) {
         SCOPED_TRACE(args);
         const Outcome r = Preview(dir, args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("usage: tavrilo-convert"), std::string::npos);
     }
+    EXPECT_EQ(Preview(dir, "basic --scale 010" + out).err.rfind(
+                  "tavrilo-convert: --scale takes a whole number from 1 to 8, not '010'\n", 0), 0u);
+    EXPECT_EQ(Preview(dir, out + " in.txt").err.rfind("tavrilo-convert: preview needs basic or asm\n", 0), 0u);
     EXPECT_FALSE(std::filesystem::exists(dir / "x"));
     test::Spit(dir / "file", "x");
     const Outcome r = Preview(dir, "basic -o '" + (dir / "file") + "'", "A");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot write the pictures"), std::string::npos) << r.err;
     EXPECT_EQ(Preview(dir, "--help").status, 0);
+    // The report that cannot be printed is a failure.
+    const std::string full = std::string("'") + TAVRILO_CONVERT + "' preview basic -o '" + (dir / "y") +
+                             "' </dev/null >/dev/full 2>/dev/null";
+    const int raw = std::system(full.c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
 }
 
 }  // namespace
