@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "main_window.h"
+#include "tavrilo/version.h"
 
 namespace tavrilo {
 
@@ -12,6 +13,23 @@ std::optional<QString> FileArgument(const QStringList& arguments) {
             break;
         }
         if (!arg.startsWith(QLatin1Char('-'))) return arg;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> InfoRequested(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--")) break;
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help"))
+            return QStringLiteral(
+                "usage: tavrilo [FILE]\n"
+                "\n"
+                "Turns a text into a TI-83 program that shows it page by page.\n"
+                "FILE, when given, is opened as File > Open opens it.\n"
+                "For scripts and batch use: tavrilo-convert --help\n");
+        if (arg == QLatin1String("--version"))
+            return QStringLiteral("tavrilo %1\n").arg(QLatin1String(kVersion.data(), kVersion.size()));
     }
     return std::nullopt;
 }

@@ -12,6 +12,10 @@ class Form1;
 // is no option, or the one after "--".
 std::optional<QString> FileArgument(const QStringList& arguments);
 
+// What -h/--help or --version (before any "--") print instead of starting
+// the program; nothing for any other command line.
+std::optional<QString> InfoRequested(const QStringList& arguments);
+
 // Opens FILE in form as File > Open does, when one is given.
 void OpenFileArgument(Form1& form, const QStringList& arguments);
 

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "command_line.h"
 #include "main_window.h"
@@ -6,6 +7,15 @@
 #include "qt_ui_port.h"
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (const std::optional<QString> info = tavrilo::InfoRequested(arguments)) {
+        const QByteArray text = info->toLocal8Bit();
+        return std::fwrite(text.data(), 1, text.size(), stdout) == std::size_t(text.size()) &&
+                       std::fflush(stdout) == 0
+                   ? 0
+                   : 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrilo"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -331,6 +331,12 @@ private slots:
         QCOMPARE(FileArgument({"tavrilo", "--new", "a b.txt", "c"}), std::optional<QString>("a b.txt"));
         QCOMPARE(FileArgument({"tavrilo", "--", "-x.txt"}), std::optional<QString>("-x.txt"));
         QCOMPARE(FileArgument({"tavrilo", "--"}), std::nullopt);
+        // Help and version are printed instead of starting; after "--" they are names.
+        QVERIFY(InfoRequested({"tavrilo", "--help"}).value_or("").startsWith("usage: tavrilo [FILE]\n"));
+        QCOMPARE(InfoRequested({"tavrilo", "a.txt", "-h"}), InfoRequested({"tavrilo", "--help"}));
+        QCOMPARE(InfoRequested({"tavrilo", "--version"}), std::optional<QString>("tavrilo 1.02\n"));
+        QCOMPARE(InfoRequested({"tavrilo", "--", "--help"}), std::nullopt);
+        QCOMPARE(InfoRequested({"tavrilo", "a.txt"}), std::nullopt);
 
         form->Text1()->ReplaceAll("unsaved");
         OpenFileArgument(*form, {"tavrilo"});
