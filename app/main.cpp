@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "command_line.h"
 #include "main_window.h"
@@ -11,10 +13,11 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     if (const std::optional<QString> info = tavrilo::InfoRequested(arguments)) {
         const QByteArray text = info->toLocal8Bit();
-        return std::fwrite(text.data(), 1, text.size(), stdout) == std::size_t(text.size()) &&
-                       std::fflush(stdout) == 0
-                   ? 0
-                   : 1;
+        if (std::fwrite(text.data(), 1, text.size(), stdout) == std::size_t(text.size()) &&
+            std::fflush(stdout) == 0)
+            return 0;
+        std::fprintf(stderr, "tavrilo: cannot write the answer: %s\n", std::strerror(errno));
+        return 1;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrilo"));

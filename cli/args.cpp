@@ -60,9 +60,14 @@ int Usage(std::string_view problem) {
 
 void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
+// Whether the arguments name option, alone or as option=VALUE.
 bool Names(int argc, char** argv, std::string_view option) {
-    for (int i = 1; i < argc; ++i)
-        if (option == argv[i]) return true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == option || (arg.size() > option.size() && arg.compare(0, option.size(), option) == 0 &&
+                              arg[option.size()] == '='))
+            return true;
+    }
     return false;
 }
 

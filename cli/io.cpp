@@ -47,7 +47,9 @@ IoResult Output::Open(const std::string& name) {
     const int fd = name.empty() ? STDOUT_FILENO : DescriptorNamed(name);
     toFile_ = fd < 0;
     if (toFile_) return file_.Open(name);
-    if (fcntl(fd, F_GETFL) < 0) return IoResult::FromErrno(errno);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0) return IoResult::FromErrno(errno);
+    if ((flags & O_ACCMODE) == O_RDONLY) return IoResult::FromErrno(EBADF);
     direct_.Reset(fd);
     return {};
 }

@@ -55,9 +55,10 @@ int RunPreview(int argc, char** argv) {
     }
     if (!basic->parsed() && !asmMode->parsed()) return Usage("preview needs basic or asm");
     int scale = kDefaultScale;
-    if (!scaleText.empty()) {
+    if (basic->get_option("--scale")->count() + asmMode->get_option("--scale")->count() > 0) {
         // Decimal only: 010 is ten, not eight.
-        const bool digits = scaleText.size() <= 2 && scaleText.find_first_not_of("0123456789") == std::string::npos;
+        const bool digits = !scaleText.empty() && scaleText.size() <= 2 &&
+                            scaleText.find_first_not_of("0123456789") == std::string::npos;
         scale = digits ? std::stoi(scaleText) : 0;
         if (scale < kMinScale || scale > kMaxScale)
             return Usage("--scale takes a whole number from " + std::to_string(kMinScale) + " to " +

@@ -50,17 +50,18 @@ void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResu
     };
     std::error_code ec;
     std::filesystem::directory_iterator it(dir, ec);
-    if (ec) return fail(dir, ec);
-    for (const auto& entry : it) {
+    for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const std::filesystem::directory_entry& entry = *it;
         const long index = PictureIndex(entry.path().filename().string());
         if (index < 0 || static_cast<std::size_t>(index) < count) continue;
         std::error_code removeEc;
         if (!entry.is_regular_file(removeEc)) continue;
         if (std::filesystem::remove(entry.path(), removeEc))
             ++r.removed;
-        else
+        else if (removeEc)  // else gone already
             fail(entry.path().string(), removeEc);
     }
+    if (ec) fail(dir, ec);
 }
 
 }  // namespace

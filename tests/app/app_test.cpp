@@ -21,6 +21,7 @@
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
 #include "tavrilo/asm.h"
+#include "tavrilo/version.h"
 #include "tavrilo/basic.h"
 
 using namespace tavrilo;
@@ -334,7 +335,8 @@ private slots:
         // Help and version are printed instead of starting; after "--" they are names.
         QVERIFY(InfoRequested({"tavrilo", "--help"}).value_or("").startsWith("usage: tavrilo [FILE]\n"));
         QCOMPARE(InfoRequested({"tavrilo", "a.txt", "-h"}), InfoRequested({"tavrilo", "--help"}));
-        QCOMPARE(InfoRequested({"tavrilo", "--version"}), std::optional<QString>("tavrilo 1.02\n"));
+        QCOMPARE(InfoRequested({"tavrilo", "--version"}),
+                 std::optional<QString>("tavrilo " + QString::fromLatin1(kVersion.data(), kVersion.size()) + "\n"));
         QCOMPARE(InfoRequested({"tavrilo", "--", "--help"}), std::nullopt);
         QCOMPARE(InfoRequested({"tavrilo", "a.txt"}), std::nullopt);
 

@@ -173,9 +173,11 @@ TEST(Convert, Usage) {
     EXPECT_EQ(Convert(dir, "asm --help").out, r.out);
     r = Convert(dir, "pascal x");
     EXPECT_NE(r.err.find("unknown mode 'pascal'"), std::string::npos);
-    r = Convert(dir, "asm --8xp ABC -o x in.txt");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err.rfind("tavrilo-convert: --8xp is for basic; asm makes a TI-83 file with --83p\n", 0), 0u);
+    for (const char* args : {"asm --8xp ABC -o x in.txt", "asm --8xp=ABC -o x"}) {
+        r = Convert(dir, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("tavrilo-convert: --8xp is for basic; asm makes a TI-83 file with --83p\n", 0), 0u);
+    }
     // Help and version that cannot be printed are failures, as the conversions' output is.
     for (const char* args : {"--help", "--version"}) {
         r = Convert(dir, args, "", "/dev/full");
@@ -300,9 +302,14 @@ TEST(Convert, DescriptorNamesAreWrittenWhereTheyStand) {
         EXPECT_EQ(Slurp(dir / "log"), "earlier\n" + program + "after\n");
     }
     EXPECT_EQ(EntryCount(dir.path()), 2u);  // in.txt and log: no file named '-'
-    const std::string closed = conv + " -o /dev/fd/7 2>" + Quoted(dir / "err");
-    EXPECT_NE(std::system(closed.c_str()), 0);
-    EXPECT_EQ(Slurp(dir / "err"), "tavrilo-convert: cannot write '/dev/fd/7': Bad file descriptor\n");
+    // Closed, or open for reading only: refused before the conversion.
+    for (const std::string& fd : {std::string("7"), "0 <" + Quoted(dir / "in.txt")}) {
+        const std::string cmd = conv + " -o /dev/fd/" + fd + " 2>" + Quoted(dir / "err");
+        EXPECT_NE(std::system(cmd.c_str()), 0) << fd;
+        EXPECT_EQ(Slurp(dir / "err"), "tavrilo-convert: cannot write '/dev/fd/" + fd.substr(0, 1) +
+                                          "': Bad file descriptor\n");
+    }
+    std::filesystem::remove(dir / "err");
 }
 
 TEST(Convert, FolderIsSyncedAfterTheRename) {

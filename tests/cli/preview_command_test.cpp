@@ -89,7 +89,7 @@ TEST(PreviewCommand, UsageAndWriteErrors) {
     for (const std::string& args : {"basic --scale 0" + out, "asm --scale 9" + out, std::string("basic"),
                                     "asm --small --show-page" + out, "basic --small" + out, "pdf" + out,
                                     std::string(""), "basic --scale 010" + out, "basic --scale 0x3" + out,
-                                    "basic --scale 2.5" + out, out + " in.txt"}) {
+                                    "basic --scale 2.5" + out, "basic --scale ''" + out, out + " in.txt"}) {
         SCOPED_TRACE(args);
         const Outcome r = Preview(dir, args);
         EXPECT_EQ(r.status, 2);

@@ -188,6 +188,7 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
 // mix of two texts reported as done.
 TEST(Pictures, AStalePictureThatStaysIsAnError) {
     constexpr uid_t kNobody = 65534;
+    constexpr int kUnreachable = 77;  // a private TMPDIR that nobody cannot enter
     test::TempDir dir;
     ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
     const std::string out = dir / "pics";
@@ -200,6 +201,7 @@ TEST(Pictures, AStalePictureThatStaysIsAnError) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(2);
+        if (access(out.c_str(), X_OK) != 0) _exit(kUnreachable);
         const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1);
         const bool named = r.error.find(PictureName(2)) != std::string::npos ||
                            r.error.find(PictureName(3)) != std::string::npos;
@@ -207,8 +209,10 @@ TEST(Pictures, AStalePictureThatStaysIsAnError) {
     }
     int status = -1;
     waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     ASSERT_EQ(chmod(out.c_str(), 0755), 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kUnreachable)
+        GTEST_SKIP() << "nobody cannot reach the temporary folder";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
