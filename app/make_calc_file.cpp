@@ -49,6 +49,10 @@ FileDialogSpec SaveDialog(CalcFileKind kind, const QString& name, const QString&
                                                         : QStringLiteral("TI-83 program");
     request.pattern = QStringLiteral("*") + Extension(kind);
     request.directory = dir;
+    // A program file replaced unasked could be another program; one without its
+    // extension is not offered by link programs.
+    request.askBeforeReplacing = true;
+    request.defaultSuffix = Extension(kind).mid(1);
     return request;
 }
 

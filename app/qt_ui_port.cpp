@@ -26,7 +26,8 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& requ
     QFileDialog dialog(parent, request.title, QString(), Filter(request));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askBeforeReplacing);
+    dialog.setDefaultSuffix(request.defaultSuffix);
     if (!request.directory.isEmpty()) dialog.setDirectory(request.directory);
     dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;

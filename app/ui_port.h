@@ -34,6 +34,8 @@ struct FileDialogSpec {
     QString filterLabel;
     QString pattern;
     QString directory{};  // empty: the platform's own
+    bool askBeforeReplacing = false;  // the text files' Save replaces without asking
+    QString defaultSuffix{};          // added to a name chosen without one
 };
 
 class UiPort {

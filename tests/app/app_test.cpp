@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QtTest>
@@ -529,6 +530,32 @@ private slots:
         // The program's own port: beside the executable of a build.
         QtUiPort real;
         QCOMPARE(real.ProgramDir(), QCoreApplication::applicationDirPath());
+    }
+
+    // The real save dialog asks before replacing only where the request says so,
+    // and adds the default suffix: the text files' Save keeps replacing unasked.
+    void realSaveDialogTakesTheRequestsOptions() {
+        QtUiPort real;
+        for (const bool ask : {false, true}) {
+            FileDialogSpec request{QStringLiteral("Save"), QStringLiteral("noname"), QStringLiteral("Text file"),
+                                   QStringLiteral("*.txt"), tmp->path()};
+            request.askBeforeReplacing = ask;
+            request.defaultSuffix = ask ? QStringLiteral("83p") : QString();
+            bool seen = false, confirms = false;
+            QString suffix;
+            QTimer::singleShot(0, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog) return;
+                seen = true;
+                confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                suffix = dialog->defaultSuffix();
+                dialog->reject();
+            });
+            QCOMPARE(real.SaveFileName(form.get(), request), std::nullopt);
+            QVERIFY(seen);
+            QCOMPARE(confirms, ask);
+            QCOMPARE(suffix, request.defaultSuffix);
+        }
     }
 
     void aboutAndHelp() {

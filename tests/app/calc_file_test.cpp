@@ -151,6 +151,9 @@ private slots:
         QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("HELLO.83p"));
         QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.83p"));
         QCOMPARE(port->fileDialogs.back().directory, tmp->path());
+        // Replacing a program file is asked first; a name without extension gets it.
+        QVERIFY(port->fileDialogs.back().askBeforeReplacing);
+        QCOMPARE(port->fileDialogs.back().defaultSuffix, QStringLiteral("83p"));
         QCOMPARE(Slurp(Path("a.83p")), ProgramFile(CalcKind::Ti83, "HELLO", Tokens(basic), kComment));
         QCOMPARE(form->windowTitle(),
                  kTitle + " - Done! - Program: " + QString::number(Tokens(basic).size()) + " Bytes");
@@ -162,6 +165,7 @@ private slots:
         Make("PLUS", CalcFileKind::Basic8x, Path("sub/b.8xp"));
         QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("PLUS.8xp"));
         QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.8xp"));
+        QCOMPARE(port->fileDialogs.back().defaultSuffix, QStringLiteral("8xp"));
         QCOMPARE(Slurp(Path("sub/b.8xp")), ProgramFile(CalcKind::Ti83Plus, "PLUS", Tokens(basic), kComment));
 
         // The options dialog's flags, as they stand in the run.
