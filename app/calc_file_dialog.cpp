@@ -106,6 +106,16 @@ void CalcFileDialog::CheckName() {
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
     ShowAsmNote();
+    FitHeight();
+}
+
+// Wrapped labels need more height when the rule shows; the layout alone
+// does not grow a dialog already shown.
+void CalcFileDialog::FitHeight() {
+    if (!isVisible()) return;
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (height() < needed) resize(width(), needed);
 }
 
 void CalcFileDialog::showEvent(QShowEvent* e) {

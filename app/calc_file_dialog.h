@@ -43,6 +43,7 @@ protected:
 
 private:
     void CheckName();
+    void FitHeight();
     void ShowAsmNote();
 
     QLineEdit* name_;

@@ -1,6 +1,7 @@
 // File > Make calculator file... through the seam: the dialog, each kind of
 // file, Cancel, failures and the memory warning.
 #include <QApplication>
+#include <QLayout>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -127,6 +128,10 @@ private slots:
                 QVERIFY2(!dialog.MakeButton()->isEnabled(), bad);
                 QVERIFY2(!dialog.Rule()->isHidden(), bad);
                 QCOMPARE(dialog.Rule()->text(), QString::fromLatin1(kNameRule.data()));
+                // The dialog grows so that the last note is not cut off.
+                QApplication::processEvents();
+                QVERIFY2(dialog.AsmFlags()->geometry().bottom() < dialog.MakeButton()->geometry().top(), bad);
+                QVERIFY2(dialog.height() >= dialog.layout()->totalHeightForWidth(dialog.width()), bad);
             }
             dialog.NameEdit()->setText(QString::fromUtf8("\xc3\x89T\xc3\x89"));
             QVERIFY(!dialog.MakeButton()->isEnabled());
