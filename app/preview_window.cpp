@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cerrno>
@@ -248,6 +249,22 @@ void PreviewWindow::keyPressEvent(QKeyEvent* e) { HandleKey(e); }
 void PreviewWindow::ZoomBy(int step) {
     lcd_->SetZoom(lcd_->Zoom() + step);
     zoomLabel_->setText(QStringLiteral("%1\u00d7  (Ctrl++ / Ctrl+-)").arg(lcd_->Zoom()));
+    KeepOnScreen();
+}
+
+// A window grown by zooming is moved back onto its screen, its title bar
+// first where it cannot fit whole.
+void PreviewWindow::KeepOnScreen() {
+    if (!isVisible() || screen() == nullptr) return;
+    layout()->activate();
+    const QRect room = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint to = frame.topLeft();
+    if (frame.right() > room.right()) to.rx() -= frame.right() - room.right();
+    if (frame.bottom() > room.bottom()) to.ry() -= frame.bottom() - room.bottom();
+    to.rx() = std::max(to.x(), room.left());
+    to.ry() = std::max(to.y(), room.top());
+    if (to != frame.topLeft()) move(to);
 }
 
 void PreviewWindow::SavePictures() {

@@ -62,6 +62,7 @@ public:
     void Press(Key k);
     void SavePictures();
     void ZoomBy(int step);
+    void KeepOnScreen();
 
     const ScreenModel& Model() const { return model_; }
     std::size_t Current() const { return current_; }

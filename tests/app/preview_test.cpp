@@ -148,6 +148,18 @@ private slots:
         for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Equal, Qt::ControlModifier);
         QCOMPARE(p->Lcd()->Zoom(), 8);
         QCOMPARE(p->Current(), size_t(0));  // zooming is no key for the program
+
+        // Grown near the screen's right edge, the window moves back onto the screen.
+        const QRect room = p->screen()->availableGeometry();
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Minus, Qt::ControlModifier);
+        p->move(room.right() - p->frameGeometry().width() - 10, room.top() + 10);
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(p->Lcd()->Zoom(), 8);
+        QCoreApplication::processEvents();
+        QVERIFY(p->frameGeometry().left() >= room.left());
+        QVERIFY(p->frameGeometry().top() >= room.top());
+        if (p->frameGeometry().width() <= room.width()) QVERIFY(p->frameGeometry().right() <= room.right());
+        else QCOMPARE(p->frameGeometry().left(), room.left());
     }
 
     void savesEveryScreenAsPictures() {
