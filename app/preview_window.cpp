@@ -3,10 +3,12 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #include "error_info.h"
 #include "local_path.h"
@@ -146,6 +148,10 @@ void PreviewWindow::showEvent(QShowEvent* e) {
 
 void PreviewWindow::Rebuild() {
     timer_.stop();
+    if (saving_) {
+        stale_ = true;
+        return;
+    }
     stale_ = false;
     try {
         if (FaultHook) FaultHook(1);
@@ -273,13 +279,39 @@ void PreviewWindow::SavePictures() {
     try {
         if (stale_) Rebuild();
         if (FaultHook) FaultHook(2);
-        const PicturesResult r = tavrilo::SavePictures(model_, LocalPath(*dir),
-                                                       lcd_->Zoom());
+        // A long text makes thousands of pictures: progress shows after a moment, and Cancel stops.
+        const std::size_t count = model_.Count();
+        QProgressDialog progress(QStringLiteral("Saving pictures..."), QStringLiteral("Cancel"), 0,
+                                 static_cast<int>(std::min<std::size_t>(count, INT_MAX)), this);
+        progress.setObjectName(QStringLiteral("SavingPictures"));
+        progress.setWindowTitle(QStringLiteral("Save pictures"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(ProgressDelayMs);
+        progress.setAutoReset(false);
+        progress.setValue(0);
+        saving_ = true;
+        PicturesResult r;
+        try {
+            r = tavrilo::SavePictures(model_, LocalPath(*dir), lcd_->Zoom(), [&](std::size_t n) {
+                if (n % 8 == 0) progress.setValue(static_cast<int>(std::min<std::size_t>(n, INT_MAX)));
+                return !progress.wasCanceled();
+            });
+        } catch (...) {
+            saving_ = false;
+            throw;
+        }
+        saving_ = false;
+        progress.close();
+        if (stale_) timer_.start();
         if (!r.error.empty()) {
             port_.Message(this, ErrorMessage(FromLocalPath(r.error), EIO));
             return;
         }
-        status_->setText(QStringLiteral("%1 pictures saved in %2").arg(r.written).arg(*dir));
+        status_->setText(r.stopped ? QStringLiteral("Stopped: %1 of %2 pictures saved in %3")
+                                         .arg(r.written)
+                                         .arg(count)
+                                         .arg(*dir)
+                                   : QStringLiteral("%1 pictures saved in %2").arg(r.written).arg(*dir));
     } catch (...) {
         ShowError();
     }

@@ -79,6 +79,8 @@ public:
     // Called before a rebuild (step 1) and before saving (step 2); tests
     // throw from it to exercise the error path.
     std::function<void(int step)> FaultHook;
+    // How long saving pictures runs before its progress shows.
+    int ProgressDelayMs = 500;
 
     static constexpr int kIdleMs = 300;
     static constexpr int kListedClips = 500;
@@ -98,6 +100,7 @@ private:
     ScreenModel model_;
     std::size_t current_ = 0;
     bool stale_ = true;
+    bool saving_ = false;  // the model is being saved: a rebuild waits
     QTimer timer_;
     QComboBox* output_;
     QLabel* pageLabel_;

@@ -66,7 +66,8 @@ void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResu
 
 }  // namespace
 
-PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale) {
+PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale,
+                            const std::function<bool(std::size_t written)>& goOn) {
     PicturesResult r;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -82,6 +83,10 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
             return r;
         }
         ++r.written;
+        if (goOn && r.written < model.Count() && !goOn(r.written)) {
+            r.stopped = true;
+            return r;
+        }
     }
     RemoveStalePictures(dir, model.Count(), r);
     return r;

@@ -1,6 +1,7 @@
 // The Preview window through the test seam.
 #include <QImage>
 #include <QTemporaryDir>
+#include <QProgressDialog>
 #include <QtTest>
 #include <memory>
 #include <new>
@@ -184,6 +185,31 @@ private slots:
                 for (int x = 0; x < 192; x += 1)
                     QCOMPARE(qGray(image.pixel(x, y)) == 0, want.At(x / 2, y / 2));
         }
+
+        // Many pictures: Cancel in the progress stops the run part way.
+        form->Text1()->ReplaceAll(test::Repeat("row\r\n", 8 * 200));
+        p->Rebuild();
+        const std::size_t count = p->Model().Count();
+        port->folderAnswers = {tmp->path() + "/many"};
+        p->ProgressDelayMs = 0;
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, p, [&] {
+            if (auto* progress = p->findChild<QProgressDialog*>(QStringLiteral("SavingPictures"))) {
+                progress->cancel();
+                canceller.stop();
+            }
+        });
+        canceller.start(0);
+        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QVERIFY(!canceller.isActive());
+        const qsizetype made = QDir(tmp->path() + "/many").entryList(QDir::Files).size();
+        QVERIFY(made >= 1);
+        QVERIFY(static_cast<std::size_t>(made) < count);
+        QCOMPARE(p->Status()->text(), QStringLiteral("Stopped: %1 of %2 pictures saved in %3")
+                                          .arg(made)
+                                          .arg(count)
+                                          .arg(tmp->path() + "/many"));
+        QVERIFY(port->messages.empty());
     }
 
     void errorsGiveAnErrorBoxAndLeaveTheWindowWorking() {

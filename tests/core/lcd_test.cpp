@@ -183,6 +183,36 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     EXPECT_TRUE(ReadPng(out + "/screen-002.png", w, h, grey));
 }
 
+// Told no after a picture, the run stops there and leaves the older pictures alone.
+TEST(Pictures, StopsWhenToldAndKeepsTheRest) {
+    test::TempDir dir;
+    const std::string out = dir / "pics";
+    const ScreenModel m = ScreenModel::ForAsm(test::Repeat("row\r\n", 40), AsmOpts{});
+    const std::size_t count = m.Count();
+    ASSERT_GT(count, 3u);
+    ASSERT_EQ(SavePictures(m, out, 1).written, count);
+    std::vector<std::size_t> heard;
+    const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1, [&](std::size_t n) {
+        heard.push_back(n);
+        return false;
+    });
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(r.written, 1u);
+    EXPECT_EQ(r.removed, 0u);
+    EXPECT_EQ(heard, std::vector<std::size_t>{1});
+    EXPECT_EQ(test::EntryCount(out), count);
+    // Told yes throughout, it runs to the end, and the last picture asks nothing.
+    heard.clear();
+    const PicturesResult all = SavePictures(m, out, 1, [&](std::size_t n) {
+        heard.push_back(n);
+        return true;
+    });
+    EXPECT_FALSE(all.stopped);
+    EXPECT_EQ(all.written, count);
+    ASSERT_EQ(heard.size(), count - 1);
+    for (std::size_t i = 0; i < heard.size(); ++i) EXPECT_EQ(heard[i], i + 1);
+}
+
 // A picture of a longer text that cannot be removed (a folder that takes no
 // change of names, as nobody since root may do anything) is an error, not a
 // mix of two texts reported as done.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "tavrilo/lcd.h"
@@ -22,11 +23,14 @@ struct PicturesResult {
     std::size_t written = 0;
     std::size_t removed = 0;  // pictures of screens past the last, from an earlier run
     std::string error;  // empty when every screen was written and every stale picture removed
+    bool stopped = false;  // goOn said no: the pictures after written were not made
 };
 
 // Writes every screen of model into dir (created when missing) at scale
 // times the calculator's size, and removes the pictures numbered past the
-// last screen, so that dir holds exactly the screens in order.
-PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale);
+// last screen, so that dir holds exactly the screens in order. goOn, when
+// given, hears after each picture how many are written and may stop the run.
+PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale,
+                            const std::function<bool(std::size_t written)>& goOn = {});
 
 }  // namespace tavrilo
