@@ -22,12 +22,10 @@
 namespace tavrilo {
 namespace {
 
-constexpr std::string_view kBasicMark = ":ClrDraw:";
-
 // The editor's BASIC program as it stands when it is one, else the text made into one.
 std::string BasicTokens(const std::string& text, CalcKind kind) {
     std::string tokens;
-    if (text.compare(0, kBasicMark.size(), kBasicMark) == 0 && !Tokenize(text, tokens)) {
+    if (HoldsBasicProgram(text, tokens)) {
         const std::string tooLarge = SizeProblem(kind, tokens.size());
         if (!tooLarge.empty()) throw std::length_error(tooLarge);
         return tokens;

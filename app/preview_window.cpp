@@ -12,6 +12,7 @@
 
 #include "error_info.h"
 #include "local_path.h"
+#include "tavrilo/basic_program.h"
 
 namespace tavrilo {
 
@@ -157,7 +158,16 @@ void PreviewWindow::Rebuild() {
         if (FaultHook) FaultHook(1);
         const bool basic = output_->currentIndex() == 0;
         std::string text = text_();
-        model_ = basic ? ScreenModel::ForBasic(text) : ScreenModel::ForAsm(std::move(text), opts_());
+        if (!basic) {
+            model_ = ScreenModel::ForAsm(std::move(text), opts_());
+        } else {
+            // A BASIC program in the editor (after a BASIC compile) is shown as it runs,
+            // as Make calculator file... writes it.
+            std::string tokens;
+            std::optional<ScreenModel> program;
+            if (HoldsBasicProgram(text, tokens)) program = ScreenModel::ForBasicProgram(text);
+            model_ = program ? std::move(*program) : ScreenModel::ForBasic(text);
+        }
         FillClippedList();
         ShowScreen(std::min(current_, model_.Count() - 1));
     } catch (...) {

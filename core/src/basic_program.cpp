@@ -40,4 +40,10 @@ std::string BasicProgramTokens(std::string_view text, CalcKind kind) {
     return tokens;
 }
 
+bool HoldsBasicProgram(std::string_view text, std::string& tokens) {
+    constexpr std::string_view kMark = ":ClrDraw:";
+    tokens.clear();
+    return text.substr(0, kMark.size()) == kMark && !Tokenize(text, tokens);
+}
+
 }  // namespace tavrilo

@@ -91,6 +91,7 @@ Screen ScreenModel::PageAt(std::size_t i) const {
 }
 
 Screen ScreenModel::At(std::size_t i) const {
+    if (ran_) return screens_.at(i);
     if (i < pages_) return PageAt(i);
     Screen s;
     s.charset = CharsetOf(basic_);
@@ -112,6 +113,10 @@ Screen ScreenModel::At(std::size_t i) const {
 
 std::size_t ScreenModel::After(std::size_t i, Key k) const {
     if (i >= count_) return kNoScreen;
+    if (ran_) {
+        if (!screens_[i].waits) return kNoScreen;
+        return k == Key::Enter ? i + 1 : i;
+    }
     if (basic_) {
         const bool pause = i < fullPages_ || (title_ && i < pages_);
         if (!pause) return kNoScreen;

@@ -1,7 +1,7 @@
 // The Preview window through the test seam.
 #include <QImage>
-#include <QTemporaryDir>
 #include <QProgressDialog>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 #include <new>
@@ -14,6 +14,8 @@
 #include "options_dialog.h"
 #include "preview_window.h"
 #include "window_fixture.h"
+#include "tavrilo/basic.h"
+#include "tavrilo/text_rules.h"
 
 using namespace tavrilo;
 
@@ -59,6 +61,25 @@ private slots:
         QCOMPARE(Label(p), QStringLiteral("Page 1 of 1"));
         QVERIFY(p->x() >= form->frameGeometry().right());
         QVERIFY(ShowsCurrent(p));
+    }
+
+    // After a BASIC compile the editor holds the program: its screens are the
+    // text's, as the program file made of it shows them; a text that only
+    // looks like a program is shown as text.
+    void aBasicProgramInTheEditorShowsWhatItRuns() {
+        const std::string text = "Hello world\r\n" + test::Repeat("row\r\n", 9) + "end";
+        PreviewWindow* p = Open(T2Basic(ChkBadChrs(text)), 0);
+        const ScreenModel want = ScreenModel::ForBasic(text);
+        QCOMPARE(p->Model().Count(), want.Count());
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(want.At(0)).image.Pixels());
+        Key(p, Qt::Key_End);
+        QCOMPARE(Label(p), QStringLiteral("Title screen"));
+
+        p = Open(":ClrDraw:abc", 0);  // a statement the compile never writes: a text
+        Key(p, Qt::Key_Home);
+        QCOMPARE(p->Model().Count(), ScreenModel::ForBasic(":ClrDraw:abc").Count());
+        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForBasic(":ClrDraw:abc").At(0)).image.Pixels());
     }
 
     void basicKeysActAsOnTheCalculator() {

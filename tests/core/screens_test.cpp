@@ -62,6 +62,54 @@ TEST(BasicScreens, RandomTextsAsTheProgramShowsThem) {
     }
 }
 
+// Run as it stands, the program T2Basic makes gives the screens, names, keys
+// and cut rows the model lays out from the text.
+TEST(BasicProgramScreens, SameAsTheTextsModel) {
+    std::mt19937 rng(83);
+    const std::string alphabet = std::string(BasicChrs) + "mw#@\r\n\r\n      ";
+    std::vector<std::string> texts = {"HELLO WORLD!\r\nITS 2 OCLOCK", "HELLO\r\n", "", "\r\n",
+                                      test::Repeat("Q\r\n", 8), test::Repeat("Q\r\n", 16) + "Z",
+                                      test::Repeat("W", 40)};
+    for (int n = 0; n < 200; ++n) {
+        std::string text;
+        const std::size_t len = rng() % 700;
+        for (std::size_t i = 0; i < len; ++i) text += alphabet[rng() % alphabet.size()];
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        const ScreenModel want = ScreenModel::ForBasic(text);
+        const std::optional<ScreenModel> got = ScreenModel::ForBasicProgram(T2Basic(ChkBadChrs(text)));
+        ASSERT_TRUE(got);
+        ASSERT_EQ(got->Count(), want.Count());
+        EXPECT_EQ(got->PageCount(), want.PageCount());
+        for (std::size_t i = 0; i < want.Count(); ++i) {
+            const Screen a = got->At(i), b = want.At(i);
+            EXPECT_EQ(Describe(a.display, a.texts, a.waits), Describe(b.display, b.texts, b.waits)) << i;
+            EXPECT_EQ(ScreenName(a, got->PageCount()), ScreenName(b, want.PageCount())) << i;
+            for (Key k : {Key::Enter, Key::Up, Key::Other}) EXPECT_EQ(got->After(i, k), want.After(i, k)) << i;
+        }
+        ASSERT_EQ(got->Clipped().size(), want.Clipped().size());
+        for (std::size_t i = 0; i < want.Clipped().size(); ++i) {
+            EXPECT_EQ(got->Clipped()[i].screen, want.Clipped()[i].screen);
+            EXPECT_EQ(got->Clipped()[i].row, want.Clipped()[i].row);
+        }
+        if (HasFailure()) break;
+    }
+}
+
+// Anything but the compile's own statements is not run.
+TEST(BasicProgramScreens, OtherProgramsAreNotRun) {
+    EXPECT_TRUE(ScreenModel::ForBasicProgram(":ClrDraw:Text(0,0,\"A:B\"):Pause:ClrHome:Disp \"T\":"));
+    for (const char* program : {":ClrDraw:Text(0,0,\"OPEN):", ":ClrDraw:ABC:", ":ClrDraw:Text(64,0,\"A\"):",
+                                ":ClrDraw:Text(0,96,\"A\"):", ":ClrDraw:Text(0,0,\"A\":", ":ClrDraw:Pause 5:",
+                                ":ClrDraw:Text(-1,0,\"A\"):", ":ClrHome:Disp \"1\":Disp \"2\":Disp \"3\":Disp "
+                                "\"4\":Disp \"5\":Disp \"6\":Disp \"7\":Disp \"8\":Disp \"9\":"}) {
+        SCOPED_TRACE(program);
+        EXPECT_FALSE(ScreenModel::ForBasicProgram(program));
+    }
+}
+
 TEST(BasicScreens, PauseWaitsForEnterAndTheEndIsFinal) {
     const ScreenModel m = ScreenModel::ForBasic(test::Repeat("row\r\n", 8) + "row");
     ASSERT_EQ(m.Count(), 3u);  // two pages, then the title

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,10 @@ public:
     static ScreenModel ForBasic(std::string_view text);
     // The assembly program's screens; every byte of text is taken as it is.
     static ScreenModel ForAsm(std::string text, const AsmOpts& opts);
+    // The screens of a BASIC program as it stands (one HoldsBasicProgram
+    // accepts), by running its statements: ClrDraw, ClrHome, Pause,
+    // Text(row,column,"s") and Disp "s". Nothing for any other statement.
+    static std::optional<ScreenModel> ForBasicProgram(std::string_view program);
 
     bool Basic() const { return basic_; }
     std::size_t Count() const { return count_; }
@@ -77,6 +82,8 @@ private:
 
     std::string text_;
     bool basic_ = false;
+    bool ran_ = false;         // screens_ holds a program's screens
+    std::vector<Screen> screens_;
     AsmOpts opts_;
     std::vector<std::size_t> pageStart_;  // offset of each page after a full page, and 0
     std::size_t fullPages_ = 0;
