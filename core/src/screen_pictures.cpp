@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -46,7 +47,9 @@ long PictureIndex(const std::string& name) {
 void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResult& r) {
     // A picture that stays would be taken for one of this text's screens.
     const auto fail = [&](const std::string& what, const std::error_code& ec) {
-        if (r.error.empty()) r.error = what + ": " + ec.message() + " (a picture of an earlier, longer text)";
+        if (!r.error.empty()) return;
+        r.error = what + ": " + ec.message() + " (a picture of an earlier, longer text)";
+        r.code = ec.value();
     };
     std::error_code ec;
     std::filesystem::directory_iterator it(dir, ec);
@@ -73,11 +76,14 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
     std::filesystem::create_directories(dir, ec);
     if (ec) {
         r.error = dir + ": " + ec.message();
+        r.code = ec.value();
         return r;
     }
     for (std::size_t i = 0; i < model.Count(); ++i) {
         const std::string path = (std::filesystem::path(dir) / PictureName(i)).string();
+        errno = 0;
         r.error = WritePng(path, Scaled(Render(model.At(i)).image, scale));
+        r.code = r.error.empty() ? 0 : errno;
         if (!r.error.empty()) {
             r.error = path + ": " + r.error;
             return r;

@@ -262,6 +262,9 @@ private slots:
         QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
         QCOMPARE(port->messages.size(), size_t(3));
         QVERIFY(port->messages.back().text.startsWith("Error: " + tmp->path() + "/file"));
+        QVERIFY2(port->messages.back().text.endsWith(" - " + QString::number(EEXIST)) ||
+                     port->messages.back().text.endsWith(" - " + QString::number(ENOTDIR)),
+                 qPrintable(port->messages.back().text));  // the system's number, not a stand-in
         form->Text1()->ReplaceAll("again");
         QTRY_COMPARE(p->Model().Count(), size_t(2));
         QCOMPARE(Label(p), QStringLiteral("Credit screen"));

@@ -23,6 +23,7 @@ struct PicturesResult {
     std::size_t written = 0;
     std::size_t removed = 0;  // pictures of screens past the last, from an earlier run
     std::string error;  // empty when every screen was written and every stale picture removed
+    int code = 0;  // the system's error number behind error, where there is one
     bool stopped = false;  // goOn said no: the pictures after written were not made
 };
 
