@@ -141,6 +141,11 @@ void PreviewWindow::ScheduleRebuild() {
     if (isVisible()) timer_.start();
 }
 
+void PreviewWindow::StartAtFirstScreen() {
+    current_ = 0;
+    ScheduleRebuild();
+}
+
 void PreviewWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (stale_) Rebuild();

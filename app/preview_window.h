@@ -55,6 +55,8 @@ public:
 
     // Rebuilds once typing pauses.
     void ScheduleRebuild();
+    // The next rebuild shows the first screen, not the one shown now.
+    void StartAtFirstScreen();
     // Rebuilds now, keeping the screen shown where it still exists.
     void Rebuild();
     void ShowScreen(std::size_t i);

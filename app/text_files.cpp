@@ -7,6 +7,7 @@
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
+#include "preview_window.h"
 #include "tavrilo/file_io.h"
 
 namespace tavrilo {
@@ -53,6 +54,7 @@ void Form1::OpenPath(const QString& path) {
         return;
     }
     RememberTextFile(path);
+    if (preview_) preview_->StartAtFirstScreen();  // another text: its screens from the first
     AddLog(QStringLiteral("Done."), true);
 }
 

@@ -3,6 +3,7 @@
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <stdexcept>
@@ -80,6 +81,22 @@ private slots:
         Key(p, Qt::Key_Home);
         QCOMPARE(p->Model().Count(), ScreenModel::ForBasic(":ClrDraw:abc").Count());
         QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForBasic(":ClrDraw:abc").At(0)).image.Pixels());
+    }
+
+    // Another file opened starts at its first screen; typing keeps the page.
+    void openingAFileStartsAtTheFirstScreen() {
+        PreviewWindow* p = Open(test::Repeat("row\r\n", 40), 0);
+        Key(p, Qt::Key_PageDown);
+        Key(p, Qt::Key_PageDown);
+        QCOMPARE(p->Current(), size_t(2));
+        form->Text1()->ReplaceAll(test::Repeat("row\r\n", 41));
+        p->Rebuild();
+        QCOMPARE(p->Current(), size_t(2));
+        std::ofstream(Path("other.txt").toStdString(), std::ios::binary) << test::Repeat("line\r\n", 40);
+        form->OpenPath(Path("other.txt"));
+        p->Rebuild();
+        QCOMPARE(p->Current(), size_t(0));
+        QCOMPARE(Label(p), QStringLiteral("Page 1 of 5"));
     }
 
     void basicKeysActAsOnTheCalculator() {
