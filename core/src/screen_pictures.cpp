@@ -73,7 +73,15 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
                             const std::function<bool(std::size_t written)>& goOn) {
     PicturesResult r;
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    // A link to a folder not made yet is followed, as the file writer follows one to a file.
+    std::filesystem::path made = dir;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(made, ec) && !std::filesystem::exists(made, ec); ++hops) {
+        const std::filesystem::path to = std::filesystem::read_symlink(made, ec);
+        if (ec) break;
+        made = to.is_absolute() ? to : made.parent_path() / to;
+    }
+    ec.clear();
+    std::filesystem::create_directories(made, ec);
     if (ec) {
         r.error = dir + ": " + ec.message();
         r.code = ec.value();

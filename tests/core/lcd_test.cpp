@@ -167,6 +167,11 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     EXPECT_EQ(PictureName(1234), "screen-1235.png");
     test::Spit(dir / "file", "x");
     EXPECT_NE(SavePictures(m, dir / "file", 1).error, "");
+    // A link to a folder not made yet: the folder is made and the link stays.
+    std::filesystem::create_symlink("made/later", dir / "link");
+    ASSERT_EQ(SavePictures(m, dir / "link", 1).error, "");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+    EXPECT_EQ(test::EntryCount(dir / "made/later"), m.Count());
 
     // A shorter text saved into the same folder leaves no pictures of the longer one.
     test::Spit(out + "/screen-0004.png", "not ours");
