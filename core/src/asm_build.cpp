@@ -62,10 +62,6 @@ bool AppendDbLine(std::string& out, std::string_view line) {
     return true;
 }
 
-// Every file the build leaves in its directory.
-constexpr const char* kBuildFiles[] = {"prog.s", kEquatesName.data(), "prog.o", "prog.out",
-                                       "prog.bin", ".tool-output", nullptr};
-
 constexpr const char* kTools[] = {"z80-unknown-coff-as", "z80-unknown-coff-ld",
                                    "z80-unknown-coff-objcopy"};
 
@@ -87,7 +83,7 @@ std::string Link(std::string_view gnuSource) {
             throw AsmBuildError(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
                                 std::string(kBinutilsPackage));
     }
-    PrivateTempDir dir(kBuildFiles);
+    PrivateTempDir dir(/*removeOnSignal=*/true);
     Put(dir, "prog.s", gnuSource);
     Put(dir, std::string(kEquatesName).c_str(), Ti83EquatesFile());
     const std::vector<std::string> steps[] = {

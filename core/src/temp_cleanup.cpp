@@ -21,7 +21,7 @@ constexpr int kSlots = 8;
 
 struct Slot {
     volatile sig_atomic_t used;
-    const char* const* names;  // a directory's files; nullptr for a file
+    bool dir;  // a directory, removed with whatever is in it
     char path[PATH_MAX];
 };
 
@@ -32,10 +32,10 @@ int gWatched = 0;
 volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
-// Removes the files a killed tool left in dir besides the known ones (such as
-// the temporary file objcopy writes before its rename). Reads the entries with
-// the bare getdents64 system call, which takes no lock, unlike readdir.
-void RemoveOtherEntries(int dir) {
+// Removes the files in dir, whoever made them (a killed tool may leave its
+// own temporary file, as objcopy does before its rename). Reads the entries
+// with the bare getdents64 system call, which takes no lock, unlike readdir.
+void RemoveEntries(int dir) {
     alignas(8) char buf[4096];
     for (int round = 0; round < 64; ++round) {
         const long n = syscall(SYS_getdents64, dir, buf, sizeof buf);
@@ -65,13 +65,12 @@ extern "C" void RemoveTempsAndRaise(int sig) {
         waitpid(child, nullptr, 0);
     }
     for (Slot& s : gSlots)
-        if (s.used && s.names == nullptr) unlink(s.path);
+        if (s.used && !s.dir) unlink(s.path);
     for (Slot& s : gSlots) {
-        if (!s.used || s.names == nullptr) continue;
+        if (!s.used || !s.dir) continue;
         const int dir = open(s.path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir >= 0) {
-            for (const char* const* n = s.names; *n != nullptr; ++n) unlinkat(dir, *n, 0);
-            RemoveOtherEntries(dir);
+            RemoveEntries(dir);
             close(dir);
         }
         rmdir(s.path);
@@ -117,11 +116,9 @@ HoldSignals::HoldSignals() {
 
 HoldSignals::~HoldSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
 
-int WatchTemp(const char* path) { return WatchTempDir(path, nullptr); }
+namespace {
 
-void WatchChild(pid_t pid) { gChild = pid; }
-
-int WatchTempDir(const char* path, const char* const* names) {
+int Watch(const char* path, bool dir) {
     const std::size_t len = std::strlen(path);
     if (len >= PATH_MAX) return -1;
     std::lock_guard<std::mutex> lock(gMutex);
@@ -129,7 +126,7 @@ int WatchTempDir(const char* path, const char* const* names) {
     for (int i = 0; i < kSlots; ++i) {
         if (gSlots[i].used) continue;
         std::memcpy(gSlots[i].path, path, len + 1);
-        gSlots[i].names = names;
+        gSlots[i].dir = dir;
         // The name is whole before a handler in any thread can see the slot in use.
         std::atomic_thread_fence(std::memory_order_seq_cst);
         gSlots[i].used = 1;
@@ -138,6 +135,14 @@ int WatchTempDir(const char* path, const char* const* names) {
     }
     return -1;
 }
+
+}  // namespace
+
+int WatchTemp(const char* path) { return Watch(path, false); }
+
+int WatchTempDir(const char* path) { return Watch(path, true); }
+
+void WatchChild(pid_t pid) { gChild = pid; }
 
 void UnwatchTemp(int handle) {
     if (handle < 0 || handle >= kSlots) return;

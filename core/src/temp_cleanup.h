@@ -10,9 +10,9 @@ namespace tavrilo::detail {
 // Starts watching path; returns a handle for UnwatchTemp, or -1 when the
 // path cannot be watched (all slots taken, or too long).
 int WatchTemp(const char* path);
-// The same for a directory: each of names (a static list ended by nullptr)
-// is removed from it, then the directory itself, after the watched files.
-int WatchTempDir(const char* dir, const char* const* names);
+// The same for a directory: every file in it is removed, then the directory
+// itself, after the watched files.
+int WatchTempDir(const char* dir);
 void UnwatchTemp(int handle);
 
 // A child process that is killed and reaped before the files are removed;

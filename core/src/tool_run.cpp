@@ -19,7 +19,7 @@ extern char** environ;
 
 namespace tavrilo {
 
-PrivateTempDir::PrivateTempDir(const char* const* removeOnSignal) {
+PrivateTempDir::PrivateTempDir(bool removeOnSignal) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
     // Made and watched, or removed and unwatched, with no signal in between.
@@ -27,7 +27,7 @@ PrivateTempDir::PrivateTempDir(const char* const* removeOnSignal) {
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory");
     path_ = tmpl;  // mkdtemp makes it mode 0700
-    if (removeOnSignal != nullptr) watch_ = detail::WatchTempDir(path_.c_str(), removeOnSignal);
+    if (removeOnSignal) watch_ = detail::WatchTempDir(path_.c_str());
 }
 
 PrivateTempDir::~PrivateTempDir() {

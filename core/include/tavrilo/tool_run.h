@@ -7,13 +7,12 @@
 namespace tavrilo {
 
 // A fresh directory only this process can enter, removed with everything in it.
-// When a signal ends the process (as for the file writer), the running tool is killed
-// and the files named in removeOnSignal (a static list ended by nullptr) are
-// removed with the directory.
+// With removeOnSignal, when a signal ends the process (as for the file writer),
+// the running tool is killed and the directory is removed with its files.
 class PrivateTempDir {
 public:
     // Throws std::system_error when none can be made.
-    explicit PrivateTempDir(const char* const* removeOnSignal = nullptr);
+    explicit PrivateTempDir(bool removeOnSignal = false);
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
     ~PrivateTempDir();
