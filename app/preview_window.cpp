@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -304,18 +305,14 @@ void PreviewWindow::SavePictures() {
         progress.setMinimumDuration(ProgressDelayMs);
         progress.setAutoReset(false);
         progress.setValue(0);
-        saving_ = true;
         PicturesResult r;
-        try {
+        {
+            const QScopedValueRollback<bool> saving(saving_, true);
             r = tavrilo::SavePictures(model_, LocalPath(*dir), lcd_->Zoom(), [&](std::size_t n) {
                 if (n % 8 == 0) progress.setValue(static_cast<int>(std::min<std::size_t>(n, INT_MAX)));
                 return !progress.wasCanceled();
             });
-        } catch (...) {
-            saving_ = false;
-            throw;
         }
-        saving_ = false;
         progress.close();
         if (stale_) timer_.start();
         if (!r.error.empty()) {

@@ -53,7 +53,6 @@ int RunPreview(int argc, char** argv) {
         std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
         return 0;
     }
-    if (!basic->parsed() && !asmMode->parsed()) return Usage("preview needs basic or asm");
     int scale = kDefaultScale;
     if (basic->get_option("--scale")->count() + asmMode->get_option("--scale")->count() > 0) {
         // Decimal only: 010 is ten, not eight.

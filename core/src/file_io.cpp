@@ -73,9 +73,8 @@ IoResult CheckNewName(const std::string& target) {
     return {};
 }
 
-mode_t NewFileMode(const std::string& target) {
-    struct stat st {};
-    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+// A new file's mode: 0666 less the umask.
+mode_t NewFileMode() {
     mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -270,7 +269,7 @@ IoResult AtomicFile::Open(const std::string& path) {
     // may), else at least the group; then the permissions.
     if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd_, st.st_uid, st.st_gid) != 0)
         (void)!fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
-    if (fchmod(fd_, NewFileMode(target_)) != 0) {
+    if (fchmod(fd_, exists ? st.st_mode & 07777 : NewFileMode()) != 0) {
         int err = errno;
         Discard();
         return IoResult::FromErrno(err);

@@ -92,16 +92,15 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
         clearedSincePause = false;
     };
     for (std::string_view st : statements) {
-        Reader r(st);
         std::string s;
         int row = 0, col = 0;
         if (st.empty()) continue;
-        if (r.Word("ClrDraw") && r.AtEnd()) {
+        if (st == "ClrDraw") {
             graph.clear();
             clearedSincePause = true;
-        } else if (Reader(st).Word("Pause") && st.size() == 5) {
+        } else if (st == "Pause") {
             show(true);
-        } else if (Reader(st).Word("ClrHome") && st.size() == 7) {
+        } else if (st == "ClrHome") {
             home.clear();
             shown = Display::Home;
         } else if (Reader d(st); d.Word("Disp ") && d.Quoted(s) && d.AtEnd()) {
