@@ -68,8 +68,7 @@ void BM_AsmToFile(benchmark::State& state) {
     for (auto _ : state) {
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        CrLfLineSink sink(file.Writer());
-        StreamAsm(text, AsmOpts{}, sink);
+        StreamAsm(text, AsmOpts{}, file.Writer());
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
     std::remove(out.c_str());

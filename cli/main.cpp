@@ -74,8 +74,7 @@ int Convert(const Args& a, std::string& text, Output& out) {
         T2Basic(text, sink);
         out.Writer().Write("\n");
     } else {
-        CrLfLineSink sink(out.Writer());
-        StreamAsm(text, a.opts, sink);
+        StreamAsm(text, a.opts, out.Writer());
     }
     return Finish(out);
 }

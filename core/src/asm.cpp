@@ -1,8 +1,8 @@
 #include "tavrilo/asm.h"
 
-#include <initializer_list>
 #include <string>
 
+#include "tavrilo/file_io.h"
 #include "tavrilo/layout.h"
 
 namespace tavrilo {
@@ -35,32 +35,38 @@ private:
     std::size_t len_ = 0;
 };
 
-// Where the data lines go: kept for the end, written at once, or dropped.
-class DataLines {
+// Where the lines go. Code sinks take Line; data sinks take Add and
+// AddJoined (the concatenation of three pieces as one line). The sinks that
+// drop everything let the compiler drop the work done for them.
+class VirtualLines {
 public:
-    virtual ~DataLines() = default;
-    virtual void Add(std::string_view line) = 0;
-    // Adds the concatenation of the pieces as one line.
-    virtual void AddJoined(std::initializer_list<std::string_view> pieces) = 0;
+    explicit VirtualLines(LineSink& out) : out_(out) {}
+    void Line(std::string_view line) { out_.Line(line); }
+
+private:
+    LineSink& out_;
 };
 
-class KeptData : public DataLines {
+class KeptData {
 public:
     explicit KeptData(LineStore& store) : store_(store) {}
-    void Add(std::string_view line) override { store_.Add(line); }
-    void AddJoined(std::initializer_list<std::string_view> pieces) override { store_.AddJoined(pieces); }
+    void Add(std::string_view line) { store_.Add(line); }
+    void AddJoined(std::string_view a, std::string_view b, std::string_view c) {
+        store_.AddJoined({a, b, c});
+    }
 
 private:
     LineStore& store_;
 };
 
-class WrittenData : public DataLines {
+class LinesAsData {
 public:
-    explicit WrittenData(LineSink& out) : out_(out) {}
-    void Add(std::string_view line) override { out_.Line(line); }
-    void AddJoined(std::initializer_list<std::string_view> pieces) override {
-        line_.clear();
-        for (std::string_view p : pieces) line_ += p;
+    explicit LinesAsData(LineSink& out) : out_(out) {}
+    void Add(std::string_view line) { out_.Line(line); }
+    void AddJoined(std::string_view a, std::string_view b, std::string_view c) {
+        line_.assign(a);
+        line_ += b;
+        line_ += c;
         out_.Line(line_);
     }
 
@@ -69,20 +75,33 @@ private:
     std::string line_;
 };
 
-class DroppedData : public DataLines {
+// Straight into a writer's buffer, each line ended by CR LF.
+class CrLfOut {
 public:
-    void Add(std::string_view) override {}
-    void AddJoined(std::initializer_list<std::string_view>) override {}
+    explicit CrLfOut(BufferedWriter& out) : out_(out) {}
+    void Line(std::string_view line) { out_.WriteCrLf(line); }
+    void Add(std::string_view line) { out_.WriteCrLf(line); }
+    void AddJoined(std::string_view a, std::string_view b, std::string_view c) {
+        out_.Write(a);
+        out_.Write(b);
+        out_.WriteCrLf(c);
+    }
+
+private:
+    BufferedWriter& out_;
 };
 
-class DroppedLines : public LineSink {
+class Dropped {
 public:
-    void Line(std::string_view) override {}
+    void Line(std::string_view) {}
+    void Add(std::string_view) {}
+    void AddJoined(std::string_view, std::string_view, std::string_view) {}
 };
 
+template <class Code, class Data>
 class AsmWriter {
 public:
-    AsmWriter(const AsmOpts& opts, LineSink& out, DataLines& data)
+    AsmWriter(const AsmOpts& opts, Code& out, Data& data)
         : opts_(opts), out_(out), data_(data) {}
 
     void Header() {
@@ -189,11 +208,11 @@ private:
         AddData(row);
     }
 
-    void AddData(std::string_view text) { data_.AddJoined({"\t.db \"", text, "\",0"}); }
+    void AddData(std::string_view text) { data_.AddJoined("\t.db \"", text, "\",0"); }
 
     const AsmOpts& opts_;
-    LineSink& out_;
-    DataLines& data_;
+    Code& out_;
+    Data& data_;
     std::size_t rowNo_ = 0;
     std::size_t pageNo_ = 0;
     bool pageBroken_ = false;
@@ -201,8 +220,9 @@ private:
 };
 
 // The header and the code lines to code, the data lines to data, in order.
-void Generate(std::string_view text, const AsmOpts& opts, LineSink& code, DataLines& data) {
-    AsmWriter w(opts, code, data);
+template <class Code, class Data>
+void Generate(std::string_view text, const AsmOpts& opts, Code& code, Data& data) {
+    AsmWriter<Code, Data> w(opts, code, data);
     w.Header();
     LayoutEnd end = LayRows(
         text,
@@ -221,19 +241,28 @@ void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStor
     const std::size_t rows = MaxRows(text);
     const std::size_t pages = rows / 8 + 1;
     data.Reserve(text.size() + rows * 35 + pages * 48 + 64, 2 * rows + 2 * pages + 4);
+    VirtualLines code(out);
     KeptData kept(data);
-    Generate(text, opts, out, kept);
+    Generate(text, opts, code, kept);
     for (std::size_t i = 0; i < data.Count(); ++i) out.Line(data.Item(i));
     out.Line(".end");
 }
 
 void StreamAsm(std::string_view text, const AsmOpts& opts, LineSink& out) {
-    DroppedData noData;
-    Generate(text, opts, out, noData);
-    DroppedLines noCode;
-    WrittenData data(out);
-    Generate(text, opts, noCode, data);
+    VirtualLines code(out);
+    Dropped dropped;
+    Generate(text, opts, code, dropped);
+    LinesAsData data(out);
+    Generate(text, opts, dropped, data);
     out.Line(".end");
+}
+
+void StreamAsm(std::string_view text, const AsmOpts& opts, BufferedWriter& out) {
+    CrLfOut lines(out);
+    Dropped dropped;
+    Generate(text, opts, lines, dropped);
+    Generate(text, opts, dropped, lines);
+    lines.Line(".end");
 }
 
 }  // namespace tavrilo

@@ -316,9 +316,6 @@ IoResult WriteWholeFile(const std::string& path, std::string_view bytes) {
     return file.Commit();
 }
 
-void CrLfLineSink::Line(std::string_view line) {
-    out_.Write(line);
-    out_.Write("\r\n");
-}
+void CrLfLineSink::Line(std::string_view line) { out_.WriteCrLf(line); }
 
 }  // namespace tavrilo

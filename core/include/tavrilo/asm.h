@@ -8,6 +8,8 @@
 
 namespace tavrilo {
 
+class BufferedWriter;
+
 // Layout flags of the assembly output; the defaults are the "Nice locking prog." preset.
 struct AsmOpts {
     bool LineAbovePage = true;  // a line across the screen above the page label
@@ -68,5 +70,7 @@ void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStor
 // The same source, with nothing kept: the text is laid out twice, once for the
 // code lines and once for the data lines.
 void StreamAsm(std::string_view text, const AsmOpts& opts, LineSink& out);
+// The same, each line ended by CR LF, straight into a writer: the fast way to a file.
+void StreamAsm(std::string_view text, const AsmOpts& opts, BufferedWriter& out);
 
 }  // namespace tavrilo

@@ -53,8 +53,20 @@ public:
         }
         WriteSlowly(bytes);
     }
+    // Writes line followed by CR LF.
+    void WriteCrLf(std::string_view line) {
+        if (line.size() + 2 <= kBufferSize - used_ && buffer_) {
+            char* p = buffer_.get() + used_;
+            std::memcpy(p, line.data(), line.size());
+            p[line.size()] = '\r';
+            p[line.size() + 1] = '\n';
+            used_ += line.size() + 2;
+            return;
+        }
+        Write(line);
+        Write("\r\n");
+    }
     IoResult Flush();
-    int error() const { return error_; }
 
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
