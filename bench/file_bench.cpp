@@ -53,8 +53,7 @@ void BM_BasicToFile(benchmark::State& state) {
         ChkBadChrsInPlace(text);
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        WriterBasicSink sink(file.Writer());
-        T2Basic(text, sink);
+        T2Basic(text, file.Writer());
         file.Writer().Write("\n");
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }

@@ -70,8 +70,7 @@ int Convert(const Args& a, std::string& text, Output& out) {
     if (a.programFile) return WriteProgramFile(a, text, out);
     if (a.mode == "basic") {
         ChkBadChrsInPlace(text);
-        WriterBasicSink sink(out.Writer());
-        T2Basic(text, sink);
+        T2Basic(text, out.Writer());
         out.Writer().Write("\n");
     } else {
         StreamAsm(text, a.opts, out.Writer());

@@ -7,13 +7,9 @@
 #include <set>
 #include <sstream>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "helpers.h"
 #include "temp_dir.h"
 #include "tavrilo/asm.h"
-#include "tavrilo/file_io.h"
 
 namespace tavrilo {
 namespace {
@@ -265,15 +261,10 @@ TEST(StreamAsm, IntoAWriterAsLinesWithCrLf) {
     for (int n = 0; book.size() < (3u << 20); ++n) book += std::string(n % 97, 'a' + n % 26) + "\r\n";
     for (const std::string& text : {std::string(), std::string("X\"Y"), book})
         for (const AsmOpts& opts : {kAll, kNone}) {
-            test::TempDir dir;
-            const std::string name = dir / "out.asm";
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-            ASSERT_GE(fd, 0);
-            BufferedWriter out(fd);
-            StreamAsm(text, opts, out);
-            EXPECT_TRUE(out.Flush().ok());
-            ::close(fd);
-            ASSERT_TRUE(test::Slurp(name) == Joined(AsmLines(text, opts))) << text.size();
+            bool flushed = false;
+            const std::string written = test::WrittenBy([&](BufferedWriter& out) { StreamAsm(text, opts, out); }, &flushed);
+            EXPECT_TRUE(flushed);
+            ASSERT_TRUE(written == Joined(AsmLines(text, opts))) << text.size();
         }
 }
 

@@ -6,6 +6,11 @@
 #include <sstream>
 #include <string>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "tavrilo/file_io.h"
+
 namespace tavrilo::test {
 
 // A fresh directory that is removed with everything in it.
@@ -41,6 +46,25 @@ inline std::size_t EntryCount(const std::string& dir) {
     std::size_t n = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir)) ++n;
     return n;
+}
+
+// What write(BufferedWriter&) puts through a writer into a file, and whether
+// the writer's flush succeeded.
+template <class Write>
+std::string WrittenBy(Write&& write, bool* flushed = nullptr) {
+    TempDir dir;
+    const std::string name = dir / "out";
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return "(cannot open " + name + ")";
+    bool ok = false;
+    {
+        BufferedWriter out(fd);
+        write(out);
+        ok = out.Flush().ok();
+    }
+    ::close(fd);
+    if (flushed) *flushed = ok;
+    return Slurp(name);
 }
 
 }  // namespace tavrilo::test

@@ -8,6 +8,8 @@
 
 namespace tavrilo {
 
+class BufferedWriter;
+
 inline constexpr std::string_view kBasicTitle = " TAVRILO BY K.V ";
 
 // Whether the program ends with a last page, its Pause and the title on the
@@ -25,6 +27,8 @@ public:
 
 // text should already have been through ChkBadChrs; any byte is accepted.
 void T2Basic(std::string_view text, BasicSink& out);
+// The same straight into a writer: the fast way to a file.
+void T2Basic(std::string_view text, BufferedWriter& out);
 std::string T2Basic(std::string_view text);
 
 }  // namespace tavrilo

@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "tavrilo/asm.h"
-#include "tavrilo/basic.h"
 
 namespace tavrilo {
 
@@ -119,16 +118,6 @@ class CrLfLineSink : public LineSink {
 public:
     explicit CrLfLineSink(BufferedWriter& out) : out_(out) {}
     void Line(std::string_view line) override;
-
-private:
-    BufferedWriter& out_;
-};
-
-// Passes the pieces of a BASIC program on to a writer.
-class WriterBasicSink : public BasicSink {
-public:
-    explicit WriterBasicSink(BufferedWriter& out) : out_(out) {}
-    void Put(std::string_view piece) override { out_.Write(piece); }
 
 private:
     BufferedWriter& out_;
