@@ -195,7 +195,7 @@ void BufferedWriter::WriteSlowly(std::string_view bytes) {
         return;
     }
     if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
-    std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    Copy(buffer_.get() + used_, bytes);
     used_ += bytes.size();
 }
 

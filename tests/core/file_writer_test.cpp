@@ -37,6 +37,27 @@ int InChild(Body body) {
     return status;
 }
 
+// Lines that end just before, at and just past the end of the writer's 1 MiB
+// buffer, after a buffer filled to different depths, come out whole.
+TEST(BufferedWriter, LinesAroundTheBufferEnd) {
+    constexpr std::size_t K = std::size_t(1) << 20;
+    for (std::size_t before : {std::size_t(0), std::size_t(1), K - 3, K - 2, K - 1})
+        for (std::size_t len : {std::size_t(0), std::size_t(1), K - 3, K - 2, K - 1, K, K + 1}) {
+            const std::string head(before, 'h'), line(len, 'l');
+            bool flushed = false;
+            const std::string written = test::WrittenBy(
+                [&](BufferedWriter& out) {
+                    out.Write(head);
+                    out.WriteCrLf(line);
+                    out.Write("");
+                    out.WriteCrLf("z");
+                },
+                &flushed);
+            EXPECT_TRUE(flushed);
+            ASSERT_TRUE(written == head + line + "\r\nz\r\n") << before << " + " << len;
+        }
+}
+
 TEST(AtomicFile, DevicesAndFifosAreWrittenInPlace) {
     TempDir dir;
     const std::string null = dir / "null", full = dir / "full", fifo = dir / "fifo";

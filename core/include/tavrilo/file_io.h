@@ -46,7 +46,7 @@ public:
     void Reset(int fd, bool early = false);
     void Write(std::string_view bytes) {
         if (bytes.size() < kBufferSize - used_ && buffer_) {
-            std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+            Copy(buffer_.get() + used_, bytes);
             used_ += bytes.size();
             return;
         }
@@ -56,7 +56,7 @@ public:
     void WriteCrLf(std::string_view line) {
         if (line.size() + 2 <= kBufferSize - used_ && buffer_) {
             char* p = buffer_.get() + used_;
-            std::memcpy(p, line.data(), line.size());
+            Copy(p, line);
             p[line.size()] = '\r';
             p[line.size() + 1] = '\n';
             used_ += line.size() + 2;
@@ -70,6 +70,10 @@ public:
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
 
+    // An empty view may hold no pointer at all, which memcpy must not see.
+    static void Copy(char* to, std::string_view from) {
+        if (!from.empty()) std::memcpy(to, from.data(), from.size());
+    }
     void WriteSlowly(std::string_view bytes);
     void Put(const char* p, std::size_t n);
 
