@@ -2,7 +2,10 @@
 #pragma once
 
 #include <QString>
+#include <string>
+#include <system_error>
 
+#include "tavrilo/file_io.h"
 #include "ui_port.h"
 
 namespace tavrilo {
@@ -10,6 +13,17 @@ namespace tavrilo {
 struct ErrorInfo {
     QString description;
     int number;
+};
+
+// A failed write as an exception: the system's error number with the
+// writer's own text.
+class IoFailure : public std::system_error {
+public:
+    explicit IoFailure(const IoResult& r) : std::system_error(r.code, std::generic_category()), text_(r.message) {}
+    const char* what() const noexcept override { return text_.c_str(); }
+
+private:
+    std::string text_;
 };
 
 // The exception being handled, as a description and an error number; call

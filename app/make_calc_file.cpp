@@ -114,8 +114,8 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
-        if (!written.ok()) throw std::system_error(written.code, std::generic_category());
+        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens), NoReader::Fail);
+        if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();
         AddLog(QStringLiteral("Done."), true);

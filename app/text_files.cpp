@@ -66,7 +66,8 @@ void Form1::Save() {
     IoResult r;
     try {
         if (CommandFaultHook) CommandFaultHook("Save");
-        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
+        // A FIFO nobody reads would hold the window until somebody does.
+        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n", NoReader::Fail);
     } catch (const std::bad_alloc&) {
         r = IoResult::FromErrno(ENOMEM);
     }

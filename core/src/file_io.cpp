@@ -221,7 +221,7 @@ void AtomicFile::Discard() {
     direct_ = false;
 }
 
-IoResult AtomicFile::Open(const std::string& path) {
+IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
     Discard();
     if (!path.empty() && path.back() == '/') return IoResult::FromErrno(EISDIR);
     struct stat st {};
@@ -229,8 +229,14 @@ IoResult AtomicFile::Open(const std::string& path) {
         if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
         if (!S_ISREG(st.st_mode)) {
             // A device, FIFO or socket takes the bytes itself, as with any tool.
-            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-            if (fd < 0) return IoResult::FromErrno(errno);
+            const int wait = noReader == NoReader::Wait ? 0 : O_NONBLOCK;
+            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | wait);
+            if (fd < 0) {
+                IoResult r = IoResult::FromErrno(errno);
+                if (r.code == ENXIO && S_ISFIFO(st.st_mode)) r.message = "no program reads from this FIFO";
+                return r;
+            }
+            if (wait != 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             fd_ = fd;
             direct_ = true;
             target_ = path;
@@ -308,9 +314,9 @@ IoResult AtomicFile::Commit() {
     return SyncDirectory(DirectoryOf(target_));
 }
 
-IoResult WriteWholeFile(const std::string& path, std::string_view bytes) {
+IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
     AtomicFile file;
-    IoResult r = file.Open(path);
+    IoResult r = file.Open(path, noReader);
     if (!r.ok()) return r;
     file.Writer().Write(bytes);
     return file.Commit();

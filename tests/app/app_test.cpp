@@ -410,6 +410,15 @@ private slots:
         QVERIFY(QFileInfo(Path("taken")).isDir());
         QCOMPARE(Slurp(Path("plain")), std::string("old"));
 
+        // A FIFO that nobody reads is refused, not waited on.
+        QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+        port->fileAnswers = {Path("fifo")};
+        form->Save();
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot write '" + Path("fifo") + "': no program reads from this FIFO - 6");
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(Path("fifo")).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+
         port->fileAnswers = {std::nullopt};
         form->Save();
         QVERIFY(Log().endsWith("Save file.\r\nWriteing file... "));

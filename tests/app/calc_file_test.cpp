@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -265,6 +267,9 @@ private slots:
         expectError(Path("taken.83p"), "Is a directory - 21");
         Make("A", CalcFileKind::Basic83, Path("none/a.83p"));
         expectError(Path("none/a.83p"), "No such file or directory - 2");
+        QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+        Make("A", CalcFileKind::Basic83, Path("fifo"));
+        expectError(Path("fifo"), "no program reads from this FIFO - 6");
 
         // No assembler on PATH.
         const std::string path = std::getenv("PATH");
@@ -281,7 +286,7 @@ private slots:
         QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65535 bytes"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
-        QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 2);
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size(), 3);
     }
 
     void memoryWarning() {

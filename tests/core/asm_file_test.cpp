@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -81,6 +83,14 @@ TEST(WriteAsmFile, FailuresAreReportedAndTouchNothing) {
 
     EXPECT_EQ(Slurp(dir / "plain"), "keep");
     EXPECT_EQ(EntryCount(dir.path()), 2u);
+
+    // The window's writer does not wait for a reader of a FIFO.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    alarm(10);  // a wait ends the test by SIGALRM
+    r = WriteAsmFile(dir / "fifo", "X", AsmOpts{}, store);
+    alarm(0);
+    EXPECT_EQ(r.code, ENXIO);
+    EXPECT_EQ(store.Count(), 0u);
 }
 
 TEST(WriteWholeFile, KeepsEveryByteAndWritesThroughLinks) {

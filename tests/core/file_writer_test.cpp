@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 #include "tavrilo/file_io.h"
 #include "temp_dir.h"
@@ -56,6 +57,43 @@ TEST(BufferedWriter, LinesAroundTheBufferEnd) {
             EXPECT_TRUE(flushed);
             ASSERT_TRUE(written == head + line + "\r\nz\r\n") << before << " + " << len;
         }
+}
+
+// The window cannot wait for a reader that may never come: asked to fail, the
+// writer says so at once and the FIFO stays as it is.
+TEST(AtomicFile, FifoWithNoReaderFailsAtOnceWhenAsked) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int status = InChild([&] {
+        alarm(10);  // a wait would end the child by SIGALRM
+        IoResult r = WriteWholeFile(fifo, "text", NoReader::Fail);
+        return r.code == ENXIO && r.message == "no program reads from this FIFO" ? 0 : 1;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(TypeOf(fifo), S_IFIFO);
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+
+    // With a reader it is written, and the writer's end blocks as usual.
+    int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    AtomicFile file;
+    ASSERT_TRUE(file.Open(fifo, NoReader::Fail).ok());
+    file.Writer().Write(std::string(200000, 'x'));  // more than the pipe holds
+    std::thread drain([&] {
+        std::string got;
+        char chunk[4096];
+        for (;;) {
+            const ssize_t n = ::read(reader, chunk, sizeof chunk);
+            if (n > 0) got.append(chunk, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EAGAIN) break;
+            else usleep(1000);
+        }
+        EXPECT_EQ(got.size(), 200000u);
+    });
+    EXPECT_TRUE(file.Commit().ok());
+    drain.join();
+    ::close(reader);
 }
 
 TEST(AtomicFile, DevicesAndFifosAreWrittenInPlace) {

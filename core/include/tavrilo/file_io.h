@@ -86,6 +86,10 @@ private:
     std::uint64_t started_ = 0;  // bytes whose writeback has been started
 };
 
+// What opening a FIFO that no program reads yet does: wait for a reader, as
+// a shell's redirection does, or fail at once with ENXIO.
+enum class NoReader { Wait, Fail };
+
 // The file behind a name: a regular file (or a new one) is written under a
 // temporary name beside it and renamed over it by Commit, so it is either
 // replaced whole or left as it was; the temporary file goes when a write
@@ -100,7 +104,7 @@ public:
     ~AtomicFile();
 
     // Fails before anything is written when the name cannot be created.
-    IoResult Open(const std::string& path);
+    IoResult Open(const std::string& path, NoReader noReader = NoReader::Wait);
     BufferedWriter& Writer() { return out_; }
     IoResult Commit();
 
@@ -115,7 +119,7 @@ private:
     BufferedWriter out_;
 };
 
-IoResult WriteWholeFile(const std::string& path, std::string_view bytes);
+IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Wait);
 
 // Writes each line followed by CR LF.
 class CrLfLineSink : public LineSink {
