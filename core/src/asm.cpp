@@ -38,13 +38,23 @@ private:
 // Where the lines go. Code sinks take Line; data sinks take Add and
 // AddJoined (the concatenation of three pieces as one line). The sinks that
 // drop everything let the compiler drop the work done for them.
+
+// Through a LineSink, as code and as data.
 class VirtualLines {
 public:
     explicit VirtualLines(LineSink& out) : out_(out) {}
     void Line(std::string_view line) { out_.Line(line); }
+    void Add(std::string_view line) { out_.Line(line); }
+    void AddJoined(std::string_view a, std::string_view b, std::string_view c) {
+        line_.assign(a);
+        line_ += b;
+        line_ += c;
+        out_.Line(line_);
+    }
 
 private:
     LineSink& out_;
+    std::string line_;
 };
 
 class KeptData {
@@ -57,22 +67,6 @@ public:
 
 private:
     LineStore& store_;
-};
-
-class LinesAsData {
-public:
-    explicit LinesAsData(LineSink& out) : out_(out) {}
-    void Add(std::string_view line) { out_.Line(line); }
-    void AddJoined(std::string_view a, std::string_view b, std::string_view c) {
-        line_.assign(a);
-        line_ += b;
-        line_ += c;
-        out_.Line(line_);
-    }
-
-private:
-    LineSink& out_;
-    std::string line_;
 };
 
 // Straight into a writer's buffer, each line ended by CR LF.
@@ -249,12 +243,11 @@ void MakeAsm(std::string_view text, const AsmOpts& opts, LineSink& out, LineStor
 }
 
 void StreamAsm(std::string_view text, const AsmOpts& opts, LineSink& out) {
-    VirtualLines code(out);
+    VirtualLines lines(out);
     Dropped dropped;
-    Generate(text, opts, code, dropped);
-    LinesAsData data(out);
-    Generate(text, opts, dropped, data);
-    out.Line(".end");
+    Generate(text, opts, lines, dropped);
+    Generate(text, opts, dropped, lines);
+    lines.Line(".end");
 }
 
 void StreamAsm(std::string_view text, const AsmOpts& opts, BufferedWriter& out) {
