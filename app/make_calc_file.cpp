@@ -114,7 +114,7 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens), NoReader::Fail);
+        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
         if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();

@@ -66,8 +66,7 @@ void Form1::Save() {
     IoResult r;
     try {
         if (CommandFaultHook) CommandFaultHook("Save");
-        // A FIFO nobody reads would hold the window until somebody does.
-        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n", NoReader::Fail);
+        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     } catch (const std::bad_alloc&) {
         r = IoResult::FromErrno(ENOMEM);
     }

@@ -46,7 +46,8 @@ IoResult Output::Open(const std::string& name) {
     shown_ = name.empty() ? "-" : name;
     const int fd = name.empty() ? STDOUT_FILENO : DescriptorNamed(name);
     toFile_ = fd < 0;
-    if (toFile_) return file_.Open(name);
+    // A FIFO is waited on until its reader comes, as a shell's redirection waits.
+    if (toFile_) return file_.Open(name, NoReader::Wait);
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0) return IoResult::FromErrno(errno);
     if ((flags & O_ACCMODE) == O_RDONLY) return IoResult::FromErrno(EBADF);

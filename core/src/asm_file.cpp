@@ -14,7 +14,7 @@ std::string FullName(const std::string& outputDir, const std::string& name) {
 IoResult WriteAsmFile(const std::string& fullName, std::string_view text, const AsmOpts& opts,
                       LineStore& data) {
     AtomicFile file;
-    IoResult r = file.Open(fullName, NoReader::Fail);
+    IoResult r = file.Open(fullName);
     data.Clear();
     if (!r.ok()) return r;
     CrLfLineSink sink(file.Writer());

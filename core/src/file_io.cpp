@@ -229,14 +229,14 @@ IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
         if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
         if (!S_ISREG(st.st_mode)) {
             // A device, FIFO or socket takes the bytes itself, as with any tool.
-            const int wait = noReader == NoReader::Wait ? 0 : O_NONBLOCK;
-            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | wait);
+            const int noWait = noReader == NoReader::Fail ? O_NONBLOCK : 0;
+            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | noWait);
             if (fd < 0) {
                 IoResult r = IoResult::FromErrno(errno);
                 if (r.code == ENXIO && S_ISFIFO(st.st_mode)) r.message = "no program reads from this FIFO";
                 return r;
             }
-            if (wait != 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            if (noWait != 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
             fd_ = fd;
             direct_ = true;
             target_ = path;

@@ -269,6 +269,17 @@ TEST(Convert, DevicesPipesAndLinksAreWrittenThrough) {
     EXPECT_EQ(TypeOf(dir / "link"), S_IFLNK);
     EXPECT_EQ(Slurp(dir / "made.txt"), T2Basic("ABC") + "\n");
 
+    // A FIFO is waited on until its reader comes, as a shell's redirection waits.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    cmd = "(" + Quoted(TAVRILO_CONVERT) + " basic -o " + Quoted(dir / "fifo") + " " + Quoted(dir / "in.txt") +
+          "; echo $? >" + Quoted(dir / "status") + ") & sleep 0.3; timeout 10 cat " + Quoted(dir / "fifo") + " >" +
+          Quoted(dir / "read") + "; wait";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(Slurp(dir / "read"), T2Basic("ABC") + "\n");
+    EXPECT_EQ(Slurp(dir / "status"), "0\n");
+    EXPECT_EQ(TypeOf(dir / "fifo"), S_IFIFO);
+    for (const char* name : {"fifo", "read", "status"}) std::filesystem::remove(dir / name);
+
     const std::string null = dir / "null", full = dir / "full";
     if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
         mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)

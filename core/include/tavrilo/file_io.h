@@ -86,9 +86,10 @@ private:
     std::uint64_t started_ = 0;  // bytes whose writeback has been started
 };
 
-// What opening a FIFO that no program reads yet does: wait for a reader, as
-// a shell's redirection does, or fail at once with ENXIO.
-enum class NoReader { Wait, Fail };
+// What opening a FIFO that no program reads yet does: fail at once with ENXIO,
+// so that no caller is held by a reader that may never come, or wait for a
+// reader, as a shell's redirection does.
+enum class NoReader { Fail, Wait };
 
 // The file behind a name: a regular file (or a new one) is written under a
 // temporary name beside it and renamed over it by Commit, so it is either
@@ -104,7 +105,7 @@ public:
     ~AtomicFile();
 
     // Fails before anything is written when the name cannot be created.
-    IoResult Open(const std::string& path, NoReader noReader = NoReader::Wait);
+    IoResult Open(const std::string& path, NoReader noReader = NoReader::Fail);
     BufferedWriter& Writer() { return out_; }
     IoResult Commit();
 
@@ -119,7 +120,7 @@ private:
     BufferedWriter out_;
 };
 
-IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Wait);
+IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
 
 // Writes each line followed by CR LF.
 class CrLfLineSink : public LineSink {
