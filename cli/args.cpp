@@ -13,7 +13,7 @@ const std::string_view kUsage =
     "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
     "                           [-o OUT] [FILE]\n"
     "       tavrilo-convert asm [--small | --line-above-page --show-page --scroll-up]\n"
-    "                           --83p NAME -o OUT [FILE]\n"
+    "                           (--83p | --8xp) NAME -o OUT [FILE]\n"
     "       tavrilo-convert preview (basic | asm [--small | --line-above-page --show-page\n"
     "                           --scroll-up]) [--scale N] -o DIR [FILE]\n"
     "       tavrilo-convert --help | --version\n";
@@ -35,7 +35,8 @@ const std::string_view kHelp =
     "                      asm: the same, the program built with GNU as (Debian\n"
     "                      package binutils-z80); for the TI-83 only, run it\n"
     "                      there with Send(9prgmNAME\n"
-    "  --8xp NAME          basic: the same for the TI-83 Plus and 84 Plus\n"
+    "  --8xp NAME          the same for the TI-83 Plus and 84 Plus; asm: run it\n"
+    "                      there with Asm(prgmNAME\n"
     "  -o OUT              write OUT instead of standard output ('-');\n"
     "                      /dev/stdout, /dev/stderr and /dev/fd/N are written\n"
     "                      where they stand\n"
@@ -59,17 +60,6 @@ int Usage(std::string_view problem) {
 }
 
 void Print(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-// Whether the arguments name option, alone or as option=VALUE.
-bool Names(int argc, char** argv, std::string_view option) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == option || (arg.size() > option.size() && arg.compare(0, option.size(), option) == 0 &&
-                              arg[option.size()] == '='))
-            return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -107,7 +97,9 @@ int ParseArgs(int argc, char** argv, Args& a) {
     CLI::Option* o83 = basic->add_option("--83p", p83)->type_name("NAME");
     CLI::Option* asm83 = asmMode->add_option("--83p", p83)->type_name("NAME");
     CLI::Option* o8x = basic->add_option("--8xp", p8x)->type_name("NAME");
+    CLI::Option* asm8x = asmMode->add_option("--8xp", p8x)->type_name("NAME");
     o83->excludes(o8x);
+    asm83->excludes(asm8x);
     LayoutFlags layout;
     layout.AddTo(asmMode);
 
@@ -118,8 +110,6 @@ int ParseArgs(int argc, char** argv, Args& a) {
             // --help wins over whatever else is wrong
         } else if (app.get_subcommands().empty() && argc > 1 && argv[1][0] != '-') {
             return Usage("unknown mode '" + std::string(argv[1]) + "'");
-        } else if (argc > 1 && std::string_view(argv[1]) == "asm" && Names(argc, argv, "--8xp")) {
-            return Usage("--8xp is for basic; asm makes a TI-83 file with --83p");
         } else {
             return Usage(e.what());
         }
@@ -142,10 +132,11 @@ int ParseArgs(int argc, char** argv, Args& a) {
     } else {
         return Usage("no mode given");
     }
-    if (o83->count() > 0 || o8x->count() > 0 || asm83->count() > 0) {
+    const bool plus = o8x->count() > 0 || asm8x->count() > 0;
+    if (plus || o83->count() > 0 || asm83->count() > 0) {
         a.programFile = true;
-        a.kind = o8x->count() > 0 ? CalcKind::Ti83Plus : CalcKind::Ti83;
-        a.name = o8x->count() > 0 ? p8x : p83;
+        a.kind = plus ? CalcKind::Ti83Plus : CalcKind::Ti83;
+        a.name = plus ? p8x : p83;
         if (!ValidProgramName(a.name))
             return Usage("bad program name '" + a.name + "': " + std::string(kNameRule));
     }

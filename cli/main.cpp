@@ -35,16 +35,16 @@ int Finish(Output& out) {
     return 0;
 }
 
+int CannotMake(const Args& a, const Status& r) {
+    Err("cannot make '" + a.output + "': " + r.message);
+    return 1;
+}
+
 int WriteAsmProgramFile(const Args& a, const std::string& text, Output& out) {
-    std::string file;
-    try {
-        file = AsmProgramFile(a.name, AsmProgramTokens(text, a.opts), Comment());
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        Err("cannot make '" + a.output + "': " + e.what());
-        return 1;
-    }
+    std::string tokens, file;
+    Status r = AsmProgramTokens(text, a.opts, a.kind, tokens);
+    if (r.ok()) r = AsmProgramFile(a.kind, a.name, tokens, Comment(), file);
+    if (!r.ok()) return CannotMake(a, r);
     out.Writer().Write(file);
     return Finish(out);
 }
@@ -53,16 +53,11 @@ int WriteAsmProgramFile(const Args& a, const std::string& text, Output& out) {
 int WriteProgramFile(const Args& a, std::string& text, Output& out) {
     if (a.mode == "asm") return WriteAsmProgramFile(a, text, out);
     ChkBadChrsInPlace(text);
-    std::string tokens;
-    try {
-        tokens = BasicProgramTokens(text, a.kind);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        Err("cannot make '" + a.output + "': " + e.what());
-        return 1;
-    }
-    out.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
+    std::string tokens, file;
+    Status r = BasicProgramTokens(text, a.kind, tokens);
+    if (r.ok()) r = ProgramFile(a.kind, a.name, tokens, Comment(), file);
+    if (!r.ok()) return CannotMake(a, r);
+    out.Writer().Write(file);
     return Finish(out);
 }
 

@@ -80,16 +80,14 @@ std::string Describe(const std::vector<Screen>& screens) {
     return out;
 }
 
-Build Assemble(std::string_view source) {
+Build Assemble(std::string_view source, Model model) {
     Build b;
-    try {
-        const std::string code = AssembleSource(source);
-        b.code.assign(code.begin(), code.end());
-        b.ok = true;
-    } catch (const AsmBuildError& e) {
-        b.log = e.what();
-    }
-    if (b.ok && b.code.size() > kStackTop - 0x100u - kOrigin) {
+    std::string code;
+    const Status r = AssembleSource(source, model == Model::Ti83 ? CalcKind::Ti83 : CalcKind::Ti83Plus, code);
+    b.ok = r.ok();
+    b.log = r.message;
+    b.code.assign(code.begin(), code.end());
+    if (b.ok && b.code.size() > kStackTop - 0x100u - (model == Model::Ti83 ? kOrigin : kPlusLoad)) {
         b.ok = false;
         b.log = "program runs into the stack";
     }
@@ -145,23 +143,60 @@ std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& p
     return code;
 }
 
-Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys,
+std::vector<std::uint8_t> DecodePlusProgram(std::string_view file, std::string& problem) {
+    // Signature, comment, data length; then entry header length 0Dh, variable
+    // length, type, name, version, flag, variable length again, byte count and bytes.
+    constexpr std::size_t kData = 55, kBytes = kData + 2 + 13 + 2 + 2;
+    problem.clear();
+    if (file.size() < kBytes + 2 || file.substr(0, 11) != std::string_view("**TI83F*\x1A\x0A\0", 11)) {
+        problem = "not a TI-83 Plus file";
+        return {};
+    }
+    const std::size_t count = Word(file, kBytes - 2);
+    if (Word(file, kData) != 0x0D || file[kData + 4] != 0x06 || kBytes + count + 2 != file.size() ||
+        Word(file, kData + 2) != count + 2) {
+        problem = "not one protected program of " + std::to_string(count) + " bytes";
+        return {};
+    }
+    const std::string_view program = file.substr(kBytes, count);
+    if (program.substr(0, 2) != "\xBB\x6D") {
+        problem = "no BBh 6Dh before the code";
+        return {};
+    }
+    return {program.begin(), program.end()};
+}
+
+Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys, Model model,
             long stepLimit) {
     Machine m;
-    if (code.size() > kStackTop - 0x100u - kOrigin) {
+    const bool plus = model == Model::Ti83Plus;
+    const std::uint16_t load = plus ? kPlusLoad : kOrigin;
+    if (code.size() > kStackTop - 0x100u - load) {
         Run r;
         r.fault = "program runs into the stack";
         return r;
     }
-    m.pencol = Ti83Equate("pencol");
-    m.penrow = Ti83Equate("penrow");
-    m.routines = {{Ti83Equate("_ClrLCDFull"), Routine::ClrLCDFull},
-                  {Ti83Equate("_runIndicOff"), Routine::RunIndicOff},
-                  {Ti83Equate("_vputs"), Routine::Vputs},
-                  {Ti83Equate("_getkey"), Routine::Getkey},
-                  {Ti83Equate("_iline"), Routine::Iline}};
-    std::copy(code.begin(), code.end(), m.mem.begin() + kOrigin);
-    m.codeEnd = static_cast<std::uint16_t>(kOrigin + code.size());
+    if (plus) {
+        // The TI-83 Plus's own addresses, not the core's table: a wrong equate shows.
+        m.pencol = 0x86D7;
+        m.penrow = 0x86D8;
+        m.routines = {{0x4540, Routine::ClrLCDFull},
+                      {0x4570, Routine::RunIndicOff},
+                      {0x4561, Routine::Vputs},
+                      {0x4972, Routine::Getkey},
+                      {0x47E0, Routine::Iline}};
+    } else {
+        m.pencol = Ti83Equate("pencol");
+        m.penrow = Ti83Equate("penrow");
+        m.routines = {{Ti83Equate("_ClrLCDFull"), Routine::ClrLCDFull},
+                      {Ti83Equate("_runIndicOff"), Routine::RunIndicOff},
+                      {Ti83Equate("_vputs"), Routine::Vputs},
+                      {Ti83Equate("_getkey"), Routine::Getkey},
+                      {Ti83Equate("_iline"), Routine::Iline}};
+    }
+    std::copy(code.begin(), code.end(), m.mem.begin() + load);
+    m.codeEnd = static_cast<std::uint16_t>(load + code.size());
+    const std::uint16_t start = plus ? kPlusStart : kOrigin;
 
     std::unique_ptr<Z80EX_CONTEXT, CpuDeleter> cpu(
         z80ex_create(ReadMem, &m, WriteMem, &m, ReadPort, &m, WritePort, &m, ReadInt, &m));
@@ -170,7 +205,7 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
     m.mem[sp] = kExit & 0xFF;
     m.mem[sp + 1] = kExit >> 8;
     z80ex_set_reg(c, regSP, sp);
-    z80ex_set_reg(c, regPC, kOrigin);
+    z80ex_set_reg(c, regPC, start);
 
     Run run;
     Screen screen;
@@ -191,8 +226,16 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
         }
         const std::uint16_t pc = z80ex_get_reg(c, regPC);
         if (pc == kExit) break;
-        auto routine = m.routines.find(pc);
-        if (routine != m.routines.end()) {
+        // The TI-83 reaches a routine by call, the TI-83 Plus by rst 28h and the routine's address.
+        const bool systemCall = plus && pc >= start && pc < m.codeEnd && m.mem[pc] == 0xEF;
+        const std::uint16_t target =
+            systemCall ? static_cast<std::uint16_t>(m.mem[(pc + 1) & 0xFFFF] | m.mem[(pc + 2) & 0xFFFF] << 8) : pc;
+        auto routine = m.routines.find(target);
+        if (systemCall && routine == m.routines.end()) {
+            m.Fail("rst 28h to " + Hex4(target) + ", where no system routine is");
+            break;
+        }
+        if (routine != m.routines.end() && (systemCall || !plus)) {
             bool keepA = false;
             switch (routine->second) {
                 case Routine::ClrLCDFull:
@@ -229,14 +272,23 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
                 }
             }
             clobber(keepA);
-            // Return as a ret would.
-            std::uint16_t s = z80ex_get_reg(c, regSP);
-            z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
-            z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
+            if (systemCall) {
+                // Return after the address.
+                z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(pc + 3));
+            } else {
+                // Return as a ret would.
+                std::uint16_t s = z80ex_get_reg(c, regSP);
+                z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
+                z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
+            }
             ++run.steps;
             continue;
         }
-        if (pc < kOrigin || pc >= m.codeEnd) {
+        if (plus && pc >= kPlusCodeEnd) {
+            m.Fail("code run at " + Hex4(pc) + ", at or past C000h");
+            break;
+        }
+        if (pc < start || pc >= m.codeEnd) {
             m.Fail("program counter outside the program at " + Hex4(pc));
             break;
         }
@@ -250,25 +302,27 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
     return run;
 }
 
-Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys) {
-    Build b = Assemble(source);
+Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys, Model model) {
+    Build b = Assemble(source, model);
     if (!b.ok) {
         Run r;
         r.fault = "assembler: " + b.log;
         return r;
     }
-    return Execute(b.code, keys);
+    return Execute(b.code, keys, model);
 }
 
 Run RunProgramFile(std::string_view file, const std::vector<std::uint8_t>& keys) {
     std::string problem;
-    const std::vector<std::uint8_t> code = DecodeHexProgram(file, problem);
+    const Model model = file.substr(0, 8) == "**TI83F*" ? Model::Ti83Plus : Model::Ti83;
+    const std::vector<std::uint8_t> code =
+        model == Model::Ti83 ? DecodeHexProgram(file, problem) : DecodePlusProgram(file, problem);
     if (!problem.empty()) {
         Run r;
         r.fault = "program file: " + problem;
         return r;
     }
-    return Execute(code, keys);
+    return Execute(code, keys, model);
 }
 
 }  // namespace tavrilo::z80
