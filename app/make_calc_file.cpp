@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+
 #include "calc_file_dialog.h"
 #include "error_info.h"
 #include "local_path.h"
@@ -22,29 +24,34 @@
 namespace tavrilo {
 namespace {
 
+// A failure of the core as the ERROR box shows it: EIO when it is not the system's.
+void Check(const Status& r) {
+    if (!r.ok()) throw IoFailure(r.code != 0 ? r : Status::Failed(r.message, EIO));
+}
+
 // The editor's BASIC program as it stands when it is one, else the text made into one.
-std::string BasicTokens(const std::string& text, CalcKind kind) {
-    std::string tokens;
+Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) {
     if (HoldsBasicProgram(text, tokens)) {
-        const std::string tooLarge = SizeProblem(kind, tokens.size());
-        if (!tooLarge.empty()) throw std::length_error(tooLarge);
-        return tokens;
+        std::string tooLarge = SizeProblem(kind, tokens.size());
+        return tooLarge.empty() ? Status{} : Status::Failed(std::move(tooLarge));
     }
-    return BasicProgramTokens(ChkBadChrs(text), kind);
+    return BasicProgramTokens(ChkBadChrs(text), kind, tokens);
 }
 
 std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
     const std::string comment = "Tavrilo " + std::string(kVersion);
-    if (kind == CalcFileKind::Asm83) return AsmProgramFile(name, tokens, comment);
-    return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
+    std::string file;
+    Check(IsAssembly(kind) ? AsmProgramFile(CalcOf(kind), name, tokens, comment, file)
+                           : ProgramFile(CalcOf(kind), name, tokens, comment, file));
+    return file;
 }
 
 FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save calculator file");
     request.fileName = name + Extension(kind);
-    request.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
-                                                        : QStringLiteral("TI-83 program");
+    request.filterLabel = CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus program")
+                                                             : QStringLiteral("TI-83 program");
     request.pattern = QStringLiteral("*") + Extension(kind);
     request.directory = dir;
     // A program file replaced unasked could be another program; one without its
@@ -93,17 +100,17 @@ void Form1::MakeCalcFile() {
     QCoreApplication::processEvents();
     try {
         const std::string text = text1_->Bytes();
-        const std::string tokens =
-            kind == CalcFileKind::Asm83
-                ? AsmProgramTokens(text, OptionsDialog()->Opts())
-                : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+        std::string tokens;
+        Check(IsAssembly(kind) ? AsmProgramTokens(text, OptionsDialog()->Opts(), CalcOf(kind), tokens)
+                               : BasicTokens(text, CalcOf(kind), tokens));
         const std::size_t freeMemory = FreeUserMemory(kind);
         if (tokens.size() > freeMemory) {
             MessageRequest warn;
             warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
                                        "about %3 bytes free for programs.\rMake the file anyway?")
                             .arg(tokens.size())
-                            .arg(kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus") : QStringLiteral("TI-83"))
+                            .arg(CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus")
+                                                                    : QStringLiteral("TI-83"))
                             .arg(freeMemory);
             warn.title = QStringLiteral("Memory");
             warn.yesNoCancel = true;
@@ -124,6 +131,7 @@ void Form1::MakeCalcFile() {
         MessageRequest created;
         created.text = QStringLiteral("File is created at: ") + *path;
         if (kind == CalcFileKind::Asm83) created.text += QStringLiteral("\rOn the TI-83: Send(9prgm") + name;
+        if (kind == CalcFileKind::Asm8x) created.text += QStringLiteral("\rOn the TI-83 Plus / 84 Plus: Asm(prgm") + name;
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();
