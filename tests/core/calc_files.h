@@ -10,25 +10,22 @@
 
 namespace tavrilo::test {
 
-inline std::string Made(const Status& r, std::string made) { return r.ok() ? made : "failed: " + r.message; }
+inline std::string Made(const Status& r, const std::string& made) { return r.ok() ? made : "failed: " + r.message; }
 
 inline std::string FileOf(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment) {
     std::string file;
-    const Status r = ProgramFile(kind, name, tokens, comment, file);
-    return Made(r, std::move(file));
+    return Made(ProgramFile(kind, name, tokens, comment, file), file);
 }
 
 inline std::string AsmTokensOf(std::string_view text, const AsmOpts& opts, CalcKind kind = CalcKind::Ti83) {
     std::string tokens;
-    const Status r = AsmProgramTokens(text, opts, kind, tokens);
-    return Made(r, std::move(tokens));
+    return Made(AsmProgramTokens(text, opts, kind, tokens), tokens);
 }
 
 inline std::string AsmFileOf(std::string_view name, std::string_view tokens, std::string_view comment,
                              CalcKind kind = CalcKind::Ti83) {
     std::string file;
-    const Status r = AsmProgramFile(kind, name, tokens, comment, file);
-    return Made(r, std::move(file));
+    return Made(AsmProgramFile(kind, name, tokens, comment, file), file);
 }
 
 }  // namespace tavrilo::test

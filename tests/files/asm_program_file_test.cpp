@@ -232,12 +232,9 @@ TEST(AsmProgramFile, Ti83PlusReadsBackAsAProtectedProgramOfMachineCode) {
     EXPECT_EQ(r.computed, r.stored);
 
     // Far too many rows: refused from the text alone, before anything is built.
-    TempDir empty;
-    EnvGuard path("PATH", empty.path());
-    std::string rows;
-    for (int i = 0; i < 1000; ++i) rows += "ROW\r\n";
-    EXPECT_EQ(AsmProgramTokens(rows, AsmOpts{}, CalcKind::Ti83Plus, program).message.rfind("the program needs at least ", 0),
-              0u);
+    EnvGuard path("PATH", dir.path());
+    EXPECT_EQ(test::AsmTokensOf(std::string(1000, '\r'), AsmOpts{}, CalcKind::Ti83Plus)
+                  .rfind("failed: the program needs at least ", 0), 0u);
 }
 
 std::string LengthError(std::string_view text) {

@@ -108,23 +108,34 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem) {
-    // Signature, comment, data length; then entry header length 0Bh, variable
-    // length, type, name, variable length again, token count and tokens.
-    constexpr std::size_t kData = 55, kTokens = kData + 2 + 11 + 2 + 2;
-    const std::string_view trailer("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+namespace {
+
+// The bytes of the one protected program a .83p or .8xp file holds. After the
+// signature, comment and data length: entry header length (0Bh, or 0Dh with
+// version and flag), variable length, type, name, variable length again,
+// byte count and bytes.
+std::string_view ProtectedProgram(std::string_view file, bool plus, std::string& problem) {
+    constexpr std::size_t kData = 55;
+    const std::size_t header = plus ? 0x0D : 0x0B, bytes = kData + 2 + header + 4;
     problem.clear();
-    if (file.size() < kTokens + 2 || file.substr(0, 11) != std::string_view("**TI83**\x1A\x0A\0", 11)) {
-        problem = "not a TI-83 file";
+    if (file.size() < bytes + 2 ||
+        file.substr(0, 11) != std::string_view(plus ? "**TI83F*\x1A\x0A\0" : "**TI83**\x1A\x0A\0", 11)) {
+        problem = plus ? "not a TI-83 Plus file" : "not a TI-83 file";
         return {};
     }
-    const std::size_t count = Word(file, kTokens - 2);
-    if (Word(file, kData) != 0x0B || file[kData + 4] != 0x06 || kTokens + count + 2 != file.size() ||
-        Word(file, kData + 2) != count + 2) {
+    const std::size_t count = Word(file, bytes - 2);
+    if (Word(file, kData) != header || file[kData + 4] != 0x06 || bytes + count + 2 != file.size() ||
+        Word(file, kData + 2) != count + 2)
         problem = "not one protected program of " + std::to_string(count) + " tokens";
-        return {};
-    }
-    std::string_view tokens = file.substr(kTokens, count);
+    return problem.empty() ? file.substr(bytes, count) : std::string_view();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem) {
+    const std::string_view trailer("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+    std::string_view tokens = ProtectedProgram(file, false, problem);
+    if (!problem.empty()) return {};
     if (tokens.size() < trailer.size() || tokens.substr(tokens.size() - trailer.size()) != trailer) {
         problem = "the digits do not end with the End trailer";
         return {};
@@ -144,25 +155,9 @@ std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& p
 }
 
 std::vector<std::uint8_t> DecodePlusProgram(std::string_view file, std::string& problem) {
-    // Signature, comment, data length; then entry header length 0Dh, variable
-    // length, type, name, version, flag, variable length again, byte count and bytes.
-    constexpr std::size_t kData = 55, kBytes = kData + 2 + 13 + 2 + 2;
-    problem.clear();
-    if (file.size() < kBytes + 2 || file.substr(0, 11) != std::string_view("**TI83F*\x1A\x0A\0", 11)) {
-        problem = "not a TI-83 Plus file";
-        return {};
-    }
-    const std::size_t count = Word(file, kBytes - 2);
-    if (Word(file, kData) != 0x0D || file[kData + 4] != 0x06 || kBytes + count + 2 != file.size() ||
-        Word(file, kData + 2) != count + 2) {
-        problem = "not one protected program of " + std::to_string(count) + " bytes";
-        return {};
-    }
-    const std::string_view program = file.substr(kBytes, count);
-    if (program.substr(0, 2) != "\xBB\x6D") {
-        problem = "no BBh 6Dh before the code";
-        return {};
-    }
+    const std::string_view program = ProtectedProgram(file, true, problem);
+    if (problem.empty() && program.substr(0, 2) != "\xBB\x6D") problem = "no BBh 6Dh before the code";
+    if (!problem.empty()) return {};
     return {program.begin(), program.end()};
 }
 
@@ -176,24 +171,12 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
         r.fault = "program runs into the stack";
         return r;
     }
-    if (plus) {
-        // The TI-83 Plus's own addresses, not the core's table: a wrong equate shows.
-        m.pencol = 0x86D7;
-        m.penrow = 0x86D8;
-        m.routines = {{0x4540, Routine::ClrLCDFull},
-                      {0x4570, Routine::RunIndicOff},
-                      {0x4561, Routine::Vputs},
-                      {0x4972, Routine::Getkey},
-                      {0x47E0, Routine::Iline}};
-    } else {
-        m.pencol = Ti83Equate("pencol");
-        m.penrow = Ti83Equate("penrow");
-        m.routines = {{Ti83Equate("_ClrLCDFull"), Routine::ClrLCDFull},
-                      {Ti83Equate("_runIndicOff"), Routine::RunIndicOff},
-                      {Ti83Equate("_vputs"), Routine::Vputs},
-                      {Ti83Equate("_getkey"), Routine::Getkey},
-                      {Ti83Equate("_iline"), Routine::Iline}};
-    }
+    // The TI-83 Plus's addresses are written out here, not taken from the core: a wrong equate shows.
+    const char* names[] = {"_ClrLCDFull", "_runIndicOff", "_vputs", "_getkey", "_iline"};
+    const std::uint16_t plusAt[] = {0x4540, 0x4570, 0x4561, 0x4972, 0x47E0};
+    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : Ti83Equate(names[i])] = static_cast<Routine>(i);
+    m.pencol = plus ? 0x86D7 : Ti83Equate("pencol");
+    m.penrow = plus ? 0x86D8 : Ti83Equate("penrow");
     std::copy(code.begin(), code.end(), m.mem.begin() + load);
     m.codeEnd = static_cast<std::uint16_t>(load + code.size());
     const std::uint16_t start = plus ? kPlusStart : kOrigin;
@@ -272,15 +255,10 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
                 }
             }
             clobber(keepA);
-            if (systemCall) {
-                // Return after the address.
-                z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(pc + 3));
-            } else {
-                // Return as a ret would.
-                std::uint16_t s = z80ex_get_reg(c, regSP);
-                z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
-                z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
-            }
+            // Return after the system call's address, or as a ret would.
+            std::uint16_t s = z80ex_get_reg(c, regSP);
+            z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(systemCall ? pc + 3 : m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
+            if (!systemCall) z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
             ++run.steps;
             continue;
         }
