@@ -316,8 +316,19 @@ std::string Link::CalculatorName() const { return impl_->Name(); }
 
 void Link::CheckReady() {
     if (impl_->Cancelled()) impl_->Fail(kAbort, Impl::Phase::Ready);
-    if (!(ticalcs_calc_features(impl_->calc) & OPS_ISREADY)) return;
-    if (const int err = ticalcs_calc_isready(impl_->calc)) impl_->Fail(err, Impl::Phase::Ready);
+    Impl& m = *impl_;
+    if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return;
+    // Asked once a second, so that Cancel is seen while the calculator is silent.
+    const int tries = std::max(1, m.options.timeoutSeconds);
+    ticables_options_set_timeout(m.cable, 10);
+    int err = 0;
+    for (int i = 0; i < tries; ++i) {
+        if (i) ticables_cable_reset(m.cable);
+        err = ticalcs_calc_isready(m.calc);
+        if ((err != kReadTimeout && err != kNotReady) || m.Cancelled()) break;
+    }
+    ticables_options_set_timeout(m.cable, static_cast<unsigned>(tries * 10));
+    if (err) m.Fail(err, Impl::Phase::Ready);
 }
 
 std::optional<std::uint32_t> Link::FreeMemory() {

@@ -57,8 +57,9 @@ struct LinkOptions {
     CableKind cable = CableKind::Auto;
     std::string device;       // serial port for a GrayLink, e.g. /dev/ttyS0
     int timeoutSeconds = 3;   // how long the calculator may take to answer
-    // Set from any thread to stop at the next block; the failure then reads
-    // "Cancel by user".
+    // Set from any thread: the link stops at the next block of data, or within
+    // a second while waiting for the calculator to answer the ready check; the
+    // failure then reads "Cancel by user".
     const std::atomic<bool>* cancel = nullptr;
 };
 
@@ -78,7 +79,7 @@ std::vector<std::string> SerialPorts();
 // calculator's table of variables.
 std::size_t BytesNeeded(const ProgramVar& var);
 
-// bytes sent so far of total
+// Bytes sent so far of total; called on the sending thread, must not throw.
 using LinkProgress = std::function<void(std::size_t sent, std::size_t total)>;
 
 // An open link to one calculator. Not copyable; one per process at a time for
