@@ -4,9 +4,9 @@
 #include <iostream>
 
 #include "calc_standin.h"
-#include "tavrilo/asm_program_file.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/calc/program_file.h"
 #include "tavrilo/link/link.h"
-#include "tavrilo/program_file.h"
 
 using namespace tavrilo;
 using Clock = std::chrono::steady_clock;
