@@ -379,4 +379,14 @@ void Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     if (progress) progress(m.total, m.total);
 }
 
+bool SendProgram(const LinkOptions& options, const ProgramVar& var,
+                 const std::function<bool(const std::string& name)>& replace, const LinkProgress& progress) {
+    Link link(options, var.family);
+    link.CheckReady();
+    link.CheckRoom(var);
+    if (replace && link.Exists(var) && !replace(var.name)) return false;
+    link.Send(var, progress);
+    return true;
+}
+
 }  // namespace tavrilo

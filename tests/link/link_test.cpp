@@ -22,10 +22,7 @@ LinkOptions Virtual(int timeout = 2, const std::atomic<bool>* cancel = nullptr) 
 }
 
 void Send(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgress& p = {}) {
-    Link link(o, v.family);
-    link.CheckReady();
-    link.CheckRoom(v);
-    link.Send(v, p);
+    EXPECT_TRUE(SendProgram(o, v, {}, p));
 }
 
 LinkError Failure(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgress& p = {}) {
@@ -88,15 +85,17 @@ TEST(Link, EachProgramFileKindArrivesAsItsVariable) {
     }
 }
 
-TEST(Link, ListsFreeMemoryAndTheProgramsThere) {
+TEST(Link, AsksBeforeReplacingAProgramOfTheSameName) {
     CalcStandIn calc(true);
     Send(Story());
     ProgramVar other = Story();
     other.name = "OTHER";
-    Link link(Virtual(), LinkFamily::Ti83Plus);
-    EXPECT_EQ(link.FreeMemory(), 24310u);
-    EXPECT_TRUE(link.Exists(Story()));
-    EXPECT_FALSE(link.Exists(other));
+    std::vector<std::string> asked;
+    const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
+    EXPECT_FALSE(SendProgram(Virtual(), Story(), no));
+    EXPECT_TRUE(SendProgram(Virtual(), other, no));
+    EXPECT_EQ(asked, std::vector<std::string>{"STORY"});
+    EXPECT_EQ(calc.Stored().size(), 2u);
 }
 
 TEST(Link, RefusesAProgramThatDoesNotFit) {

@@ -116,4 +116,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// The whole send on one link: the calculator must answer, the program must fit;
+// when replace is given and a program of that name is there, replace(name) is
+// asked first, and false leaves the calculator as it was. True when sent.
+bool SendProgram(const LinkOptions& options, const ProgramVar& var,
+                 const std::function<bool(const std::string& name)>& replace = {},
+                 const LinkProgress& progress = {});
+
 }  // namespace tavrilo
