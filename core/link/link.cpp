@@ -34,6 +34,7 @@ enum : int {
     kVarRejected = 263,
     kOutOfMemory = 273,
     kVarVersion = 285,
+    kCalcSaidNo = 300,  // 300-399: the calculator's own error codes
 };
 constexpr std::uint8_t kCmdData = 0x15;  // DBUS data packet
 
@@ -162,17 +163,25 @@ struct Link::Impl {
             throw LinkError(K::Refused, "The " + calcName + " refused " + name +
                                             ": it will not take a program of that name.");
         default:
+            if (code >= kCalcSaidNo && code < kCalcSaidNo + 100 && phase == Phase::Sending)
+                throw LinkError(K::Refused, "The " + calcName + " refused " + name + ": " + Detail(code));
             if (code >= kChecksum && code <= kInvalidPacket && phase != Phase::Open)
                 throw LinkError(K::Broken, "The link broke while talking to the " + calcName +
                                                ": check the cable and try again.");
         }
+        throw LinkError(K::Other, "The link to the calculator failed: " + Detail(code));
+    }
+
+    // The first line of the libraries' own text for code, with a full stop.
+    static std::string Detail(int code) {
         char* text = nullptr;
         if (code >= 256) ticalcs_error_get(code, &text); else ticables_error_get(code, &text);
         std::string detail = text ? text : "error " + std::to_string(code);
         g_free(text);
         detail = detail.substr(0, detail.find('\n'));
         if (detail.rfind("Msg: ", 0) == 0) detail.erase(0, 5);
-        throw LinkError(K::Other, "The link to the calculator failed: " + detail);
+        if (detail.empty() || detail.back() != '.') detail += '.';
+        return detail;
     }
 
     std::string Name() const {
@@ -367,7 +376,8 @@ void Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     m.progress = &progress;
     m.total = var.data.size();
     m.sent = 0;
-    m.inData = m.dataSent = false;
+    m.inData = m.model == CALC_TI84P_USB;  // no DBUS packets to mark the data: count every byte
+    m.dataSent = false;
     const int err = ticalcs_calc_send_var(m.calc, MODE_NORMAL, content);
     m.progress = nullptr;
     tifiles_content_delete_regular(content);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <iostream>
 
 #include "calc_standin.h"
@@ -25,14 +26,18 @@ void Send(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgr
     EXPECT_TRUE(SendProgram(o, v, {}, p));
 }
 
-LinkError Failure(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgress& p = {}) {
+LinkError Failure(const std::function<void()>& f) {
     try {
-        Send(v, o, p);
+        f();
     } catch (const LinkError& e) {
         return e;
     }
-    ADD_FAILURE() << "sent without a failure";
+    ADD_FAILURE() << "no failure";
     return LinkError(LinkError::Kind::Other, "");
+}
+
+LinkError Failure(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgress& p = {}) {
+    return Failure([&] { Send(v, o, p); });
 }
 
 std::string Tokens(std::size_t n) { return std::string(n, '\xDE'); }  // Disp
@@ -148,4 +153,24 @@ TEST(Link, CancelPartWay) {
     EXPECT_STREQ(e.what(), "Cancel by user");
     EXPECT_TRUE(calc.Stored().empty());
     NextSendWorks(calc);
+}
+
+TEST(Link, NoCableSaysWhichAreLookedFor) {
+    if (!FindCables().empty()) GTEST_SKIP() << "a USB link cable is plugged in";
+    LinkError e = Failure([] { Link(LinkOptions{}, LinkFamily::Ti83); });
+    EXPECT_EQ(e.kind(), LinkError::Kind::NoCable);
+    EXPECT_NE(std::string(e.what()).find("SilverLink"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("GrayLink"), std::string::npos);
+    LinkOptions gray;
+    gray.cable = CableKind::GrayLink;
+    e = Failure([&] { Link(gray, LinkFamily::Ti83); });
+    EXPECT_EQ(e.kind(), LinkError::Kind::NoCable);
+    EXPECT_NE(std::string(e.what()).find("port named"), std::string::npos);
+}
+
+TEST(Link, RefusesWhatIsNotAWellFormedProgramFile) {
+    std::string file = ProgramFile(CalcKind::Ti83, "A", Tokens(10), "");
+    EXPECT_EQ(Failure([&] { ParseProgramFile(file.substr(0, file.size() - 1)); }).kind(), LinkError::Kind::BadFile);
+    file[60] ^= 1;
+    EXPECT_EQ(Failure([&] { ParseProgramFile(file); }).kind(), LinkError::Kind::BadFile);
 }
