@@ -133,11 +133,13 @@ void CalcStandIn::Exchange(std::uint8_t cmd, const std::vector<std::uint8_t>& in
         }
         Write(kCts);
         if (!Packet(reply, data) || !Packet(reply, data) || reply != kData) return;
-        Write(kAck);
         StoredVar v{in[2], std::string(reinterpret_cast<const char*>(&in[3]), 8), data};
         v.name.resize(v.name.find('\0') == std::string::npos ? 8 : v.name.find('\0'));
-        std::lock_guard<std::mutex> lock(mutex_);
-        stored_.push_back(std::move(v));
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stored_.push_back(std::move(v));  // before the ACK that lets the sender finish
+        }
+        Write(kAck);
     }
 }
 
