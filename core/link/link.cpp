@@ -257,7 +257,7 @@ struct Link::Impl {
         cable = ticables_handle_new(cableModel, cableModel == CABLE_VTI ? PORT_2 : PORT_1);
         calc = ticalcs_handle_new(model);
         if (!cable || !calc) Fail(kNoCable, Phase::Open);
-        ticables_options_set_timeout(cable, static_cast<unsigned>(std::max(1, options.timeoutSeconds) * 10));
+        ticables_options_set_timeout(cable, static_cast<unsigned>(options.timeoutSeconds * 10));
         if (cableModel == CABLE_GRY) ticables_cable_set_device(cable, options.device.c_str());
         ticables_cable_set_event_hook(cable, &CableEvent);
         ticables_cable_set_event_user_pointer(cable, this);
@@ -311,6 +311,7 @@ struct Link::Impl {
 
 Link::Link(const LinkOptions& options, LinkFamily family) : impl_(std::make_unique<Impl>()) {
     impl_->options = options;
+    impl_->options.timeoutSeconds = std::max(1, options.timeoutSeconds);
     try {
         impl_->Open(family);
     } catch (...) {
@@ -328,7 +329,7 @@ void Link::CheckReady() {
     Impl& m = *impl_;
     if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return;
     // Asked once a second, so that Cancel is seen while the calculator is silent.
-    const int tries = std::max(1, m.options.timeoutSeconds);
+    const int tries = m.options.timeoutSeconds;
     ticables_options_set_timeout(m.cable, 10);
     int err = 0;
     for (int i = 0; i < tries; ++i) {
