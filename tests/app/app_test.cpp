@@ -546,7 +546,7 @@ private slots:
     void realSaveDialogTakesTheRequestsOptions() {
         QtUiPort real;
         for (const bool ask : {false, true}) {
-            FileDialogSpec request{QStringLiteral("Save"), QStringLiteral("noname"), QStringLiteral("Text file"),
+            FileDialogRequest request{QStringLiteral("Save"), QStringLiteral("noname"), QStringLiteral("Text file"),
                                    QStringLiteral("*.txt"), tmp->path()};
             request.askBeforeReplacing = ask;
             request.defaultSuffix = ask ? QStringLiteral("83p") : QString();
