@@ -140,7 +140,7 @@ TEST(Link, CalculatorThatRefusesSaysWhy) {
 TEST(Link, LinkCutPartWayIsABrokenLink) {
     CalcStandIn calc(true);
     calc.Set(CalcStandIn::Fault::CutAfter, 3000);
-    EXPECT_EQ(Failure(Story(), Virtual(1)).kind(), LinkError::Kind::Broken);
+    EXPECT_EQ(Failure(Story(), Virtual(2)).kind(), LinkError::Kind::Broken);
     EXPECT_TRUE(calc.Stored().empty());
     NextSendWorks(calc);
 }
