@@ -348,7 +348,7 @@ private slots:
         OpenFileArgument(*form, {"tavrilo", Path("start.txt")});
         QCOMPARE(form->Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - 10 Bytes");
-        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        QVERIFY(Log().endsWith("Open file. \r\nReading file... Done.\r\n"));
         QVERIFY(port->fileDialogs.empty());
         form->Text1()->undo();  // replaced as Open replaces it
         QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
