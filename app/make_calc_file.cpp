@@ -29,9 +29,13 @@ void Check(const Status& r) {
     if (!r.ok()) throw IoFailure(r.code != 0 ? r : Status::Failed(r.message, EIO));
 }
 
-// The editor's BASIC program as it stands when it is one, else the text made into one.
+// The editor's BASIC program as it stands when it is one, else the text made
+// into one. A program edited so that it no longer tokenizes is refused, not
+// shown as text.
 Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) {
-    if (HoldsBasicProgram(text, tokens)) {
+    if (LooksLikeBasicProgram(text)) {
+        if (const std::optional<TokenError> bad = Tokenize(text, tokens))
+            return Status::Failed("the BASIC program in the editor cannot be tokenized: " + bad->Message());
         std::string tooLarge = SizeProblem(kind, tokens.size());
         return tooLarge.empty() ? Status{} : Status::Failed(std::move(tooLarge));
     }

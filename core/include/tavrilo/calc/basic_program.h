@@ -14,6 +14,9 @@ namespace tavrilo {
 // token error's message.
 [[nodiscard]] Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens);
 
+// Whether text begins as the BASIC compile's program does, with ":ClrDraw:".
+bool LooksLikeBasicProgram(std::string_view text);
+
 // Whether text is a BASIC program as it stands, as the BASIC compile leaves
 // one in the editor: it begins with ":ClrDraw:" and every byte has its token,
 // which tokens then holds.
