@@ -14,7 +14,6 @@
 #include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
-
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
     AddLog(QStringLiteral("Compile."), true);
@@ -47,14 +46,12 @@ void Form1::CompileBasic() {
         setCursor(Qt::WaitCursor);
         setWindowTitle(Title + QStringLiteral(" - Working!"));
         QCoreApplication::processEvents();
-        if (BasicFaultHook) BasicFaultHook(1);
         // The editor gives back exactly these bytes, so they feed the next step.
         const std::string filtered = ChkBadChrs(text1_->Bytes());
         text1_->ReplaceAll(filtered);
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
         AddLog(QStringLiteral("Compileing... "), false);
-        if (BasicFaultHook) BasicFaultHook(2);
         text1_->ReplaceAll(T2Basic(filtered));
         unsetCursor();
         ChkNO = false;
@@ -64,26 +61,12 @@ void Form1::CompileBasic() {
         setWindowTitle(Title + QStringLiteral(" - Done! - Total size: ") +
                        QString::number(text1_->ByteSize()) + QStringLiteral(" Bytes"));
     } catch (...) {
-        ErrorInfo error = CurrentError();
-        unsetCursor();
-        ChkNO = false;
-        HideProgress();
-        GiveBack();
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        AddLog(QStringLiteral("Error."), true);
-        ShowError(error.description, error.number);
+        const ErrorInfo error = CurrentError();
+        EndFailed(error.description, error.number);
     }
 }
 
 void Form1::T2Asm(const AsmOpts& opts) {
-    // Any failure, an exception too, ends the same way.
-    auto fail = [this](const ErrorInfo& error) {
-        unsetCursor();
-        ChkNO = false;
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        AddLog(QStringLiteral("Error."), true);
-        ShowError(error.description, error.number);
-    };
     try {
         QCoreApplication::processEvents();
         const std::string text = text1_->Bytes();
@@ -123,7 +106,6 @@ void Form1::T2Asm(const AsmOpts& opts) {
 
         const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
         const std::string full = FullName(dir, LocalPath(name));
-        if (CommandFaultHook) CommandFaultHook("T2Asm");
         Status written = WriteAsmFile(full, text, opts, store_);
         list1Model_->Reload();
         HideProgress();
@@ -138,13 +120,12 @@ void Form1::T2Asm(const AsmOpts& opts) {
             ChkNO = false;
             return;
         }
-        fail({FileError("write", FromLocalPath(full), written), written.code});
+        EndFailed(FileError("write", FromLocalPath(full), written), written.code);
     } catch (...) {
-        ErrorInfo error = CurrentError();
+        const ErrorInfo error = CurrentError();
         store_.Clear();
         list1Model_->Reload();
-        HideProgress();
-        fail(error);
+        EndFailed(error.description, error.number);
     }
 }
 

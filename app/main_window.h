@@ -5,7 +5,6 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QPlainTextEdit>
-#include <functional>
 #include <memory>
 
 #include "editor.h"
@@ -45,13 +44,6 @@ public:
     CalcFileDialog* CalcFile();
     PreviewWindow* Preview();
 
-    // Called before the filter (step 1) and the generator (step 2) of the
-    // BASIC compile; tests throw from it to exercise the error path.
-    std::function<void(int step)> BasicFaultHook;
-    // Called by Open, Save and the assembly compile before they read or
-    // write; tests throw from it the same way.
-    std::function<void(const char* command)> CommandFaultHook;
-
     // The commands of the menu.
     void Save();
     void Open();
@@ -80,6 +72,12 @@ private:
     void HideProgress();
     void GiveBack();
     void ShowError(const QString& description, int number);
+    // How every failed command ends: what the command set busy is undone
+    // (pointer, ChkNO with the window it took, the Working window), then the
+    // caption, the log and the ERROR box report it. Open and Save keep the
+    // caption, which shows the text's size.
+    enum class ErrorCaption { Show, Keep };
+    void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
 

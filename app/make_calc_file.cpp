@@ -127,10 +127,7 @@ void Form1::MakeCalcFile() {
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();
-        unsetCursor();
-        AddLog(QStringLiteral("Error."), true);
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        ShowError(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
+        EndFailed(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
     }
 }
 
