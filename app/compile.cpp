@@ -14,6 +14,15 @@
 #include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
+namespace {
+
+// The assembly file goes into the program's folder: a name, not a path.
+bool IsPlainFileName(const QString& name) {
+    return !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+}  // namespace
+
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
     AddLog(QStringLiteral("Compile."), true);
@@ -93,10 +102,16 @@ void Form1::T2Asm(const AsmOpts& opts) {
                 unsetCursor();
                 return;
             }
-            if (!answer->isEmpty()) {
+            if (answer->isEmpty()) continue;
+            if (IsPlainFileName(*answer)) {
                 name = *answer;
                 break;
             }
+            MessageRequest refused;
+            refused.text = QStringLiteral("\"%1\" is not a file name: the file goes into the program's folder, "
+                                          "so give its name alone, without a path.")
+                               .arg(*answer);
+            port_.Message(this, refused);
         }
         AddLog(QStringLiteral("File name: OK"), true);
         setWindowTitle(Title + QStringLiteral(" - Working!"));

@@ -346,6 +346,20 @@ private slots:
         QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
     }
 
+    void asmFileNameIsANameNotAPath() {
+        QDir().mkdir(Path("sub"));
+        form->Text1()->ReplaceAll("X");
+        port->answers = {Answer::Yes};
+        form->Compile();
+        port->inputAnswers = {QStringLiteral("sub/a.asm"), QStringLiteral(".."), QStringLiteral("b.asm")};
+        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QCOMPARE(port->inputs.size(), size_t(3));
+        QVERIFY(port->messages[1].text.contains("\"sub/a.asm\""));
+        QVERIFY(port->messages[2].text.contains("\"..\""));
+        QVERIFY(!QFileInfo::exists(Path("sub/a.asm")));
+        QVERIFY(QFileInfo::exists(Path("b.asm")));
+    }
+
     void openAndSaveKeepEveryByte() {
         std::string bytes;
         for (int c = 0; c < 256; ++c)
