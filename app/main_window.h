@@ -6,7 +6,10 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "calc_file_dialog.h"
 #include "editor.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/line_store.h"
@@ -14,7 +17,6 @@
 
 namespace tavrilo {
 
-class CalcFileDialog;
 class Form3;
 class Form4;
 class LineStoreModel;
@@ -80,6 +82,10 @@ private:
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
+    // The tokens of text for a calculator file of kind, built off the
+    // window's thread while the Working window offers Cancel; nothing when
+    // cancelled. Throws what the build throws.
+    std::optional<std::string> BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts);
 
     UiPort& port_;
     Editor* text1_;
