@@ -295,11 +295,8 @@ private slots:
     // Working window's Cancel, which ends the command at once.
     void cancelWhileTheAssemblerHangs() {
         QDir().mkdir(Path("bin"));
-        for (const char* tool : {"z80-unknown-coff-as", "z80-unknown-coff-ld", "z80-unknown-coff-objcopy"}) {
-            const QString script = Path("bin/") + tool;
-            std::ofstream(script.toStdString()) << "#!/bin/sh\nexec sleep 8\n";
-            QFile::setPermissions(script, QFile::ReadOwner | QFile::ExeOwner);
-        }
+        std::ofstream(Path("bin/z80-unknown-coff-as").toStdString()) << "#!/bin/sh\nexec sleep 8\n";
+        QFile::setPermissions(Path("bin/z80-unknown-coff-as"), QFile::ReadOwner | QFile::ExeOwner);
         const std::string path = std::getenv("PATH");
         setenv("PATH", (Path("bin").toStdString() + ":" + path).c_str(), 1);
         form->Text1()->ReplaceAll(kText);
@@ -321,10 +318,8 @@ private slots:
         QVERIFY(disabledWhileBuilding);
         QVERIFY(Log().endsWith("Make calculator file... Cancel by user...\r\n"));
         QVERIFY(!QFile::exists(Path("a.83p")));
-        QVERIFY(port->messages.empty());
         QVERIFY(form->isEnabled());
         QVERIFY(!form->ProgressWindow()->isVisible());
-        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
     }
 
     void memoryWarning() {
