@@ -303,11 +303,10 @@ private slots:
         bool disabledWhileBuilding = false;
         QTimer canceller;
         connect(&canceller, &QTimer::timeout, form.get(), [&] {
-            Form4* working = form->ProgressWindow();
-            if (!working->isVisible() || !working->CancelButton()->isVisible()) return;
+            if (!form->ProgressWindow()->CancelButton()->isVisible()) return;
             disabledWhileBuilding = !form->isEnabled();
             canceller.stop();
-            working->CancelButton()->click();
+            form->ProgressWindow()->CancelButton()->click();
         });
         canceller.start(50);
         QElapsedTimer clock;
