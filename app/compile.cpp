@@ -25,6 +25,7 @@ bool IsPlainFileName(const QString& name) {
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
+    if (const qsizetype typed = text1_->TakeTypedReplacements()) AddLog(ReplacedMessage(typed), true);
     AddLog(QStringLiteral("Compile."), true);
     MessageRequest ask;
     ask.text = QStringLiteral("Press 'Yes' to make asm code or 'No' for basic code.\n"

@@ -62,7 +62,13 @@ std::size_t RoomToInsert(const QString& text) {
 
 }  // namespace
 
-QString EditorText(const QString& text) {
+QString ReplacedMessage(qsizetype count) {
+    return count == 1 ? QStringLiteral("1 character outside the calculator's code page was replaced by ?")
+                      : QStringLiteral("%1 characters outside the calculator's code page were replaced by ?")
+                            .arg(count);
+}
+
+QString EditorText(const QString& text, qsizetype* replaced) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -76,6 +82,7 @@ QString EditorText(const QString& text) {
             out += c;
         } else {
             out += QLatin1Char('?');
+            if (replaced) ++*replaced;
             if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
         }
     }
@@ -239,7 +246,7 @@ void Editor::keyPressEvent(QKeyEvent* e) {
 
 void Editor::InsertTyped(const QString& text) {
     QTextCursor c = textCursor();
-    c.insertText(EditorText(text));
+    c.insertText(EditorText(text, &typedReplaced_));
     setTextCursor(c);
 }
 
@@ -249,7 +256,7 @@ void Editor::inputMethodEvent(QInputMethodEvent* e) {
         return;
     }
     QInputMethodEvent fixed(e->preeditString(), e->attributes());
-    fixed.setCommitString(EditorText(e->commitString()), e->replacementStart(),
+    fixed.setCommitString(EditorText(e->commitString(), &typedReplaced_), e->replacementStart(),
                           e->replacementLength());
     QPlainTextEdit::inputMethodEvent(&fixed);
 }
@@ -257,8 +264,9 @@ void Editor::inputMethodEvent(QInputMethodEvent* e) {
 void Editor::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
     QString text;
+    qsizetype replaced = 0;
     try {
-        text = WithSoftBreaks(EditorText(source->text()));
+        text = WithSoftBreaks(EditorText(source->text(), &replaced));
         if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
         QApplication::beep();  // a paste or drop too large for memory leaves the text as it is
@@ -267,6 +275,7 @@ void Editor::insertFromMimeData(const QMimeData* source) {
     QTextCursor c = textCursor();
     c.insertText(text);
     setTextCursor(c);
+    if (replaced > 0) emit PasteReplaced(replaced);
 }
 
 QMimeData* Editor::createMimeDataFromSelection() const {

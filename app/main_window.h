@@ -73,7 +73,6 @@ private:
     void ShowProgress();
     void HideProgress();
     void GiveBack();
-    void ShowError(const QString& description, int number);
     // How every failed command ends: what the command set busy is undone
     // (pointer, ChkNO with the window it took, the Working window), then the
     // caption, the log and the ERROR box report it. Open and Save keep the
