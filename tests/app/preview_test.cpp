@@ -270,9 +270,8 @@ private slots:
         // An editor that runs out of memory when read after its first text.
         std::string text = test::Repeat("row\r\n", 20);
         bool failing = false;
-        PreviewWindow window(*port, [&] { return failing ? throw std::bad_alloc() : text; }, [] { return AsmOpts{}; },
-                             form.get());
-        PreviewWindow* p = &window;
+        auto* p = new PreviewWindow(  // owned by the main window
+            *port, [&] { return failing ? throw std::bad_alloc() : text; }, [] { return AsmOpts{}; }, form.get());
         p->OutputChoice()->setCurrentIndex(1);
         p->show();
         failing = true;
