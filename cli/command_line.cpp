@@ -1,7 +1,9 @@
 #include "command_line.h"
 
 #include <cstdio>
+#include <memory>
 #include <set>
+#include <vector>
 
 #include "tavrilo/convert/version.h"
 
@@ -141,10 +143,12 @@ std::string CommandLine::Help() const {
         std::string required, operands;
         for (const CLI::App* c = command; c->get_parent() != nullptr; c = c->get_parent())
             for (const CLI::Option* o : c->get_options()) {
-                if (o->get_positional())
-                    operands += o->get_required() ? " " + o->get_name() : " [" + o->get_name() + "]";
-                else if (o->get_required())
+                if (o->get_positional()) {
+                    const std::string name = o->get_name() + (o->get_expected_max() > 1 ? "..." : "");
+                    operands += o->get_required() ? " " + name : " [" + name + "]";
+                } else if (o->get_required()) {
                     required += " " + Label(o);
+                }
             }
         out += line + " [OPTION]..." + required + operands + "\n";
         first = false;
