@@ -75,7 +75,7 @@ void Put(const PrivateTempDir& dir, const char* name, std::string_view bytes) {
     if (!r.ok()) throw AsmBuildError("cannot write the assembler's input: " + r.message);
 }
 
-std::string Link(std::string_view gnuSource) {
+std::string Link(std::string_view gnuSource, const ToolLimits& limits) {
     std::string paths[3];
     for (int i = 0; i < 3; ++i) {
         paths[i] = FindOnPath(kTools[i]);
@@ -83,7 +83,7 @@ std::string Link(std::string_view gnuSource) {
             throw AsmBuildError(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
                                 std::string(kBinutilsPackage));
     }
-    PrivateTempDir dir(/*removeOnSignal=*/true);
+    PrivateTempDir dir;
     Put(dir, "prog.s", gnuSource);
     Put(dir, std::string(kEquatesName).c_str(), Ti83EquatesFile());
     const std::vector<std::string> steps[] = {
@@ -92,7 +92,11 @@ std::string Link(std::string_view gnuSource) {
         {kTools[2], "-O", "binary", "prog.out", "prog.bin"},
     };
     for (int i = 0; i < 3; ++i) {
-        const ToolResult r = RunTool(paths[i], steps[i], dir.path());
+        const ToolResult r = RunTool(paths[i], steps[i], dir.path(), limits);
+        if (r.cancelled) throw AsmBuildError(std::string(kTools[i]) + " was stopped: cancelled");
+        if (r.timedOut)
+            throw AsmBuildError(std::string(kTools[i]) + " was stopped: it ran longer than " +
+                                std::to_string(limits.time.count() / 1000) + " s");
         if (!r.started)
             throw AsmBuildError(std::string(kTools[i]) + " could not be started: " + r.error + " (Debian package " +
                                 std::string(kBinutilsPackage) + ")");
@@ -173,15 +177,15 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile) {
     return std::move(out.Text());
 }
 
-std::string AssembleSource(std::string_view source) {
-    return Link(ForGnuAs(source, std::string(kEquatesName)));
+std::string AssembleSource(std::string_view source, const ToolLimits& limits) {
+    return Link(ForGnuAs(source, std::string(kEquatesName)), limits);
 }
 
-std::string AssembleText(std::string_view text, const AsmOpts& opts) {
+std::string AssembleText(std::string_view text, const AsmOpts& opts, const ToolLimits& limits) {
     GnuAsSource source{std::string(kEquatesName)};
     source.Text().reserve(text.size() * 2 + 4096);
     StreamAsm(text, opts, source);
-    return Link(source.Text());
+    return Link(source.Text(), limits);
 }
 
 }  // namespace tavrilo

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -99,7 +100,10 @@ Status Status::FromErrno(int err) {
     return r;
 }
 
-Status ReadAll(int fd, std::string& bytes) {
+namespace {
+
+// Reads fd from where it stands to its end, or to most bytes, whichever comes first.
+Status ReadAtMost(int fd, std::uint64_t most, std::string& bytes) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return Status::FromErrno(errno);
     if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
@@ -107,7 +111,7 @@ Status ReadAll(int fd, std::string& bytes) {
     if (S_ISREG(st.st_mode)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
         if (at >= 0 && st.st_size > at) {
-            const auto n = static_cast<std::size_t>(st.st_size - at);
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size - at), most));
             data.reserve(n);
             AdviseHugePages(data.data(), n);
             data.resize(n);
@@ -117,10 +121,10 @@ Status ReadAll(int fd, std::string& bytes) {
     // also tells the end of a regular file from a file that grew.
     std::size_t have = 0;
     char chunk[1 << 16];
-    for (;;) {
+    while (have < most) {
         const bool inPlace = have < data.size();
         char* dst = inPlace ? data.data() + have : chunk;
-        const std::size_t room = inPlace ? data.size() - have : sizeof chunk;
+        const std::size_t room = std::min<std::uint64_t>(inPlace ? data.size() - have : sizeof chunk, most - have);
         const ssize_t got = ::read(fd, dst, room);
         if (got == 0) break;
         if (got < 0) {
@@ -134,6 +138,10 @@ Status ReadAll(int fd, std::string& bytes) {
     bytes = std::move(data);
     return {};
 }
+
+}  // namespace
+
+Status ReadAll(int fd, std::string& bytes) { return ReadAtMost(fd, UINT64_MAX, bytes); }
 
 Status ReadWholeFile(const std::string& path, std::string& bytes) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -158,7 +166,16 @@ Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::str
     if (size > maxBytes) return Status::FromErrno(EFBIG);
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-    return ReadAll(fd.get(), bytes);
+    // The size a file claims may be wrong (0 for most of /proc): one byte past the limit tells.
+    std::string data;
+    Status r = ReadAtMost(fd.get(), maxBytes + 1, data);
+    if (!r.ok()) return r;
+    if (data.size() > maxBytes) {
+        size = std::max<std::uint64_t>(size, data.size());
+        return Status::FromErrno(EFBIG);
+    }
+    bytes = std::move(data);
+    return {};
 }
 
 void BufferedWriter::Reset(int fd, bool early) {

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -29,15 +28,13 @@ Slot gSlots[kSlots];
 struct sigaction gOld[kSignalCount];
 bool gInstalled[kSignalCount];
 int gWatched = 0;
-volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
-// Removes the files in dir, whoever made them (a killed tool may leave its
-// own temporary file, as objcopy does before its rename). Reads the entries
-// with the bare getdents64 system call, which takes no lock, unlike readdir.
+// Removes the files in dir. Reads the entries with the bare getdents64
+// system call, which takes no lock, unlike readdir.
 void RemoveEntries(int dir) {
     alignas(8) char buf[4096];
-    for (int round = 0; round < 64; ++round) {
+    for (;;) {
         const long n = syscall(SYS_getdents64, dir, buf, sizeof buf);
         if (n <= 0) return;
         for (long at = 0; at < n;) {
@@ -56,14 +53,9 @@ void RemoveEntries(int dir) {
     }
 }
 
-// Only async-signal-safe calls: kill, waitpid, open, close, unlink, unlinkat,
-// rmdir, sigaction, sigprocmask, raise, and the getdents64 system call.
+// Only async-signal-safe calls: open, close, unlink, unlinkat, rmdir,
+// sigaction, sigprocmask, raise, and the getdents64 system call.
 extern "C" void RemoveTempsAndRaise(int sig) {
-    const pid_t child = gChild;
-    if (child > 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-    }
     for (Slot& s : gSlots)
         if (s.used && !s.dir) unlink(s.path);
     for (Slot& s : gSlots) {
@@ -141,8 +133,6 @@ int Watch(const char* path, bool dir) {
 int WatchTemp(const char* path) { return Watch(path, false); }
 
 int WatchTempDir(const char* path) { return Watch(path, true); }
-
-void WatchChild(pid_t pid) { gChild = pid; }
 
 void UnwatchTemp(int handle) {
     if (handle < 0 || handle >= kSlots) return;

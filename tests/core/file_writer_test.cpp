@@ -338,5 +338,13 @@ TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
     EXPECT_EQ(bytes, "small");
 }
 
+// Most of /proc claims a size of 0 and holds far more.
+TEST(ReadRegularFile, RefusesAFileLargerThanTheSizeItClaims) {
+    std::string bytes = "kept";
+    std::uint64_t size = 0;
+    EXPECT_EQ(ReadRegularFile("/proc/self/maps", 16, bytes, size).code, EFBIG);
+    EXPECT_EQ(bytes, "kept");
+}
+
 }  // namespace
 }  // namespace tavrilo

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "tavrilo/convert/asm.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -66,10 +67,10 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile);
 
 // Assembles and links a generated source (lines ended by CR LF); returns the
 // bytes from kTi83ProgramStart on. Throws AsmBuildError, or std::length_error
-// when the code runs past FFFFh.
-std::string AssembleSource(std::string_view source);
+// when the code runs past FFFFh. Each tool runs within limits.
+std::string AssembleSource(std::string_view source, const ToolLimits& limits = {});
 
 // The same for the source MakeAsm makes of text.
-std::string AssembleText(std::string_view text, const AsmOpts& opts);
+std::string AssembleText(std::string_view text, const AsmOpts& opts, const ToolLimits& limits = {});
 
 }  // namespace tavrilo
