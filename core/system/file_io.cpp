@@ -1,6 +1,7 @@
 #include "tavrilo/system/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 #include "tavrilo/system/huge_pages.h"
 #include "temp_cleanup.h"
@@ -337,6 +339,98 @@ Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader 
     if (!r.ok()) return r;
     file.Writer().Write(bytes);
     return file.Commit();
+}
+
+FileSet::~FileSet() {
+    if (stagingFd_ >= 0) ::close(stagingFd_);
+    if (!staging_.empty()) {
+        detail::HoldSignals hold;
+        std::error_code ec;
+        std::filesystem::remove_all(staging_, ec);
+        detail::UnwatchTemp(watch_);
+    }
+    if (dirFd_ >= 0) ::close(dirFd_);  // and with it the lock
+}
+
+Status FileSet::Open(const std::string& dir, const std::string& listName) {
+    dir_ = dir;
+    list_ = listName;
+    dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0) return Status::FromErrno(errno);
+    if (flock(dirFd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
+    std::string list;
+    Status r = ReadWholeFile(dir + "/" + listName, list);
+    if (!r.ok() && r.code != ENOENT) return r;
+    for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        if (end > at) earlier_.emplace_back(list, at, end - at);
+        at = end + 1;
+    }
+    std::sort(earlier_.begin(), earlier_.end());
+    std::string staging = dir + "/.tavrilo-XXXXXX";
+    detail::HoldSignals hold;
+    if (mkdtemp(staging.data()) == nullptr) return Status::FromErrno(errno);
+    staging_ = staging;
+    watch_ = detail::WatchTempDir(staging_.c_str());
+    stagingFd_ = ::open(staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (stagingFd_ < 0) return Status::FromErrno(errno);
+    return {};
+}
+
+Status FileSet::Add(const std::string& name, std::string_view bytes) {
+    if (stagingFd_ < 0) return Status::FromErrno(EBADF);
+    Fd fd(::openat(stagingFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode()));
+    if (fd.get() < 0) return Status::FromErrno(errno);
+    BufferedWriter out(fd.get());
+    out.Write(bytes);
+    Status r = out.Flush();
+    if (!r.ok()) return r;
+    added_.push_back(name);
+    return {};
+}
+
+Status FileSet::WriteList(const std::vector<std::string>& names) const {
+    std::string list;
+    for (const std::string& n : names) list += n + "\n";
+    return WriteWholeFile(dir_ + "/" + list_, list);
+}
+
+Status FileSet::Commit(std::size_t& removed) {
+    removed = 0;
+    if (stagingFd_ < 0) return Status::FromErrno(EBADF);
+    const auto wrote = [&](const std::string& n) { return std::binary_search(earlier_.begin(), earlier_.end(), n); };
+    for (const std::string& n : added_) {
+        struct stat st {};
+        if (fstatat(dirFd_, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !wrote(n))
+            return Status::Failed(dir_ + "/" + n + ": not written by this program, so left alone", EEXIST);
+    }
+    if (syncfs(stagingFd_) != 0) return Status::FromErrno(errno);
+    // Listed before they land, so that no end of the run leaves one of ours unlisted.
+    std::vector<std::string> both = earlier_;
+    both.insert(both.end(), added_.begin(), added_.end());
+    Status r = WriteList(both);
+    if (!r.ok()) return r;
+    {
+        detail::HoldSignals hold;
+        for (const std::string& n : added_)
+            if (renameat(stagingFd_, n.c_str(), dirFd_, n.c_str()) != 0)
+                return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+    }
+    std::vector<std::string> now = added_;
+    std::sort(now.begin(), now.end());
+    for (const std::string& n : earlier_) {
+        if (std::binary_search(now.begin(), now.end(), n)) continue;
+        if (unlinkat(dirFd_, n.c_str(), 0) == 0)
+            ++removed;
+        else if (errno != ENOENT)
+            return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+    }
+    r = WriteList(added_);
+    if (!r.ok()) return r;
+    if (fsync(dirFd_) != 0 && errno != EINVAL) return Status::FromErrno(errno);
+    return {};
 }
 
 }  // namespace tavrilo

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tavrilo/system/status.h"
 
@@ -113,5 +114,37 @@ private:
 };
 
 Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
+
+// Files written into one folder as a set that replaces the set written there
+// before, whole or not at all: they go to a hidden folder inside it first
+// (removed on the signals AtomicFile handles) and are moved in together once
+// all are written, with those signals held back; then the earlier set's files
+// that the new set does not hold are removed. What the sets wrote is listed in
+// a hidden file of the folder, written as AtomicFile writes; a file that is not
+// on that list is never replaced or removed. One set at a time per folder: a
+// second fails while another is open.
+class FileSet {
+public:
+    FileSet() = default;
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+    ~FileSet();
+
+    // dir must exist; listName is the hidden file's name.
+    Status Open(const std::string& dir, const std::string& listName);
+    Status Add(const std::string& name, std::string_view bytes);
+    // Fails before anything is moved when a name is taken by a file that no
+    // set wrote. removed receives how many files of the earlier set went.
+    Status Commit(std::size_t& removed);
+
+private:
+    Status WriteList(const std::vector<std::string>& names) const;
+
+    std::string dir_, list_, staging_;
+    int dirFd_ = -1;
+    int stagingFd_ = -1;
+    int watch_ = -1;
+    std::vector<std::string> earlier_, added_;
+};
 
 }  // namespace tavrilo
