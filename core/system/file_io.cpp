@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <random>
 
 #include "tavrilo/system/huge_pages.h"
 #include "temp_cleanup.h"
@@ -20,6 +21,8 @@ namespace {
 
 constexpr int kMaxLinkHops = 40;
 constexpr std::uint64_t kWritebackStep = 8 << 20;
+constexpr char kTempPattern[] = ".tavrilo-XXXXXX";
+constexpr char kTempLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 std::string DirectoryOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -275,10 +278,13 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
         // Replacing it would get round its write protection.
         return Status::FromErrno(errno);
     }
-    // A short fixed temporary name beside the target.
+    // Where the file system allows, the new file has no name until it is
+    // whole, so that not even SIGKILL leaves it behind; else a short fixed
+    // temporary name beside the target, removed on the signals.
     const std::string folder = DirectoryOf(target_);
-    std::string temp = folder + "/.tavrilo-XXXXXX";
-    {
+    if (access("/proc/self/fd", X_OK) == 0) fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        std::string temp = folder + "/" + kTempPattern;
         detail::HoldSignals hold;
         int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) {
@@ -307,6 +313,7 @@ Status AtomicFile::Commit() {
     if (fd_ < 0) return Status::FromErrno(EBADF);
     Status r = out_.Flush();
     if (r.ok() && !direct_ && fsync(fd_) != 0) r = Status::FromErrno(errno);
+    if (r.ok() && !direct_ && temp_.empty()) r = NameUnnamed();
     if (r.ok()) {
         int closed = ::close(fd_);
         fd_ = -1;
@@ -331,6 +338,24 @@ Status AtomicFile::Commit() {
         return r;
     }
     return SyncDirectory(DirectoryOf(target_));
+}
+
+// Links the whole unnamed file to a temporary name beside the target, for the rename.
+Status AtomicFile::NameUnnamed() {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string temp = DirectoryOf(target_) + "/" + kTempPattern;
+        for (std::size_t i = temp.size() - 6; i < temp.size(); ++i) temp[i] = kTempLetters[random() % (sizeof kTempLetters - 1)];
+        detail::HoldSignals hold;
+        if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp_ = temp;
+            watch_ = detail::WatchTemp(temp_.c_str());
+            return {};
+        }
+        if (errno != EEXIST) return Status::FromErrno(errno);
+    }
+    return Status::FromErrno(EEXIST);
 }
 
 Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
@@ -369,7 +394,7 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
         at = end + 1;
     }
     std::sort(earlier_.begin(), earlier_.end());
-    std::string staging = dir + "/.tavrilo-XXXXXX";
+    std::string staging = dir + "/" + kTempPattern;
     detail::HoldSignals hold;
     if (mkdtemp(staging.data()) == nullptr) return Status::FromErrno(errno);
     staging_ = staging;

@@ -84,8 +84,10 @@ private:
 // reader, as a shell's redirection does.
 enum class NoReader { Fail, Wait };
 
-// The file behind a name: a regular file (or a new one) is written under a
-// temporary name beside it and renamed over it by Commit, so it is either
+// The file behind a name: a regular file (or a new one) is written as a new
+// file in its folder that has no name until Commit links it under a temporary
+// name and renames that over it (or, where the file system cannot make an
+// unnamed file, under the temporary name from the start), so it is either
 // replaced whole or left as it was; the temporary file goes when a write
 // fails, on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGXFSZ too. Symbolic links are followed, so a
 // link stays a link. Any other existing file (a device, a FIFO) is written
@@ -104,6 +106,7 @@ public:
 
 private:
     void Discard();
+    Status NameUnnamed();
 
     std::string target_;
     std::string temp_;
