@@ -1,6 +1,5 @@
 #include "tavrilo/calc/basic_program.h"
 
-#include <optional>
 #include <stdexcept>
 
 #include "tavrilo/convert/basic.h"
@@ -9,21 +8,14 @@
 namespace tavrilo {
 namespace {
 
-// Counts the tokens of a program piece by piece, keeping none of them.
+// Counts the token bytes of a program piece by piece, making none of them.
 class TokenCounter : public BasicSink {
 public:
-    void Put(std::string_view piece) override {
-        if (bad) return;
-        scratch_.clear();
-        bad = tokenizer_.Feed(piece, scratch_);
-        count += scratch_.size();
-    }
-    std::optional<TokenError> bad;
+    void Put(std::string_view piece) override { count += tokenizer_.Count(piece); }
     std::size_t count = 0;
 
 private:
     Tokenizer tokenizer_;
-    std::string scratch_;
 };
 
 }  // namespace
@@ -31,12 +23,11 @@ private:
 std::string BasicProgramTokens(std::string_view text, CalcKind kind) {
     TokenCounter counter;
     T2Basic(text, counter);
-    if (counter.bad) throw std::invalid_argument(counter.bad->Message());
     const std::string tooLarge = SizeProblem(kind, counter.count);
     if (!tooLarge.empty()) throw std::length_error(tooLarge);
     std::string tokens;
     tokens.reserve(counter.count);
-    Tokenize(T2Basic(text), tokens);
+    if (const auto bad = Tokenize(T2Basic(text), tokens)) throw std::invalid_argument(bad->Message());
     return tokens;
 }
 

@@ -134,6 +134,8 @@ TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
     }
     // A byte ChkBadChrs would have dropped has no token.
     EXPECT_THROW(BasicProgramTokens("a", CalcKind::Ti83Plus), std::invalid_argument);
+    // The size is refused from the count, before the tokens are made and their bytes checked.
+    EXPECT_THROW(BasicProgramTokens(book + "a", CalcKind::Ti83Plus), std::length_error);
 }
 
 }  // namespace
