@@ -20,7 +20,6 @@ namespace tavrilo {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-constexpr std::uint64_t kWritebackStep = 8 << 20;
 constexpr char kTempPattern[] = ".tavrilo-XXXXXX";
 constexpr char kTempLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
@@ -183,12 +182,10 @@ Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::str
     return {};
 }
 
-void BufferedWriter::Reset(int fd, bool early) {
+void BufferedWriter::Reset(int fd) {
     fd_ = fd;
     error_ = 0;
     used_ = 0;
-    early_ = early;
-    written_ = started_ = 0;
 }
 
 void BufferedWriter::Put(const char* p, std::size_t left) {
@@ -201,12 +198,6 @@ void BufferedWriter::Put(const char* p, std::size_t left) {
         }
         p += put;
         left -= static_cast<std::size_t>(put);
-        written_ += static_cast<std::uint64_t>(put);
-    }
-    if (early_ && written_ - started_ >= kWritebackStep) {
-        sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
-                        SYNC_FILE_RANGE_WRITE);
-        started_ = written_;
     }
 }
 
@@ -305,7 +296,7 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
         Discard();
         return Status::FromErrno(err);
     }
-    out_.Reset(fd_, true);
+    out_.Reset(fd_);
     return {};
 }
 

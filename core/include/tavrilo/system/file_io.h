@@ -34,9 +34,7 @@ public:
     BufferedWriter(const BufferedWriter&) = delete;
     BufferedWriter& operator=(const BufferedWriter&) = delete;
 
-    // early: start writing back to the disk every few MiB, so that a
-    // final fsync has little left to wait for.
-    void Reset(int fd, bool early = false);
+    void Reset(int fd);
     void Write(std::string_view bytes) {
         if (bytes.size() < kBufferSize - used_ && buffer_) {
             Copy(buffer_.get() + used_, bytes);
@@ -74,9 +72,6 @@ private:
     int error_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
-    bool early_ = false;
-    std::uint64_t written_ = 0;
-    std::uint64_t started_ = 0;  // bytes whose writeback has been started
 };
 
 // What opening a FIFO that no program reads yet does: fail at once with ENXIO,
