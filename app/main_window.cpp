@@ -56,6 +56,7 @@ Form1::Form1(UiPort& port) : port_(port) {
     connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
     // Opened once the drop has ended, so that an ERROR box never holds up the drag source.
     connect(text1_, &Editor::FileDropped, this, &Form1::OpenPath, Qt::QueuedConnection);
+    connect(text1_, &Editor::PasteReplaced, this, [](qsizetype n) { AddLog(ReplacedMessage(n), true); });
 
     AddLog(QStringLiteral("Log start..."), true);
     AddLog(QStringLiteral("Loading..... "), false);
@@ -211,7 +212,16 @@ void Form1::GiveBack() {
     text1_->setFocus();
 }
 
-void Form1::ShowError(const QString& description, int number) {
+void Form1::EndFailed(const QString& description, int number, ErrorCaption caption) {
+    // ChkNO marks a command that took the window; the assembly compile's
+    // options dialog gives it back itself once it closes.
+    const bool tookWindow = ChkNO;
+    unsetCursor();
+    ChkNO = false;
+    HideProgress();
+    if (tookWindow) GiveBack();
+    if (caption == ErrorCaption::Show) setWindowTitle(Title + QStringLiteral(" - Error!"));
+    AddLog(QStringLiteral("Error."), true);
     port_.Message(this, ErrorMessage(description, number));
 }
 

@@ -161,7 +161,6 @@ void PreviewWindow::Rebuild() {
     }
     stale_ = false;
     try {
-        if (FaultHook) FaultHook(1);
         const bool basic = output_->currentIndex() == 0;
         std::string text = text_();
         if (!basic) {
@@ -275,18 +274,30 @@ void PreviewWindow::ZoomBy(int step) {
 }
 
 // A window grown by zooming is moved back onto its screen, its title bar
-// first where it cannot fit whole.
+// first where it cannot fit whole; shrunk again, it goes back to where the
+// user had put it.
 void PreviewWindow::KeepOnScreen() {
     if (!isVisible() || screen() == nullptr) return;
     layout()->activate();
     const QRect room = screen()->availableGeometry();
-    const QRect frame = frameGeometry();
+    const QRect frame(placed_.value_or(frameGeometry().topLeft()), frameGeometry().size());
     QPoint to = frame.topLeft();
     if (frame.right() > room.right()) to.rx() -= frame.right() - room.right();
     if (frame.bottom() > room.bottom()) to.ry() -= frame.bottom() - room.bottom();
     to.rx() = std::max(to.x(), room.left());
     to.ry() = std::max(to.y(), room.top());
-    if (to != frame.topLeft()) move(to);
+    if (to == frame.topLeft()) placed_.reset();
+    else placed_ = frame.topLeft();
+    if (to != frameGeometry().topLeft()) {
+        movedTo_ = to;
+        move(to);
+    }
+}
+
+void PreviewWindow::moveEvent(QMoveEvent* e) {
+    // Moved by the user, the window stays where it was put.
+    if (frameGeometry().topLeft() != movedTo_) placed_.reset();
+    QWidget::moveEvent(e);
 }
 
 void PreviewWindow::SavePictures() {
@@ -294,15 +305,23 @@ void PreviewWindow::SavePictures() {
     if (!dir) return;
     try {
         if (stale_) Rebuild();
-        if (FaultHook) FaultHook(2);
-        // A long text makes thousands of pictures: progress shows after a moment, and Cancel stops.
+        // A long text makes thousands of pictures: the user is asked first, progress
+        // shows after a moment, and Cancel stops.
         const std::size_t count = model_.Count();
+        if (count > kPicturesUnasked) {
+            MessageRequest ask;
+            ask.text = QStringLiteral("The text makes %1 pictures. Save all %1 in %2?").arg(count).arg(*dir);
+            ask.title = QStringLiteral("Save pictures");
+            ask.yesNoCancel = true;
+            ask.defaultButton = Answer::No;
+            if (port_.Message(this, ask) != Answer::Yes) return;
+        }
         QProgressDialog progress(QStringLiteral("Saving pictures..."), QStringLiteral("Cancel"), 0,
                                  static_cast<int>(std::min<std::size_t>(count, INT_MAX)), this);
         progress.setObjectName(QStringLiteral("SavingPictures"));
         progress.setWindowTitle(QStringLiteral("Save pictures"));
         progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(ProgressDelayMs);
+        progress.setMinimumDuration(kProgressDelayMs);
         progress.setAutoReset(false);
         progress.setValue(0);
         PicturesResult r;

@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <QPoint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "tavrilo/screens/lcd.h"
@@ -78,18 +80,17 @@ public:
     LcdView* Lcd() const { return lcd_; }
     QTimer* RebuildTimer() { return &timer_; }
 
-    // Called before a rebuild (step 1) and before saving (step 2); tests
-    // throw from it to exercise the error path.
-    std::function<void(int step)> FaultHook;
-    // How long saving pictures runs before its progress shows.
-    int ProgressDelayMs = 500;
-
     static constexpr int kIdleMs = 300;
     static constexpr int kListedClips = 500;
+    // How long saving pictures runs before its progress shows.
+    static constexpr int kProgressDelayMs = 500;
+    // More pictures than this are saved only when the user says so.
+    static constexpr std::size_t kPicturesUnasked = 1000;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     void HandleKey(QKeyEvent* e);
@@ -113,6 +114,8 @@ private:
     QPushButton* previous_;
     QPushButton* next_;
     QPushButton* save_;
+    std::optional<QPoint> placed_;  // where the user had the window before zooming moved it
+    QPoint movedTo_;                // where zooming last moved it
 };
 
 }  // namespace tavrilo
