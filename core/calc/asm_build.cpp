@@ -83,7 +83,7 @@ std::string Link(std::string_view gnuSource, const ToolLimits& limits) {
             throw AsmBuildError(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
                                 std::string(kBinutilsPackage));
     }
-    PrivateTempDir dir;
+    PrivateTempDir dir(/*removeOnSignal=*/true);
     Put(dir, "prog.s", gnuSource);
     Put(dir, std::string(kEquatesName).c_str(), Ti83EquatesFile());
     const std::vector<std::string> steps[] = {

@@ -48,10 +48,10 @@ std::string AsmTextSizeProblem(std::string_view text) {
            std::to_string(code) + room;
 }
 
-std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts) {
+std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts, const ToolLimits& limits) {
     std::string problem = AsmTextSizeProblem(text);
     if (!problem.empty()) throw std::length_error(problem);
-    const std::string code = AssembleText(text, opts);  // throws std::length_error past FFFFh
+    const std::string code = AssembleText(text, opts, limits);  // throws std::length_error past FFFFh
     problem = SizeProblem(CalcKind::Ti83, HexTokenCount(code.size()));
     if (!problem.empty()) throw std::length_error(problem);
     return HexTokens(code);

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ Slot gSlots[kSlots];
 struct sigaction gOld[kSignalCount];
 bool gInstalled[kSignalCount];
 int gWatched = 0;
+volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
 // Removes the files in dir. Reads the entries with the bare getdents64
@@ -53,9 +55,15 @@ void RemoveEntries(int dir) {
     }
 }
 
-// Only async-signal-safe calls: open, close, unlink, unlinkat, rmdir,
-// sigaction, sigprocmask, raise, and the getdents64 system call.
+// Only async-signal-safe calls: kill, waitpid, open, close, unlink, unlinkat,
+// rmdir, sigaction, sigprocmask, raise, and the getdents64 system call.
 extern "C" void RemoveTempsAndRaise(int sig) {
+    // A running tool would outlive its time limit and write on into its folder.
+    const pid_t child = gChild;
+    if (child > 0) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
     for (Slot& s : gSlots)
         if (s.used && !s.dir) unlink(s.path);
     for (Slot& s : gSlots) {
@@ -133,6 +141,8 @@ int Watch(const char* path, bool dir) {
 int WatchTemp(const char* path) { return Watch(path, false); }
 
 int WatchTempDir(const char* path) { return Watch(path, true); }
+
+void WatchChild(pid_t pid) { gChild = pid; }
 
 void UnwatchTemp(int handle) {
     if (handle < 0 || handle >= kSlots) return;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/types.h>
 
 namespace tavrilo::detail {
 
@@ -13,6 +14,10 @@ int WatchTemp(const char* path);
 // itself, after the watched files.
 int WatchTempDir(const char* dir);
 void UnwatchTemp(int handle);
+
+// A child process that is killed and reaped before the files are removed;
+// 0 for none. Used while a watched directory exists.
+void WatchChild(pid_t pid);
 
 // Holds those signals back while it lives (in the calling thread).
 class HoldSignals {

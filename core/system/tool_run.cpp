@@ -14,6 +14,8 @@
 #include <system_error>
 #include <thread>
 
+#include "temp_cleanup.h"
+
 
 extern char** environ;
 
@@ -32,18 +34,23 @@ std::string Absolute(const std::string& dir) {
 
 }  // namespace
 
-PrivateTempDir::PrivateTempDir() {
+PrivateTempDir::PrivateTempDir(bool removeOnSignal) {
     const char* base = std::getenv("TMPDIR");
     // The tools run in this directory, so a relative TMPDIR must not stay relative.
     std::string tmpl = Absolute(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
+    // Made and watched, or removed and unwatched, with no signal in between.
+    detail::HoldSignals hold;
     if (mkdtemp(tmpl.data()) == nullptr)
         throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory");
     path_ = tmpl;  // mkdtemp makes it mode 0700
+    if (removeOnSignal) watch_ = detail::WatchTempDir(path_.c_str());
 }
 
 PrivateTempDir::~PrivateTempDir() {
+    detail::HoldSignals hold;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+    detail::UnwatchTemp(watch_);
 }
 
 std::string FindOnPath(const std::string& program) {
@@ -71,6 +78,12 @@ struct FileActions {
     posix_spawn_file_actions_t a;
     FileActions() { posix_spawn_file_actions_init(&a); }
     ~FileActions() { posix_spawn_file_actions_destroy(&a); }
+};
+
+struct SpawnAttr {
+    posix_spawnattr_t a;
+    SpawnAttr() { posix_spawnattr_init(&a); }
+    ~SpawnAttr() { posix_spawnattr_destroy(&a); }
 };
 
 // The end of the tool's log, from the first whole line of its last
@@ -126,7 +139,16 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
-    const int err = posix_spawn(&pid, path.c_str(), &fa.a, nullptr, args.data(), environ);
+    int err;
+    {
+        // A signal between the start and the watch would leave the child running.
+        detail::HoldSignals hold;
+        SpawnAttr attr;
+        posix_spawnattr_setsigmask(&attr.a, &hold.Before());
+        posix_spawnattr_setflags(&attr.a, POSIX_SPAWN_SETSIGMASK);
+        err = posix_spawn(&pid, path.c_str(), &fa.a, &attr.a, args.data(), environ);
+        if (err == 0) detail::WatchChild(pid);
+    }
     if (err != 0) {
         r.error = std::strerror(err);
         return r;
@@ -139,6 +161,7 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
         const pid_t waited = waitpid(pid, &wstatus, WNOHANG);
         if (waited == pid) break;
         if (waited < 0 && errno != EINTR) {
+            detail::WatchChild(0);
             r.error = std::strerror(errno);
             return r;
         }
@@ -153,6 +176,7 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
         std::this_thread::sleep_for(nap);
         nap = std::min(nap * 2, std::chrono::milliseconds(20));
     }
+    detail::WatchChild(0);
     if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
     r.output = OutputTail(log);
     ::unlink(log.c_str());

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "tavrilo/convert/asm.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -25,8 +26,9 @@ std::string HexTokens(std::string_view code);
 std::string AsmTextSizeProblem(std::string_view text);
 
 // The tokens of the program MakeAsm makes of text, built with GNU as. Throws
-// std::length_error when it is too large, AsmBuildError when the build fails.
-std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts);
+// std::length_error when it is too large, AsmBuildError when the build fails
+// (or limits stop a tool).
+std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts, const ToolLimits& limits = {});
 
 // The whole .83p file (TI-83 only). Throws as ProgramFile does.
 std::string AsmProgramFile(std::string_view name, std::string_view tokens, std::string_view comment);

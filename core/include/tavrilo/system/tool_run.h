@@ -9,10 +9,12 @@
 namespace tavrilo {
 
 // A fresh directory only this process can enter, removed with everything in it.
+// With removeOnSignal, when a signal ends the process (as for the file writer),
+// the running tool is killed and the directory is removed with its files.
 class PrivateTempDir {
 public:
     // Throws std::system_error when none can be made.
-    PrivateTempDir();
+    explicit PrivateTempDir(bool removeOnSignal = false);
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
     ~PrivateTempDir();
@@ -23,6 +25,7 @@ public:
 
 private:
     std::string path_;
+    int watch_ = -1;
 };
 
 // The full path of program in a directory of PATH, or "" when none holds it.
