@@ -381,7 +381,10 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
     for (std::size_t at = 0; at < list.size();) {
         std::size_t end = list.find('\n', at);
         if (end == std::string::npos) end = list.size();
-        if (end > at) earlier_.emplace_back(list, at, end - at);
+        // A name, never a path: a list planted in a shared folder reaches nothing outside it.
+        const std::string_view name(list.data() + at, end - at);
+        if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos)
+            earlier_.emplace_back(name);
         at = end + 1;
     }
     std::sort(earlier_.begin(), earlier_.end());
