@@ -334,6 +334,8 @@ TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
         EXPECT_EQ(r.message, "not a regular file");
     }
     EXPECT_EQ(ReadRegularFile(dir.path(), 1 << 20, bytes, size).code, EISDIR);
+    // Most of /proc claims a size of 0 and holds far more.
+    EXPECT_EQ(ReadRegularFile("/proc/self/maps", 16, bytes, size).code, EFBIG);
     EXPECT_EQ(bytes, "small");
 }
 
@@ -341,27 +343,14 @@ TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
 TEST(AtomicFile, KilledBeforeCommitLeavesOnlyTheOldFile) {
     TempDir dir;
     Spit(dir / "out", "old");
-    const pid_t pid = fork();
-    if (pid == 0) {
+    const int status = InChild([&] {
         AtomicFile file;
-        if (!file.Open(dir / "out").ok()) _exit(1);
-        file.Writer().Write("new");
-        file.Writer().Flush();
-        raise(SIGKILL);
-    }
-    int status = -1;
-    waitpid(pid, &status, 0);
+        if (file.Open(dir / "out").ok()) file.Writer().Write(std::string(2 << 20, 'x'));  // past the buffer
+        return raise(SIGKILL);
+    });
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
     EXPECT_EQ(EntryCount(dir.path()), 1u);
     EXPECT_EQ(Slurp(dir / "out"), "old");
-}
-
-// Most of /proc claims a size of 0 and holds far more.
-TEST(ReadRegularFile, RefusesAFileLargerThanTheSizeItClaims) {
-    std::string bytes = "kept";
-    std::uint64_t size = 0;
-    EXPECT_EQ(ReadRegularFile("/proc/self/maps", 16, bytes, size).code, EFBIG);
-    EXPECT_EQ(bytes, "kept");
 }
 
 }  // namespace
