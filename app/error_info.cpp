@@ -24,7 +24,11 @@ ErrorInfo CurrentError() {
 
 MessageRequest ErrorMessage(const QString& description, int number) {
     MessageRequest request;
-    request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
+    // The number stays on the line of the text it belongs to: no line end
+    // before it, and no room for the box to wrap there.
+    QString text = description;
+    while (!text.isEmpty() && text.back().isSpace()) text.chop(1);
+    request.text = QStringLiteral("Error: ") + text + QStringLiteral("\u00a0-\u00a0") + QString::number(number);
     request.title = QStringLiteral("ERROR");
     request.critical = true;
     return request;

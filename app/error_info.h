@@ -30,7 +30,8 @@ private:
 // only inside a catch block.
 ErrorInfo CurrentError();
 
-// "Error: description - number" under the title "ERROR" with the critical icon.
+// "Error: description - number" under the title "ERROR" with the critical icon;
+// the dash and the number are joined to the text by no-break spaces.
 MessageRequest ErrorMessage(const QString& description, int number);
 
 }  // namespace tavrilo

@@ -14,6 +14,7 @@
 
 #include "command_line.h"
 #include "log_window.h"
+#include "error_info.h"
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
@@ -74,6 +75,12 @@ class AppTest : public QObject, public test::WindowFixture {
 private slots:
     void init() { QVERIFY(StartWindow()); }
     void cleanup() { StopWindow(); }
+
+    void errorNumberStaysOnTheLineOfItsText() {
+        // A tool's output ends with a line end; the number follows its last line.
+        QCOMPARE(ErrorMessage(QStringLiteral("as failed:\nline 3: bad\n"), 5).text,
+                 QStringLiteral("Error: as failed:\nline 3: bad\u00a0-\u00a05"));
+    }
 
     void startUpLogAndCaption() {
         QCOMPARE(Log(), QStringLiteral("Log start...\r\nLoading..... Done.\r\nResizeing... Done.\r\n"));
@@ -191,14 +198,14 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), text);
         QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
         QCOMPARE(port->messages.back().text,
-                 "Error: cannot read '" + Path("lines.txt") + "': Cannot allocate memory - 12");
+                 "Error: cannot read '" + Path("lines.txt") + "': Cannot allocate memory\u00a0-\u00a012");
 
         port->answers = {Answer::No};
         form->Compile();
         QCOMPARE(form->Text1()->Bytes(), text);  // already free of bad characters
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QVERIFY(Log().endsWith("Compileing... Error.\r\n") || Log().endsWith("bad chrs.Error.\r\n"));
-        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Cannot allocate memory - 12"));
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: Cannot allocate memory\u00a0-\u00a012"));
         QVERIFY(form->isEnabled());
         QVERIFY(!form->ChkNO);
         QVERIFY(!form->ProgressWindow()->isVisible());
@@ -334,7 +341,7 @@ private slots:
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
         QCOMPARE(port->messages.back().text,
-                 "Error: cannot write '" + Path("plain") + "/a.asm': Not a directory - 20");
+                 "Error: cannot write '" + Path("plain") + "/a.asm': Not a directory\u00a0-\u00a020");
         QVERIFY(form->isEnabled());
     }
 
@@ -415,7 +422,7 @@ private slots:
         OpenFileArgument(*form, {"tavrilo", Path("none.txt")});
         QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
         QCOMPARE(port->messages.back().text,
-                 "Error: cannot read '" + Path("none.txt") + "': No such file or directory - 2");
+                 "Error: cannot read '" + Path("none.txt") + "': No such file or directory\u00a0-\u00a02");
     }
 
     void droppedFileOpensAsOpenDoes() {
@@ -437,7 +444,7 @@ private slots:
         QTRY_COMPARE(port->messages.size(), size_t(1));
         QCOMPARE(port->messages[0].title, QStringLiteral("ERROR"));
         QCOMPARE(port->messages[0].text,
-                 "Error: cannot read '" + Path("gone.txt") + "': No such file or directory - 2");
+                 "Error: cannot read '" + Path("gone.txt") + "': No such file or directory\u00a0-\u00a02");
         QCOMPARE(ed->Bytes(), std::string("unsaved"));
 
         // Dropped text is still inserted where it falls.
@@ -456,7 +463,7 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
         QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
         QCOMPARE(port->messages.back().text,
-                 "Error: cannot read '" + Path("missing.txt") + "': No such file or directory - 2");
+                 "Error: cannot read '" + Path("missing.txt") + "': No such file or directory\u00a0-\u00a02");
 
         std::ofstream(Path("plain").toStdString()) << "old";
         port->fileAnswers = {Path("plain/x.txt")};
@@ -474,7 +481,7 @@ private slots:
         port->fileAnswers = {Path("fifo")};
         form->Save();
         QCOMPARE(port->messages.back().text,
-                 "Error: cannot write '" + Path("fifo") + "': no program reads from this FIFO - 6");
+                 "Error: cannot write '" + Path("fifo") + "': no program reads from this FIFO\u00a0-\u00a06");
         struct stat st {};
         QVERIFY(::stat(QFile::encodeName(Path("fifo")).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 
@@ -493,7 +500,7 @@ private slots:
             QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
             QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
             QCOMPARE(port->messages.back().text,
-                     "Error: cannot read '" + other + "': not a regular file - 22");
+                     "Error: cannot read '" + other + "': not a regular file\u00a0-\u00a022");
         }
         QFile big(Path("big.txt"));
         QVERIFY(big.open(QIODevice::WriteOnly));
@@ -504,7 +511,7 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("big.txt") +
-                     "': it is 65 MiB; Tavrilo opens texts up to 64 MiB - 27");
+                     "': it is 65 MiB; Tavrilo opens texts up to 64 MiB\u00a0-\u00a027");
     }
 
     void logWindowToggleAndPlatformClose() {

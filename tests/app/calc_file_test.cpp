@@ -309,12 +309,12 @@ private slots:
         // A write failure: a folder stands where the file would go.
         QDir().mkdir(Path("taken.83p"));
         Make("A", CalcFileKind::Basic83, Path("taken.83p"));
-        expectError(Path("taken.83p"), "Is a directory - 21");
+        expectError(Path("taken.83p"), "Is a directory\u00a0-\u00a021");
         Make("A", CalcFileKind::Basic83, Path("none/a.83p"));
-        expectError(Path("none/a.83p"), "No such file or directory - 2");
+        expectError(Path("none/a.83p"), "No such file or directory\u00a0-\u00a02");
         QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
         Make("A", CalcFileKind::Basic83, Path("fifo"));
-        expectError(Path("fifo"), "no program reads from this FIFO - 6");
+        expectError(Path("fifo"), "no program reads from this FIFO\u00a0-\u00a06");
 
         // No assembler on PATH.
         const std::string path = std::getenv("PATH");
@@ -331,7 +331,7 @@ private slots:
         QCOMPARE(port->messages.back().text,
                  QStringLiteral("Error: cannot make 'A.83p") +
                      "': the BASIC program in the editor cannot be tokenized: no calculator token for 'h' (68h) at "
-                     "position 20 - 5");
+                     "position 20\u00a0-\u00a05");
         QVERIFY(!QFileInfo::exists(Path("hand.83p")));
 
         // Too large for the format.
@@ -421,7 +421,7 @@ private slots:
         Make("BOOK", CalcFileKind::Basic8x, Path("gone.8xp"));
         port->onMessage = nullptr;
         QVERIFY(thrown);
-        QCOMPARE(port->messages.back().text, QStringLiteral("Error: cannot make 'BOOK.8xp': Cannot allocate memory - 12"));
+        QCOMPARE(port->messages.back().text, QStringLiteral("Error: cannot make 'BOOK.8xp': Cannot allocate memory\u00a0-\u00a012"));
         QVERIFY(!QFile::exists(Path("gone.8xp")));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
     }

@@ -279,7 +279,7 @@ private slots:
         QTRY_COMPARE(port->messages.size(), size_t(1));
         QCOMPARE(port->messages[0].title, QStringLiteral("ERROR"));
         QVERIFY(port->messages[0].critical);
-        QCOMPARE(port->messages[0].text, QStringLiteral("Error: Cannot allocate memory - 12"));
+        QCOMPARE(port->messages[0].text, QStringLiteral("Error: Cannot allocate memory\u00a0-\u00a012"));
         QVERIFY(!p->RebuildTimer()->isActive());
         Key(p, Qt::Key_A);  // the last good screens still answer
         QCOMPARE(p->Current(), size_t(1));
@@ -292,8 +292,8 @@ private slots:
         QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
         QCOMPARE(port->messages.size(), size_t(2));
         QVERIFY(port->messages.back().text.startsWith("Error: " + tmp->path() + "/file"));
-        QVERIFY2(port->messages.back().text.endsWith(" - " + QString::number(EEXIST)) ||
-                     port->messages.back().text.endsWith(" - " + QString::number(ENOTDIR)),
+        QVERIFY2(port->messages.back().text.endsWith("\u00a0-\u00a0" + QString::number(EEXIST)) ||
+                     port->messages.back().text.endsWith("\u00a0-\u00a0" + QString::number(ENOTDIR)),
                  qPrintable(port->messages.back().text));  // the system's number, not a stand-in
         text = "again";
         p->ScheduleRebuild();
