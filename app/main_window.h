@@ -16,6 +16,7 @@
 namespace tavrilo {
 
 class CalcFileDialog;
+enum class CalcFileKind;
 class Form3;
 class Form4;
 class LineStoreModel;
@@ -59,6 +60,8 @@ public:
     void OpenPath(const QString& path);
     void Compile();
     void MakeCalcFile();
+    // The Calculator file dialog with Send as its default button.
+    void SendToCalc();
     void Exit();
     void ToggleLogWindow();
     void About();
@@ -82,6 +85,9 @@ private:
     void ShowError(const QString& description, int number);
     void End();
     void RememberTextFile(const QString& path);
+    // Sends the program Make calculator file would write over the dialog's connection.
+    void SendCalcProgram(CalcFileKind kind, const QString& name);
+    bool AskReplace(const QString& name);
 
     UiPort& port_;
     Editor* text1_;

@@ -37,11 +37,20 @@ std::string BasicTokens(const std::string& text, CalcKind kind) {
     return BasicProgramTokens(ChkBadChrs(text), kind);
 }
 
-std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
+}  // namespace
+
+std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts) {
+    if (kind == CalcFileKind::Asm83) return AsmProgramTokens(text, opts);
+    return BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+}
+
+std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
     const std::string comment = "Tavrilo " + std::string(kVersion);
     if (kind == CalcFileKind::Asm83) return AsmProgramFile(name, tokens, comment);
     return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
 }
+
+namespace {
 
 FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
     FileDialogRequest request;
@@ -88,6 +97,7 @@ void Form1::MakeCalcFile() {
 
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
+    if (dialog->SendChosen()) return SendCalcProgram(kind, name);
     const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
     const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
     if (!path) return cancelled();
@@ -97,10 +107,7 @@ void Form1::MakeCalcFile() {
     QCoreApplication::processEvents();
     try {
         const std::string text = text1_->Bytes();
-        const std::string tokens =
-            kind == CalcFileKind::Asm83
-                ? AsmProgramTokens(text, OptionsDialog()->Opts())
-                : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+        const std::string tokens = CalcFileTokens(kind, text, OptionsDialog()->Opts());
         const std::size_t freeMemory = FreeUserMemory(kind);
         if (tokens.size() > freeMemory) {
             MessageRequest warn;
@@ -118,7 +125,7 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const Status written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
+        const Status written = WriteWholeFile(LocalPath(*path), CalcFileBytes(kind, name.toStdString(), tokens));
         if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();
