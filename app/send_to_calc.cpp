@@ -59,15 +59,14 @@ bool Form1::AskReplace(const QString& name) {
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     AddLog(QStringLiteral("Send to calculator... "), false);
     auto failed = [&](const QString& description, int number) {
-        AddLog(QStringLiteral("Error."), true);
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        ShowError(QStringLiteral("cannot send '%1': %2").arg(name, description), number);
+        EndFailed(QStringLiteral("cannot send '%1': %2").arg(name, description), number);
     };
-    std::string tokens;
+    std::optional<std::string> tokens;
     ProgramVar var;
     try {
-        tokens = CalcFileTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
-        var = ParseProgramFile(CalcFileBytes(kind, name.toStdString(), tokens));
+        tokens = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
+        if (!tokens) return AddLog(QStringLiteral("Cancel by user..."), true);
+        var = ParseProgramFile(CalcFileBytes(kind, name.toStdString(), *tokens));
     } catch (...) {
         const ErrorInfo error = CurrentError();
         return failed(error.description, error.number);
@@ -140,7 +139,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     }
     if (!job->sentOk) return AddLog(QStringLiteral("Cancel by user..."), true);
     AddLog(QStringLiteral("Done."), true);
-    setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(tokens.size()) +
+    setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(tokens->size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest sent;
     sent.text = QStringLiteral("Program is sent to the calculator: ") + name + QStringLiteral("\r") + RunHint(kind, name);
