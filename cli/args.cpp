@@ -16,6 +16,8 @@ const std::string_view kUsage =
     "                           --83p NAME -o OUT [FILE]\n"
     "       tavrilo-convert preview (basic | asm [--small | --line-above-page --show-page\n"
     "                           --scroll-up]) [--scale N] -o DIR [FILE]\n"
+    "       tavrilo-convert send [--cable auto|usb|graylink|virtual] [--device PATH]\n"
+    "                           [--timeout SECONDS] FILE...\n"
     "       tavrilo-convert --help | --version\n";
 
 const std::string_view kHelp =
@@ -25,6 +27,7 @@ const std::string_view kHelp =
     "  asm     Z80 assembly source for TASM, lines ended by CR LF\n"
     "  preview the calculator's screens as DIR/screen-001.png, screen-002.png, ...\n"
     "          in the order a user sees them, black on white\n"
+    "  send    program files (.83p, .8xp) to the calculator over its link cable\n"
     "\n"
     "  --small             asm without line, page label or scrolling\n"
     "  --line-above-page   asm: a line above the page label and LP\n"
@@ -40,6 +43,12 @@ const std::string_view kHelp =
     "                      /dev/stdout, /dev/stderr and /dev/fd/N are written\n"
     "                      where they stand\n"
     "  --scale N           preview: N x (96 x 64) pixels, N from 1 to 8 (default 3)\n"
+    "  --cable KIND        send: auto (a USB cable, the default), usb, graylink\n"
+    "                      (a serial GrayLink on --device) or virtual (an\n"
+    "                      emulator's virtual link)\n"
+    "  --device PATH       send: the GrayLink's serial port, such as /dev/ttyS0\n"
+    "  --timeout SECONDS   send: how long the calculator may take to answer\n"
+    "                      (default 3)\n"
     "\n"
     "FILE, or standard input when it is missing or '-', is read as bytes.\n";
 

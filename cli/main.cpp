@@ -8,6 +8,7 @@
 #include "args.h"
 #include "io.h"
 #include "preview_command.h"
+#include "send_command.h"
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/convert/asm_stream.h"
 #include "tavrilo/convert/basic_stream.h"
@@ -101,6 +102,7 @@ int Main(int argc, char** argv) {
     try {
         if (argc > 1 && std::string_view(argv[1]) == "preview")
             return cli::RunPreview(argc - 1, argv + 1);
+        if (argc > 1 && std::string_view(argv[1]) == "send") return cli::RunSendCommand(argc - 1, argv + 1);
         Args a;
         int status = cli::ParseArgs(argc, argv, a);
         if (status >= 0) return status;
