@@ -99,7 +99,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     ChkNO = true;
     setEnabled(false);
     QProgressDialog progress(QStringLiteral("Sending %1 to the calculator...").arg(name), QStringLiteral("Cancel"),
-                             0, 1);
+                             0, 1, this);
     progress.setObjectName(QStringLiteral("SendProgress"));
     progress.setWindowTitle(QStringLiteral("Send to calculator"));
     progress.setMinimumDuration(0);
