@@ -1,14 +1,14 @@
-#include "send_command.h"
-
-#include <CLI/CLI.hpp>
+// tavrilo-convert send: program files over the link cable to the calculator.
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "args.h"
+#include "commands.h"
 #include "tavrilo/link/link.h"
 #include "tavrilo/system/file_io.h"
 
@@ -17,13 +17,14 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) { interrupted = true; }
 
-int Usage(std::string_view problem) {
-    Err(problem);
-    std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
-    return 2;
-}
+struct SendArgs {
+    std::string cable = "auto";  // auto, usb, graylink or virtual
+    std::string device;          // the GrayLink's serial port
+    int timeoutSeconds = 3;
+    std::vector<std::string> files;
+};
 
 // "STORY [##########          ]  50%" on one line of a terminal, redrawn as
 // the percentage moves.
@@ -64,23 +65,11 @@ LinkOptions Options(const SendArgs& a) {
     return o;
 }
 
-}  // namespace
-
-void AddSendOptions(CLI::App* sub, SendArgs& a) {
-    sub->add_option("--cable", a.cable, "auto, usb, graylink or virtual (default auto)")
-        ->type_name("KIND")
-        ->check(CLI::IsMember({"auto", "usb", "graylink", "virtual"}));
-    sub->add_option("--device", a.device, "the GrayLink's serial port, such as /dev/ttyS0")->type_name("PATH");
-    sub->add_option("--timeout", a.timeoutSeconds, "how long the calculator may take to answer (default 3)")
-        ->type_name("SECONDS")
-        ->check(CLI::Range(1, 600));
-    sub->add_option("FILE", a.files, "the .83p and .8xp program files, sent in order")->required();
-}
-
+// One line for each file sent; the first failure ends the command.
 int RunSend(const SendArgs& a) {
-    if (a.cable == "graylink" && a.device.empty()) return Usage("--cable graylink needs --device PATH");
+    if (a.cable == "graylink" && a.device.empty()) return UsageError("--cable graylink needs --device PATH");
     if (!a.device.empty() && a.cable != "graylink" && a.cable != "auto")
-        return Usage("--device is for --cable graylink");
+        return UsageError("--device is for --cable graylink");
     SendArgs chosen = a;
     if (!a.device.empty()) chosen.cable = "graylink";
     const LinkOptions options = Options(chosen);
@@ -110,25 +99,24 @@ int RunSend(const SendArgs& a) {
     return 0;
 }
 
-int RunSendCommand(int argc, char** argv) {
-    CLI::App app("tavrilo-convert send", "send");
-    app.set_help_flag();
-    bool help = false;
-    app.add_flag("-h,--help", help);
-    SendArgs a;
-    AddSendOptions(&app, a);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (!help) return Usage(e.what());
-    }
-    if (help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        std::fwrite("\n", 1, 1, stdout);
-        std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-        return 0;
-    }
-    return RunSend(a);
+}  // namespace
+
+void AddSendCommand(CommandLine& line) {
+    auto a = std::make_shared<SendArgs>();
+    CLI::App* send = line.Declare("send", "each program file (.83p, .8xp) to the calculator over its link cable, in "
+                                          "order; the first failure ends it");
+    send->add_option("--cable", a->cable,
+                     "auto (the USB cable plugged in, the default), usb, graylink (a serial GrayLink on "
+                     "--device) or virtual (an emulator's virtual link)")
+        ->type_name("KIND")
+        ->check(CLI::IsMember({"auto", "usb", "graylink", "virtual"}).description(""));
+    send->add_option("--device", a->device, "the GrayLink's serial port, such as /dev/ttyS0")->type_name("PATH");
+    send->add_option("--timeout", a->timeoutSeconds,
+                     "how long the calculator may take to answer, 1 to 600 (default 3)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(1, 600).description(""));
+    send->add_option("FILE", a->files)->required();
+    line.OnRun(send, [a] { return RunSend(*a); });
 }
 
 }  // namespace tavrilo::cli
