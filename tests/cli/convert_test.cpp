@@ -384,22 +384,16 @@ TEST(Convert, OutOfMemoryIsReportedAndLeavesNothing) {
     EXPECT_EQ(EntryCount(dir.path()), 1u);  // sparse: no temporary file
 }
 
-// The address space tavrilo-convert takes before it reads anything, to 4 MiB:
-// its libraries are mapped whole (the link's bring ICU's data).
-long StartKib(const TempDir& dir) {
-    long kib = 8 << 10;
-    while (kib < (1 << 20) && ConvertWithin(dir, kib, "--version").status != 0) kib += 4 << 10;
-    return kib;
-}
-
 // The assembly source of a book is written as it is made: beside the book's
 // 32 MiB it needs no more than a few MiB.
 TEST(Convert, AsmOfABookFitsBesideTheBook) {
     TempDir dir;
     const std::string book = std::string(32 << 20, 'A');
     Spit(dir / "book.txt", book);
-    const Outcome r = ConvertWithin(dir, StartKib(dir) + ((32 + 16) << 10),
-                                    "asm -o " + Quoted(dir / "out.asm") + " " + Quoted(dir / "book.txt"));
+    long start = 8 << 10;  // what it starts with, to 4 MiB: its libraries, the link's with ICU's data among them
+    while (start < (1 << 20) && ConvertWithin(dir, start, "--version").status != 0) start += 4 << 10;
+    const Outcome r =
+        ConvertWithin(dir, start + ((32 + 16) << 10), "asm -o " + Quoted(dir / "out.asm") + " " + Quoted(dir / "book.txt"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     struct Counter : LineSink {
