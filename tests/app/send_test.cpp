@@ -34,12 +34,12 @@ private slots:
     void cleanup() { StopWindow(); }
 
     void sendsWhatMakeWrites() {
-        CalcStandIn calc(false);
-        Run(CalcFileKind::Asm83);
-        QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Send(9prgmTEXT"));
+        CalcStandIn calc(true);
+        Run(CalcFileKind::Asm8x);
+        QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
         QVERIFY(form->windowTitle().startsWith(form->Title + " - Sent! - Program: "));
         port->fileAnswers = {Path("TEXT.file")};
-        Run(CalcFileKind::Asm83, false);
+        Run(CalcFileKind::Asm8x, false);
         const ProgramVar made = ParseProgramFile(test::Slurp(Path("TEXT.file").toStdString()));
         const StoredVar sent = calc.Stored().at(0);
         QVERIFY(sent.type == made.type && sent.name == made.name && sent.data == made.data);

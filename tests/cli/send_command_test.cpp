@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include "../core/calc_files.h"
 #include "../core/temp_dir.h"
 #include "../link/calc_standin.h"
-#include "tavrilo/calc/program_file.h"
 
 using namespace tavrilo;
 
@@ -16,8 +16,8 @@ TEST(Send, EachFileInOrderUntilTheFirstFailure) {
                                      (dir / "out") + " 2>" + (dir / "err")).c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     };
-    test::Spit(dir / "a.8xp", ProgramFile(CalcKind::Ti83Plus, "ALPHA", std::string(100, '\xDE'), ""));
-    test::Spit(dir / "b.8xp", ProgramFile(CalcKind::Ti83Plus, "BETA", std::string(2000, '\xDE'), ""));
+    test::Spit(dir / "a.8xp", test::FileOf(CalcKind::Ti83Plus, "ALPHA", std::string(100, '\xDE'), ""));
+    test::Spit(dir / "b.8xp", test::FileOf(CalcKind::Ti83Plus, "BETA", std::string(2000, '\xDE'), ""));
     ASSERT_EQ(send(dir / "a.8xp " + dir / "b.8xp"), 0) << test::Slurp(dir / "err");
     const std::string out = test::Slurp(dir / "out");
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
