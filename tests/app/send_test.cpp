@@ -41,8 +41,8 @@ private slots:
         port->fileAnswers = {Path("TEXT.file")};
         Run(CalcFileKind::Asm8x, false);
         const ProgramVar made = ParseProgramFile(test::Slurp(Path("TEXT.file").toStdString()));
-        const StoredVar sent = calc.Stored().at(0);
-        QVERIFY(sent.type == made.type && sent.name == made.name && sent.data == made.data);
+        QVERIFY(calc.Stored().at(0).type == made.type && calc.Stored()[0].name == made.name &&
+                calc.Stored()[0].data == made.data);
     }
 
     void noToReplaceLeavesTheCalculatorAsItWas() {
