@@ -13,6 +13,7 @@
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/link/link.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -79,9 +80,10 @@ private:
     AsmOpts asmOpts_;
 };
 
-// The editor's text as the kind's program tokens, and the whole program file
-// of them; both throw what Make calculator file reports.
-std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts);
+// The editor's text as the kind's program tokens (limits bound the assembler),
+// and the whole program file of them; both throw what Make calculator file reports.
+std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
+                           const ToolLimits& limits = {});
 std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens);
 
 // The file's extension with its dot, and the calculator's free user memory.

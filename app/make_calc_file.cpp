@@ -22,6 +22,7 @@
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/basic_program.h"
 #include "tavrilo/system/file_io.h"
+#include "tavrilo/system/tool_run.h"
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/calc/tokens.h"
@@ -53,9 +54,10 @@ Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) 
 
 }  // namespace
 
-std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts) {
+std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
+                           const ToolLimits& limits) {
     std::string tokens;
-    Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), tokens)
+    Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), tokens, limits)
                            : BasicTokens(text, CalcOf(kind), tokens));
     return tokens;
 }
@@ -89,6 +91,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
 // runs it, so that either may be gone first.
 struct TokensJob {
     std::atomic<bool> done{false};
+    std::atomic<bool> cancel{false};  // stops the assembler
     std::string tokens;
     std::exception_ptr error;
 };
@@ -99,7 +102,9 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     auto job = std::make_shared<TokensJob>();
     std::thread worker([job, kind, text = std::move(text), opts] {
         try {
-            job->tokens = CalcFileTokens(kind, text, opts);
+            ToolLimits limits;
+            limits.cancel = &job->cancel;
+            job->tokens = CalcFileTokens(kind, text, opts, limits);
         } catch (...) {
             job->error = std::current_exception();
         }
@@ -125,8 +130,11 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     ProgressWindow()->SetCancellable(false);
 
     if (!job->done) {
-        // Abandoned: the build runs on until its tool ends, and its result is dropped.
-        worker.detach();
+        // The assembler is killed at once and its folder removed; the BASIC
+        // tokens, all in memory, are left to finish and dropped.
+        job->cancel = true;
+        if (IsAssembly(kind)) worker.join();
+        else worker.detach();
         HideProgress();
         ChkNO = false;
         GiveBack();
@@ -146,13 +154,17 @@ CalcFileDialog* Form1::CalcFile() {
 }
 
 void Form1::RememberTextFile(const QString& path) {
+    // Another text: its program name is the default again.
+    if (path != textFilePath_) calcDefaultName_ = QString();
     textFilePath_ = path;
     lastFileDir_ = QFileInfo(path).absolutePath();
 }
 
 void Form1::MakeCalcFile() {
+    if (text1_->ByteSize() == 0) return;  // as Compile: nothing to make
     CalcFileDialog* dialog = CalcFile();
-    // A name the user typed stays; the default follows the text file.
+    // A name the user typed since the text file was opened stays; else the
+    // name follows the text file.
     const QString defaultName = DefaultProgramName(textFilePath_);
     if (calcDefaultName_.isNull() || dialog->Name() == calcDefaultName_) dialog->SetName(defaultName);
     calcDefaultName_ = defaultName;
@@ -169,12 +181,11 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     if (dialog->SendChosen()) return SendCalcProgram(kind, name);
-    const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
-    const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
-    if (!path) return cancelled();
-
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
+    // Built, refused for its size or warned about memory before the user is
+    // asked where to save it; until then the file is named by what it will be.
+    QString file = name + Extension(kind);
     try {
         const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
         if (!built) {
@@ -201,7 +212,16 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const Status written = WriteWholeFile(LocalPath(*path), CalcFileBytes(kind, name.toStdString(), tokens));
+        const std::string bytes = CalcFileBytes(kind, name.toStdString(), tokens);
+        const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
+        const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
+        if (!path) {
+            unsetCursor();
+            AddLog(QStringLiteral("Cancel by user..."), true);
+            return cancelled();
+        }
+        file = *path;
+        const Status written = WriteWholeFile(LocalPath(*path), bytes);
         if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();
@@ -215,7 +235,7 @@ void Form1::MakeCalcFile() {
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();
-        EndFailed(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
+        EndFailed(QStringLiteral("cannot make '%1': %2").arg(file, error.description), error.number);
     }
 }
 

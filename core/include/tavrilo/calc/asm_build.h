@@ -10,6 +10,7 @@
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/system/status.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -26,6 +27,10 @@ inline constexpr std::size_t kTi83PlusMaxCode = kTi83PlusCodeEnd - kTi83PlusProg
 
 // "from 9327h the TI-83 has room for N bytes of code", for size refusals.
 std::string Ti83CodeRoom();
+
+// "This text needs at least 28,800 bytes of machine code; a TI-83 program
+// loaded at 9327h has room for 27,865. Use BASIC or a shorter text."
+std::string Ti83CodeProblem(std::size_t atLeast);
 
 // The refusal of a program whose code part takes code bytes on the TI-83 Plus;
 // atLeast for an estimate made before the build.
@@ -89,11 +94,14 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile, Ca
 
 // Assembles and links a generated source (lines ended by CR LF) for kind; the
 // program gets the bytes from the program's start on (kTi83ProgramStart, or
-// kTi83PlusProgramStart with the marking bytes). Fails when a tool is missing
-// or fails, when the code runs past FFFFh, or past C000h on the TI-83 Plus.
-[[nodiscard]] Status AssembleSource(std::string_view source, CalcKind kind, std::string& program);
+// kTi83PlusProgramStart with the marking bytes). Fails when a tool is missing,
+// fails or is stopped by limits, when the code runs past FFFFh, or past C000h
+// on the TI-83 Plus.
+[[nodiscard]] Status AssembleSource(std::string_view source, CalcKind kind, std::string& program,
+                                    const ToolLimits& limits = {});
 
 // The same for the source MakeAsm makes of text.
-[[nodiscard]] Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program);
+[[nodiscard]] Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program,
+                                  const ToolLimits& limits = {});
 
 }  // namespace tavrilo
