@@ -74,6 +74,15 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     make_->setDefault(true);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_->setObjectName(QStringLiteral("Cancel"));
+    send_ = new QPushButton(QStringLiteral("Send to calculator"), this);
+    send_->setObjectName(QStringLiteral("Send"));
+    connection_ = new QComboBox(this);
+    connection_->setObjectName(QStringLiteral("Connection"));
+    ListConnections();
+    connect(send_, &QPushButton::clicked, this, [this] {
+        sendChosen_ = true;
+        accept();
+    });
     connect(make_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
@@ -86,6 +95,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Program name:"), name_);
+    form->addRow(QStringLiteral("Connection:"), connection_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(rule_);
@@ -94,6 +104,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(make_);
+    buttons->addWidget(send_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
     CheckName();
@@ -133,6 +144,7 @@ void CalcFileDialog::CheckName() {
     const bool ok = ValidProgramName(name_->text().toStdString());
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
+    send_->setEnabled(ok);
     ShowAsmNote();
     FitSize();
 }
@@ -146,7 +158,40 @@ void CalcFileDialog::FitSize() {
     setFixedSize(width, height);
 }
 
+void CalcFileDialog::SetSendDefault(bool send) {
+    make_->setDefault(!send);
+    send_->setDefault(send);
+}
+
+// The item data: "auto", "virtual" or a serial port's path. A port plugged
+// in since the last time is offered; the choice stays when it still exists.
+void CalcFileDialog::ListConnections() {
+    const QString chosen = connection_->currentData().toString();
+    connection_->clear();
+    connection_->addItem(QStringLiteral("Automatic (USB)"), QStringLiteral("auto"));
+    for (const std::string& port : SerialPorts()) {
+        const QString path = QString::fromStdString(port);
+        connection_->addItem(QStringLiteral("GrayLink on ") + path, path);
+    }
+    connection_->addItem(QStringLiteral("Emulator (virtual link)"), QStringLiteral("virtual"));
+    connection_->setCurrentIndex(std::max(0, connection_->findData(chosen)));
+}
+
+LinkOptions CalcFileDialog::Connection() const {
+    LinkOptions options;
+    const QString chosen = connection_->currentData().toString();
+    if (chosen == QLatin1String("virtual")) {
+        options.cable = CableKind::Virtual;
+    } else if (chosen != QLatin1String("auto")) {
+        options.cable = CableKind::GrayLink;
+        options.device = chosen.toStdString();
+    }
+    return options;
+}
+
 void CalcFileDialog::showEvent(QShowEvent* e) {
+    sendChosen_ = false;
+    ListConnections();
     QDialog::showEvent(e);
     raise();
     activateWindow();

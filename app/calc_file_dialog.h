@@ -1,7 +1,9 @@
-// The "Calculator file" dialog of File > Make calculator file...: the
-// program's name and the kind of file.
+// The "Calculator file" dialog of File > Make calculator file... and File >
+// Send to calculator...: the program's name, the kind of file and the link
+// cable's connection.
 #pragma once
 
+#include <QComboBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +12,8 @@
 
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
+#include "tavrilo/link/link.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -45,6 +49,14 @@ public:
     QLabel* AsmFlags() const { return asmFlags_; }
     QRadioButton* KindButton(CalcFileKind kind) const { return kinds_[static_cast<int>(kind)]; }
     QPushButton* MakeButton() const { return make_; }
+    QPushButton* SendButton() const { return send_; }
+    QComboBox* ConnectionBox() const { return connection_; }
+    // Whether the dialog was closed by Send rather than Make.
+    bool SendChosen() const { return sendChosen_; }
+    // Which of Make and Send Enter presses.
+    void SetSendDefault(bool send);
+    // The chosen connection, kept for as long as the dialog lives.
+    LinkOptions Connection() const;
     QPushButton* CancelButton() const { return cancel_; }
 
 protected:
@@ -56,6 +68,7 @@ private:
 
     static constexpr int kWidth = 360;
     void ShowAsmNote();
+    void ListConnections();
 
     QLineEdit* name_;
     QLabel* rule_;
@@ -63,8 +76,17 @@ private:
     QLabel* asmFlags_;
     QPushButton* make_;
     QPushButton* cancel_;
+    QPushButton* send_;
+    QComboBox* connection_;
+    bool sendChosen_ = false;
     AsmOpts asmOpts_;
 };
+
+// The editor's text as the kind's program tokens (limits bound the assembler),
+// and the whole program file of them; both throw what Make calculator file reports.
+std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
+                           const ToolLimits& limits = {});
+std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens);
 
 // The file's extension with its dot, and the calculator's free user memory.
 QString Extension(CalcFileKind kind);

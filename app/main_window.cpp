@@ -93,6 +93,8 @@ void Form1::BuildMenu() {
             &Form1::Compile);
     AddItem(file, "make_calc_file", QStringLiteral("Make calculator file..."),
             QKeySequence(Qt::CTRL | Qt::Key_E), &Form1::MakeCalcFile);
+    AddItem(file, "send_to_calc", QStringLiteral("Send to calculator..."), QKeySequence(Qt::CTRL | Qt::Key_T),
+            &Form1::SendToCalc);
     file->addSeparator();
     AddItem(file, "exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form1::Exit);
 

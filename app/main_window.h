@@ -53,6 +53,8 @@ public:
     void OpenPath(const QString& path);
     void Compile();
     void MakeCalcFile();
+    // The Calculator file dialog with Send as its default button.
+    void SendToCalc();
     void Exit();
     void ToggleLogWindow();
     void About();
@@ -81,6 +83,9 @@ private:
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
+    // Sends the program Make calculator file would write over the dialog's connection.
+    void SendCalcProgram(CalcFileKind kind, const QString& name);
+    bool AskReplace(const QString& name);
     // The tokens of text for a calculator file of kind, built off the
     // window's thread while the Working window offers Cancel; nothing when
     // cancelled. Throws what the build throws.

@@ -52,13 +52,25 @@ Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) 
     return BasicProgramTokens(ChkBadChrs(text), kind, tokens);
 }
 
-std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
+}  // namespace
+
+std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
+                           const ToolLimits& limits) {
+    std::string tokens;
+    Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), tokens, limits)
+                           : BasicTokens(text, CalcOf(kind), tokens));
+    return tokens;
+}
+
+std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
     const std::string comment = "Tavrilo " + std::string(kVersion);
     std::string file;
     Check(IsAssembly(kind) ? AsmProgramFile(CalcOf(kind), name, tokens, comment, file)
                            : ProgramFile(CalcOf(kind), name, tokens, comment, file));
     return file;
 }
+
+namespace {
 
 FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
     FileDialogRequest request;
@@ -92,8 +104,7 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
         try {
             ToolLimits limits;
             limits.cancel = &job->cancel;
-            Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), job->tokens, limits)
-                                   : BasicTokens(text, CalcOf(kind), job->tokens));
+            job->tokens = CalcFileTokens(kind, text, opts, limits);
         } catch (...) {
             job->error = std::current_exception();
         }
@@ -169,6 +180,7 @@ void Form1::MakeCalcFile() {
 
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
+    if (dialog->SendChosen()) return SendCalcProgram(kind, name);
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
     // Built, refused for its size or warned about memory before the user is
@@ -200,7 +212,7 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const std::string bytes = FileBytes(kind, name.toStdString(), tokens);
+        const std::string bytes = CalcFileBytes(kind, name.toStdString(), tokens);
         const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
         const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
         if (!path) {

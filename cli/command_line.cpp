@@ -42,8 +42,9 @@ std::vector<const CLI::App*> Chosen(const CLI::App* app) {
 
 bool TakesValue(const CLI::Option* o) { return o->get_items_expected_max() > 0; }
 
-// "-o OUT", "-h, --help".
+// "-o OUT", "-h, --help"; an operand by its name, "FILE...".
 std::string Label(const CLI::Option* o) {
+    if (o->get_positional()) return o->get_name() + (o->get_expected_max() > 1 ? "..." : "");
     std::string label;
     for (const std::string& s : o->get_snames()) label += (label.empty() ? "-" : ", -") + s;
     for (const std::string& l : o->get_lnames()) label += (label.empty() ? "--" : ", --") + l;

@@ -15,6 +15,8 @@ enum class Mode { Basic, Asm };
 void AddConvertCommands(CommandLine& line);
 // preview basic and preview asm: the screens as pictures.
 void AddPreviewCommand(CommandLine& line);
+// send: program files to the calculator over its link cable.
+void AddSendCommand(CommandLine& line);
 
 // FILE and how it is read.
 struct TextInput {

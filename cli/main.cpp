@@ -28,6 +28,7 @@ int Main(int argc, char** argv) {
         line.Footer(kReadings);
         cli::AddConvertCommands(line);
         cli::AddPreviewCommand(line);
+        cli::AddSendCommand(line);
         return line.Run(argc, argv);
     } catch (const std::bad_alloc&) {
         cli::Err("cannot convert '" + cli::InputName() + "': out of memory");

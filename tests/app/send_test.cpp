@@ -1,0 +1,93 @@
+// File > Send to calculator... through the seam, to a stand-in calculator on the virtual link.
+#include <QProgressDialog>
+#include <QtTest>
+#include <chrono>
+
+#include "../core/temp_dir.h"
+#include "../link/calc_standin.h"
+#include "calc_file_dialog.h"
+#include "window_fixture.h"
+
+using namespace tavrilo;
+using Clock = std::chrono::steady_clock;
+
+class SendTest : public QObject, public test::WindowFixture {
+    Q_OBJECT
+
+    // Chooses the kind and the emulator's connection in the dialog, then presses Send or Make.
+    void Run(CalcFileKind kind, bool send = true) {
+        port->dialogScripts = {[=](QDialog& d) {
+            auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            QCOMPARE(dialog.SendButton()->isDefault(), send);
+            dialog.KindButton(kind)->click();
+            dialog.ConnectionBox()->setCurrentIndex(dialog.ConnectionBox()->findData(QStringLiteral("virtual")));
+            (send ? dialog.SendButton() : dialog.MakeButton())->click();
+        }};
+        send ? form->findChild<QAction*>(QStringLiteral("send_to_calc"))->trigger() : form->MakeCalcFile();
+    }
+
+private slots:
+    void init() {
+        QVERIFY(StartWindow());
+        form->Text1()->setPlainText(QStringLiteral("Hello"));
+    }
+    void cleanup() { StopWindow(); }
+
+    void sendsWhatMakeWrites() {
+        CalcStandIn calc(true);
+        Run(CalcFileKind::Asm8x);
+        QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
+        QVERIFY(form->windowTitle().startsWith(form->Title + " - Sent! - Program: "));
+        port->fileAnswers = {Path("TEXT.file")};
+        Run(CalcFileKind::Asm8x, false);
+        const ProgramVar made = ParseProgramFile(test::Slurp(Path("TEXT.file").toStdString()));
+        QVERIFY(calc.Stored().at(0).type == made.type && calc.Stored()[0].name == made.name &&
+                calc.Stored()[0].data == made.data);
+    }
+
+    void noToReplaceLeavesTheCalculatorAsItWas() {
+        CalcStandIn calc(true);
+        Run(CalcFileKind::Basic8x);
+        port->answers = {Answer::No};
+        Run(CalcFileKind::Basic8x);
+        QCOMPARE(port->messages.back().text, QStringLiteral("Replace TEXT on the calculator?"));
+        QVERIFY(port->messages.back().defaultButton == Answer::No && calc.Stored().size() == 1);
+    }
+
+    // A 24 KB program: a timer of the window keeps ticking; then Cancel part way.
+    void progressAndCancel() {
+        CalcStandIn calc(true);
+        form->Text1()->setPlainText(QString(16650, QLatin1Char('A')));
+        int ticks = 0, maxGapMs = 0, cancel = false;
+        Clock::time_point t0 = Clock::now(), last = t0, cancelled{};
+        QTimer timer;
+        timer.callOnTimeout([&] {
+            maxGapMs = std::max<int>(maxGapMs, (Clock::now() - last) / std::chrono::milliseconds(1));
+            last = Clock::now(), ++ticks;
+            auto* p = form->findChild<QProgressDialog*>(QStringLiteral("SendProgress"));
+            if (!p || !p->isVisible() || p->value() <= 0) return;
+            QVERIFY(p->labelText().contains("TEXT") && p->maximum() > 24000);
+            if (cancel && cancelled == Clock::time_point{}) cancelled = last, p->findChild<QPushButton*>()->click();
+        });
+        timer.start(10);
+        Run(CalcFileKind::Basic8x);
+        qInfo("24 KB send: %d ms, %d window ticks of 10 ms, longest gap %d ms",
+              int((Clock::now() - t0) / std::chrono::milliseconds(1)), ticks, maxGapMs);
+        QVERIFY(ticks > 0 && maxGapMs < 250);
+        port->answers = {Answer::Yes}, cancel = true;
+        Run(CalcFileKind::Basic8x);
+        QVERIFY(Clock::now() - cancelled < std::chrono::seconds(1) && calc.Stored().size() == 1);
+        QVERIFY(Log().endsWith("Send to calculator... Cancel by user...\r\n"));
+    }
+
+    void failureShowsTheLinksSentence() {
+        CalcStandIn calc(true);
+        calc.Set(CalcStandIn::Fault::Reject, 3);
+        Run(CalcFileKind::Basic8x);
+        QVERIFY(port->messages.back().text.contains("The TI-83 Plus refused TEXT: its memory is full.") &&
+                Log().endsWith("Send to calculator... Error.\r\n") && form->windowTitle().endsWith(" - Error!"));
+    }
+};
+
+QTEST_MAIN(SendTest)
+#include "send_test.moc"
