@@ -131,7 +131,7 @@ int ParseArgs(int argc, char** argv, Args& a) {
         return 0;
     }
     if (version) {
-        Print("tavrilo-convert " + std::string(kVersion) + "\n");
+        Print("tavrilo-convert " + std::string(kVersion) + "\n" + std::string(kLicenceNotice));
         return 0;
     }
     if (basic->parsed()) {

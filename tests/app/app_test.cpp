@@ -336,8 +336,10 @@ private slots:
         // Help and version are printed instead of starting; after "--" they are names.
         QVERIFY(InfoRequested({"tavrilo", "--help"}).value_or("").startsWith("usage: tavrilo [FILE]\n"));
         QCOMPARE(InfoRequested({"tavrilo", "a.txt", "-h"}), InfoRequested({"tavrilo", "--help"}));
-        QCOMPARE(InfoRequested({"tavrilo", "--version"}),
-                 std::optional<QString>("tavrilo " + QString::fromLatin1(kVersion.data(), kVersion.size()) + "\n"));
+        QVERIFY(InfoRequested({"tavrilo", "--version"})
+                    .value_or("")
+                    .startsWith("tavrilo " + QString::fromLatin1(kVersion.data(), kVersion.size()) +
+                                "\nLicense GPL-3.0-or-later"));
         QCOMPARE(InfoRequested({"tavrilo", "--", "--help"}), std::nullopt);
         QCOMPARE(InfoRequested({"tavrilo", "a.txt"}), std::nullopt);
 
