@@ -6,7 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "tavrilo/program_file.h"
+#include "tavrilo/calc/program_file.h"
 
 namespace tavrilo {
 

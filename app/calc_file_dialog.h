@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "tavrilo/asm.h"
+#include "tavrilo/convert/asm.h"
 
 namespace tavrilo {
 

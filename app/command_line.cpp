@@ -1,7 +1,7 @@
 #include "command_line.h"
 
 #include "main_window.h"
-#include "tavrilo/version.h"
+#include "tavrilo/convert/version.h"
 
 namespace tavrilo {
 

@@ -9,9 +9,9 @@
 #include "module1.h"
 #include "options_dialog.h"
 #include "progress_window.h"
-#include "tavrilo/asm_file.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/text_rules.h"
+#include "tavrilo/convert/asm_file.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 #include "ui_port.h"
 
 namespace tavrilo {

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 
 namespace tavrilo {
 

@@ -1,7 +1,7 @@
 // Help > About and Help > Help.
 #include "main_window.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/version.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/version.h"
 
 namespace tavrilo {
 

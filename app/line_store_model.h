@@ -3,7 +3,7 @@
 
 #include <QAbstractListModel>
 
-#include "tavrilo/line_store.h"
+#include "tavrilo/convert/line_store.h"
 
 namespace tavrilo {
 

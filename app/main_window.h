@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "editor.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/line_store.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/line_store.h"
 #include "ui_port.h"
 
 namespace tavrilo {

@@ -10,14 +10,14 @@
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
-#include "tavrilo/asm_program_file.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/basic_program.h"
-#include "tavrilo/file_io.h"
-#include "tavrilo/program_file.h"
-#include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
-#include "tavrilo/version.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/calc/basic_program.h"
+#include "tavrilo/system/file_io.h"
+#include "tavrilo/calc/program_file.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/tokens.h"
+#include "tavrilo/convert/version.h"
 
 namespace tavrilo {
 namespace {

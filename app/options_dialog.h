@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "tavrilo/asm.h"
+#include "tavrilo/convert/asm.h"
 
 namespace tavrilo {
 

@@ -13,7 +13,7 @@
 
 #include "error_info.h"
 #include "local_path.h"
-#include "tavrilo/basic_program.h"
+#include "tavrilo/calc/basic_program.h"
 
 namespace tavrilo {
 
@@ -51,7 +51,7 @@ void LcdView::SetZoom(int zoom) {
 }
 
 QSize LcdView::sizeHint() const {
-    return {kLcdWidth * zoom_ + kMarkGap + kMarkWidth, kLcdHeight * zoom_};
+    return {kScreenWidth * zoom_ + kMarkGap + kMarkWidth, kScreenHeight * zoom_};
 }
 
 void LcdView::paintEvent(QPaintEvent*) {

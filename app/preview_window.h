@@ -11,9 +11,9 @@
 #include <functional>
 #include <string>
 
-#include "tavrilo/lcd.h"
-#include "tavrilo/screen_pictures.h"
-#include "tavrilo/screens.h"
+#include "tavrilo/screens/lcd.h"
+#include "tavrilo/screens/screen_pictures.h"
+#include "tavrilo/screens/screens.h"
 #include "ui_port.h"
 
 namespace tavrilo {

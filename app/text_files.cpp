@@ -8,7 +8,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "preview_window.h"
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 
 namespace tavrilo {
 namespace {

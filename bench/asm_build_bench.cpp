@@ -4,8 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "prose.h"
-#include "tavrilo/asm_build.h"
-#include "tavrilo/asm_program_file.h"
+#include "tavrilo/calc/asm_build.h"
+#include "tavrilo/calc/asm_program_file.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "tavrilo/asm.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/tokens.h"
 #include "prose.h"
 
 namespace {

@@ -9,10 +9,11 @@
 #include <filesystem>
 
 #include "prose.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/file_io.h"
-#include "tavrilo/text_rules.h"
+#include "io.h"
+#include "tavrilo/convert/asm_stream.h"
+#include "tavrilo/convert/basic_stream.h"
+#include "tavrilo/system/file_io.h"
+#include "tavrilo/convert/text_rules.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ void BM_BasicToFile(benchmark::State& state) {
         ChkBadChrsInPlace(text);
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        T2Basic(text, file.Writer());
+        cli::Pieces pieces(file.Writer());
+        T2BasicTo(text, pieces);
         file.Writer().Write("\n");
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
@@ -67,7 +69,8 @@ void BM_AsmToFile(benchmark::State& state) {
     for (auto _ : state) {
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        StreamAsm(text, AsmOpts{}, file.Writer());
+        cli::CrLfLines lines(file.Writer());
+        StreamAsmTo(text, AsmOpts{}, lines);
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
     std::remove(out.c_str());

@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "prose.h"
-#include "tavrilo/lcd.h"
-#include "tavrilo/screens.h"
+#include "tavrilo/screens/lcd.h"
+#include "tavrilo/screens/screens.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
-#include "tavrilo/version.h"
+#include "tavrilo/convert/version.h"
 
 namespace tavrilo::cli {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "tavrilo/asm.h"
-#include "tavrilo/program_file.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/calc/program_file.h"
 
 namespace CLI {
 class App;

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 
 namespace tavrilo::cli {
 
@@ -30,6 +31,32 @@ private:
     bool toFile_ = false;
     AtomicFile file_;
     BufferedWriter direct_;
+};
+
+// What the generators write through on the way to a file: lines ended by
+// CR LF (StreamAsmTo), or pieces as they come (T2BasicTo), straight into the
+// writer's buffer.
+class CrLfLines {
+public:
+    explicit CrLfLines(BufferedWriter& out) : out_(out) {}
+    void Line(std::string_view line) { out_.WriteCrLf(line); }
+    void Joined(std::string_view a, std::string_view b, std::string_view c) {
+        out_.Write(a);
+        out_.Write(b);
+        out_.WriteCrLf(c);
+    }
+
+private:
+    BufferedWriter& out_;
+};
+
+class Pieces {
+public:
+    explicit Pieces(BufferedWriter& out) : out_(out) {}
+    void Put(std::string_view piece) { out_.Write(piece); }
+
+private:
+    BufferedWriter& out_;
 };
 
 }  // namespace tavrilo::cli

@@ -8,11 +8,12 @@
 #include "args.h"
 #include "io.h"
 #include "preview_command.h"
-#include "tavrilo/asm_program_file.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/basic_program.h"
-#include "tavrilo/text_rules.h"
-#include "tavrilo/version.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/convert/asm_stream.h"
+#include "tavrilo/convert/basic_stream.h"
+#include "tavrilo/calc/basic_program.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/convert/version.h"
 
 namespace {
 
@@ -70,10 +71,12 @@ int Convert(const Args& a, std::string& text, Output& out) {
     if (a.programFile) return WriteProgramFile(a, text, out);
     if (a.mode == "basic") {
         ChkBadChrsInPlace(text);
-        T2Basic(text, out.Writer());
+        cli::Pieces pieces(out.Writer());
+        T2BasicTo(text, pieces);
         out.Writer().Write("\n");
     } else {
-        StreamAsm(text, a.opts, out.Writer());
+        cli::CrLfLines lines(out.Writer());
+        StreamAsmTo(text, a.opts, lines);
     }
     return Finish(out);
 }

@@ -6,8 +6,8 @@
 
 #include "args.h"
 #include "io.h"
-#include "tavrilo/file_io.h"
-#include "tavrilo/screen_pictures.h"
+#include "tavrilo/system/file_io.h"
+#include "tavrilo/screens/screen_pictures.h"
 
 namespace tavrilo::cli {
 

@@ -22,9 +22,9 @@
 #include "window_fixture.h"
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/version.h"
-#include "tavrilo/basic.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/version.h"
+#include "tavrilo/convert/basic.h"
 
 using namespace tavrilo;
 

@@ -19,11 +19,11 @@
 #include "module1.h"
 #include "options_dialog.h"
 #include "window_fixture.h"
-#include "tavrilo/asm_program_file.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/program_file.h"
-#include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/calc/program_file.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/tokens.h"
 
 using namespace tavrilo;
 

@@ -15,8 +15,8 @@
 #include "options_dialog.h"
 #include "preview_window.h"
 #include "window_fixture.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/text_rules.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/text_rules.h"
 
 using namespace tavrilo;
 

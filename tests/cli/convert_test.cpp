@@ -13,12 +13,12 @@
 #include "../core/temp_dir.h"
 #include "../core/helpers.h"
 #include "../files/ti_reader.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/asm_program_file.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/program_file.h"
-#include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/calc/program_file.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/tokens.h"
 
 namespace tavrilo {
 namespace {

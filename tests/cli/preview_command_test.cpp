@@ -7,8 +7,8 @@
 
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
-#include "tavrilo/lcd.h"
-#include "tavrilo/screen_pictures.h"
+#include "tavrilo/screens/lcd.h"
+#include "tavrilo/screens/screen_pictures.h"
 
 namespace tavrilo {
 namespace {

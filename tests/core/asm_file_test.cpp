@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "helpers.h"
-#include "tavrilo/asm_file.h"
+#include "tavrilo/convert/asm_file.h"
 #include "temp_dir.h"
 
 namespace tavrilo {

@@ -9,7 +9,7 @@
 
 #include "helpers.h"
 #include "temp_dir.h"
-#include "tavrilo/asm.h"
+#include "tavrilo/convert/asm.h"
 
 namespace tavrilo {
 namespace {
@@ -251,20 +251,6 @@ TEST(StreamAsm, SameSourceAsMakeAsm) {
             test::VectorSink streamed;
             StreamAsm(text, opts, streamed);
             ASSERT_EQ(streamed.lines, AsmLines(text, opts)) << testing::PrintToString(text) << " flags " << flags;
-        }
-}
-
-// Straight into a writer, the lines end in CR LF, across the writer's buffer
-// boundaries too.
-TEST(StreamAsm, IntoAWriterAsLinesWithCrLf) {
-    std::string book;
-    for (int n = 0; book.size() < (3u << 20); ++n) book += std::string(n % 97, 'a' + n % 26) + "\r\n";
-    for (const std::string& text : {std::string(), std::string("X\"Y"), book})
-        for (const AsmOpts& opts : {kAll, kNone}) {
-            bool flushed = false;
-            const std::string written = test::WrittenBy([&](BufferedWriter& out) { StreamAsm(text, opts, out); }, &flushed);
-            EXPECT_TRUE(flushed);
-            ASSERT_TRUE(written == Joined(AsmLines(text, opts))) << text.size();
         }
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tavrilo/screens.h"
+#include "tavrilo/screens/screens.h"
 
 namespace tavrilo::test {
 

@@ -2,8 +2,8 @@
 
 #include "helpers.h"
 #include "temp_dir.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/text_rules.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
 namespace {
@@ -68,19 +68,6 @@ TEST(T2Basic, AnyByteAndNoLineEndInTheOutput) {
     EXPECT_EQ(out.substr(0, 19 + 12 + 3), ":ClrDraw:Text(0,0,\"" + first + "\"):");
     EXPECT_NE(out.find(std::string("\0\x01\x02", 3)), std::string::npos);
     EXPECT_NE(out.find("\xfd\xfe\xff"), std::string::npos);
-}
-
-// Straight into a writer the program is the same, across the writer's buffer
-// boundaries too.
-TEST(T2Basic, IntoAWriter) {
-    std::string book;
-    for (int n = 0; book.size() < (3u << 20); ++n) book += std::string(n % 97, 'A' + n % 26) + "\r\n";
-    for (const std::string& text : {std::string(), std::string("HI"), Repeat("ROW\r\n", 8), book}) {
-        bool flushed = false;
-        const std::string written = test::WrittenBy([&](BufferedWriter& out) { T2Basic(text, out); }, &flushed);
-        EXPECT_TRUE(flushed);
-        ASSERT_TRUE(written == T2Basic(text)) << text.size();
-    }
 }
 
 }  // namespace

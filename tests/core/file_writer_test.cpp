@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 #include "temp_dir.h"
 
 namespace tavrilo {

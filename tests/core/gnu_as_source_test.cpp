@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
-#include "tavrilo/asm_build.h"
+#include "tavrilo/calc/asm_build.h"
 
 namespace tavrilo {
 namespace {

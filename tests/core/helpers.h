@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tavrilo/asm.h"
-#include "tavrilo/layout.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/layout.h"
 
 namespace tavrilo::test {
 

@@ -1,4 +1,4 @@
-#include "tavrilo/screens.h"
+#include "tavrilo/screens/screens.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 
 #include "basic_reader.h"
 #include "helpers.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/lcd.h"
-#include "tavrilo/text_rules.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/screens/lcd.h"
+#include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
 namespace {

@@ -9,7 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "tavrilo/file_io.h"
+#include "tavrilo/system/file_io.h"
 
 namespace tavrilo::test {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
-#include "tavrilo/text_rules.h"
+#include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
 namespace {

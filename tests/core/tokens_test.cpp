@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "tavrilo/basic.h"
-#include "tavrilo/basic_program.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/calc/basic_program.h"
 #include <stdexcept>
-#include "tavrilo/text_rules.h"
-#include "tavrilo/tokens.h"
+#include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/tokens.h"
 
 namespace tavrilo {
 namespace {

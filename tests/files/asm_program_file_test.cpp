@@ -14,10 +14,10 @@
 #include <stdexcept>
 
 #include "../core/temp_dir.h"
-#include "tavrilo/asm_build.h"
-#include "tavrilo/asm_program_file.h"
-#include "tavrilo/program_file.h"
-#include "tavrilo/tool_run.h"
+#include "tavrilo/calc/asm_build.h"
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/calc/program_file.h"
+#include "tavrilo/system/tool_run.h"
 #include "ti_reader.h"
 
 namespace tavrilo {

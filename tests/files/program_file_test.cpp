@@ -3,9 +3,9 @@
 
 #include "../core/temp_dir.h"
 #include "ti_reader.h"
-#include "tavrilo/basic.h"
-#include "tavrilo/program_file.h"
-#include "tavrilo/tokens.h"
+#include "tavrilo/convert/basic.h"
+#include "tavrilo/calc/program_file.h"
+#include "tavrilo/calc/tokens.h"
 
 namespace tavrilo {
 namespace {

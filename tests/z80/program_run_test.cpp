@@ -6,8 +6,8 @@
 #include "../core/helpers.h"
 #include "page_texts.h"
 #include "rig.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/asm_program_file.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/calc/asm_program_file.h"
 
 namespace tavrilo {
 namespace {

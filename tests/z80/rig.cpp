@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "tavrilo/asm_build.h"
+#include "tavrilo/calc/asm_build.h"
 
 namespace tavrilo::z80 {
 

@@ -3,9 +3,9 @@
 
 #include "../core/helpers.h"
 #include "rig.h"
-#include "tavrilo/asm.h"
-#include "tavrilo/asm_build.h"
-#include "tavrilo/asm_program_file.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/calc/asm_build.h"
+#include "tavrilo/calc/asm_program_file.h"
 
 namespace tavrilo {
 namespace {

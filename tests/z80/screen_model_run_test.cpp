@@ -5,7 +5,7 @@
 #include "../core/helpers.h"
 #include "page_texts.h"
 #include "rig.h"
-#include "tavrilo/screens.h"
+#include "tavrilo/screens/screens.h"
 
 namespace tavrilo {
 namespace {

@@ -1,0 +1,78 @@
+#include "tavrilo/calc/program_file.h"
+
+#include <stdexcept>
+
+namespace tavrilo {
+
+namespace {
+
+std::size_t EntryHeaderLength(CalcKind kind) { return kind == CalcKind::Ti83 ? 0x0B : 0x0D; }
+
+void PutWord(std::string& out, std::size_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+
+bool Capital(char c) { return c >= 'A' && c <= 'Z'; }
+
+}  // namespace
+
+bool ValidProgramName(std::string_view name) {
+    if (name.empty() || name.size() > 8 || !Capital(name[0])) return false;
+    for (char c : name)
+        if (!Capital(c) && !(c >= '0' && c <= '9')) return false;
+    return true;
+}
+
+std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount) {
+    // header length word, header, data length word, token count word, tokens
+    return 2 + EntryHeaderLength(kind) + 2 + 2 + tokenCount;
+}
+
+std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
+    const std::size_t size = DataSectionSize(kind, tokenCount);
+    if (size <= kMaxDataSection) return {};
+    const std::size_t room = kMaxDataSection - DataSectionSize(kind, 0);
+    return "the program is " + std::to_string(tokenCount) + " bytes of tokens (" +
+           std::to_string(size) + " bytes of file data); the " +
+           (kind == CalcKind::Ti83 ? ".83p" : ".8xp") + " format holds at most " +
+           std::to_string(kMaxDataSection) + " bytes of file data, " + std::to_string(room) +
+           " bytes of tokens";
+}
+
+std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
+                        std::string_view comment, unsigned char type) {
+    if (!ValidProgramName(name)) throw std::invalid_argument(std::string(kNameRule));
+    const std::string tooLarge = SizeProblem(kind, tokens.size());
+    if (!tooLarge.empty()) throw std::length_error(tooLarge);
+    const std::size_t varLength = 2 + tokens.size();
+
+    std::string data;
+    data.reserve(DataSectionSize(kind, tokens.size()));
+    PutWord(data, EntryHeaderLength(kind));
+    PutWord(data, varLength);
+    data.push_back(static_cast<char>(type));
+    data.append(name);
+    data.append(8 - name.size(), '\0');
+    if (kind == CalcKind::Ti83Plus) {
+        data.push_back('\0');  // version
+        data.push_back('\0');  // flag: in RAM, not archived
+    }
+    PutWord(data, varLength);
+    PutWord(data, tokens.size());
+    data.append(tokens);
+
+    std::string out(kind == CalcKind::Ti83 ? "**TI83**" : "**TI83F*");
+    out.append("\x1A\x0A\x00", 3);
+    comment = comment.substr(0, kCommentSize);
+    out.append(comment);
+    out.append(kCommentSize - comment.size(), '\0');
+    PutWord(out, data.size());
+    out += data;
+    unsigned sum = 0;
+    for (unsigned char b : data) sum += b;
+    PutWord(out, sum & 0xFFFF);
+    return out;
+}
+
+}  // namespace tavrilo

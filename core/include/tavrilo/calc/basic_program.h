@@ -1,0 +1,22 @@
+// The token bytes of the BASIC program for a program file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavrilo/calc/program_file.h"
+
+namespace tavrilo {
+
+// The tokens of the program T2Basic makes of text (already through
+// ChkBadChrs). A program too large for kind's file is refused before it is
+// built: std::length_error carries SizeProblem's sentence. A byte without a
+// token gives std::invalid_argument with the token error's message.
+std::string BasicProgramTokens(std::string_view text, CalcKind kind);
+
+// Whether text is a BASIC program as it stands, as the BASIC compile leaves
+// one in the editor: it begins with ":ClrDraw:" and every byte has its token,
+// which tokens then holds.
+bool HoldsBasicProgram(std::string_view text, std::string& tokens);
+
+}  // namespace tavrilo

@@ -1,0 +1,82 @@
+#include "tavrilo/screens/lcd.h"
+
+#include <cstdlib>
+
+namespace tavrilo {
+
+namespace {
+
+constexpr int kHomeColumns = kScreenWidth / kLargeCellWidth;
+
+// Returns false when the string was cut at the right edge.
+bool DrawSmall(Bitmap& b, const ScreenText& t, Charset cs) {
+    int x = t.col;
+    for (unsigned char c : t.s) {
+        const SmallGlyph& g = SmallGlyphOf(c, cs);
+        if (CutAtRightEdge(x, g.advance)) return false;
+        for (int dy = 0; dy < kSmallCellHeight; ++dy)
+            for (int dx = 0; dx < g.advance; ++dx) b.Set(x + dx, t.row + dy, false);
+        for (int dy = 0; dy < kSmallInkRows; ++dy)
+            for (int dx = 0; dx + 1 < g.advance; ++dx)
+                if (g.rows[dy] >> dx & 1) b.Set(x + dx, t.row + 1 + dy, true);
+        x += g.advance;
+    }
+    return true;
+}
+
+bool DrawLarge(Bitmap& b, const ScreenText& t) {
+    int col = t.col;
+    for (unsigned char c : t.s) {
+        if (col >= kHomeColumns) return false;
+        const LargeGlyph& g = LargeGlyphOf(c);
+        const int x = col * kLargeCellWidth, y = t.row * kLargeCellHeight;
+        for (int dy = 0; dy < kLargeCellHeight; ++dy)
+            for (int dx = 0; dx < kLargeCellWidth; ++dx)
+                b.Set(x + dx, y + dy, dy < kLargeInkRows && dx < 5 && (g.rows[dy] >> dx & 1));
+        ++col;
+    }
+    return true;
+}
+
+// The line between two points given as _iline takes them, y upwards.
+void DrawLine(Bitmap& b, const IlineArgs& l) {
+    int x = l.x1, y = l.y1;
+    const int dx = std::abs(l.x2 - l.x1), dy = -std::abs(l.y2 - l.y1);
+    const int sx = l.x1 < l.x2 ? 1 : -1, sy = l.y1 < l.y2 ? 1 : -1;
+    int err = dx + dy;
+    while (true) {
+        b.Set(x, kScreenHeight - 1 - y, true);
+        if (x == l.x2 && y == l.y2) break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
+}  // namespace
+
+Picture Render(const Screen& screen) {
+    Picture p;
+    for (const ScreenText& t : screen.texts) {
+        const bool whole = screen.display == Display::Home ? DrawLarge(p.image, t)
+                                                           : DrawSmall(p.image, t, screen.charset);
+        if (!whole) p.clippedRows.push_back(t.row);
+    }
+    for (const IlineArgs& l : screen.lines) DrawLine(p.image, l);
+    return p;
+}
+
+Bitmap Scaled(const Bitmap& b, int factor) {
+    Bitmap out(b.Width() * factor, b.Height() * factor);
+    for (int y = 0; y < out.Height(); ++y)
+        for (int x = 0; x < out.Width(); ++x) out.Set(x, y, b.At(x / factor, y / factor));
+    return out;
+}
+
+}  // namespace tavrilo

@@ -1,0 +1,325 @@
+#include "tavrilo/system/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "tavrilo/system/huge_pages.h"
+#include "temp_cleanup.h"
+
+namespace tavrilo {
+namespace {
+
+constexpr int kMaxLinkHops = 40;
+constexpr std::uint64_t kWritebackStep = 8 << 20;
+
+std::string DirectoryOf(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Closes a descriptor on every way out, exceptions included.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The name a chain of symbolic links ends in, whether that exists or not.
+IoResult FollowLinks(const std::string& path, std::string& target) {
+    std::string p = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(p.c_str(), &st) != 0) {
+            if (errno != ENOENT) return IoResult::FromErrno(errno);
+            target = p;
+            return {};
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            target = p;
+            return {};
+        }
+        std::string link(PATH_MAX, '\0');
+        ssize_t n = readlink(p.c_str(), link.data(), link.size());
+        if (n < 0) return IoResult::FromErrno(errno);
+        link.resize(static_cast<std::size_t>(n));
+        p = (!link.empty() && link[0] == '/') ? link : DirectoryOf(p) + "/" + link;
+    }
+    return IoResult::FromErrno(ELOOP);
+}
+
+// A new name must fit its file system, so that the rename cannot fail on it.
+IoResult CheckNewName(const std::string& target) {
+    if (target.size() >= PATH_MAX) return IoResult::FromErrno(ENAMETOOLONG);
+    const std::size_t base = target.rfind('/') + 1;  // npos + 1 is 0
+    const long max = pathconf(DirectoryOf(target).c_str(), _PC_NAME_MAX);
+    if (max > 0 && target.size() - base > static_cast<std::size_t>(max))
+        return IoResult::FromErrno(ENAMETOOLONG);
+    return {};
+}
+
+// A new file's mode: 0666 less the umask.
+mode_t NewFileMode() {
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Makes the directory entries of dir durable. A folder that cannot be read
+// (write and search rights only) cannot be synced, and file systems that
+// cannot sync a folder say EINVAL: neither undoes the write that went before.
+IoResult SyncDirectory(const std::string& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return {};
+    if (fsync(fd.get()) != 0 && errno != EINVAL) return IoResult::FromErrno(errno);
+    return {};
+}
+
+}  // namespace
+
+IoResult IoResult::FromErrno(int err) {
+    IoResult r;
+    r.code = err == 0 ? EIO : err;
+    r.message = std::strerror(r.code);
+    return r;
+}
+
+IoResult ReadAll(int fd, std::string& bytes) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return IoResult::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+    std::string data;
+    if (S_ISREG(st.st_mode)) {
+        const off_t at = lseek(fd, 0, SEEK_CUR);
+        if (at >= 0 && st.st_size > at) {
+            const auto n = static_cast<std::size_t>(st.st_size - at);
+            data.reserve(n);
+            AdviseHugePages(data.data(), n);
+            data.resize(n);
+        }
+    }
+    // Into the sized buffer while it has room, then through a chunk that
+    // also tells the end of a regular file from a file that grew.
+    std::size_t have = 0;
+    char chunk[1 << 16];
+    for (;;) {
+        const bool inPlace = have < data.size();
+        char* dst = inPlace ? data.data() + have : chunk;
+        const std::size_t room = inPlace ? data.size() - have : sizeof chunk;
+        const ssize_t got = ::read(fd, dst, room);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return IoResult::FromErrno(errno);
+        }
+        if (!inPlace) data.append(chunk, static_cast<std::size_t>(got));
+        have += static_cast<std::size_t>(got);
+    }
+    data.resize(have);
+    bytes = std::move(data);
+    return {};
+}
+
+IoResult ReadWholeFile(const std::string& path, std::string& bytes) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    return ReadAll(fd.get(), bytes);
+}
+
+IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
+                         std::uint64_t& size) {
+    // Not blocking keeps a FIFO from holding the open until a writer comes.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) return IoResult::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+    if (!S_ISREG(st.st_mode)) {
+        IoResult r = IoResult::FromErrno(EINVAL);
+        r.message = "not a regular file";
+        return r;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    if (size > maxBytes) return IoResult::FromErrno(EFBIG);
+    const int flags = fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return ReadAll(fd.get(), bytes);
+}
+
+void BufferedWriter::Reset(int fd, bool early) {
+    fd_ = fd;
+    error_ = 0;
+    used_ = 0;
+    early_ = early;
+    written_ = started_ = 0;
+}
+
+void BufferedWriter::Put(const char* p, std::size_t left) {
+    while (left > 0 && error_ == 0) {
+        ssize_t put = ::write(fd_, p, left);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            error_ = errno;
+            break;
+        }
+        p += put;
+        left -= static_cast<std::size_t>(put);
+        written_ += static_cast<std::uint64_t>(put);
+    }
+    if (early_ && written_ - started_ >= kWritebackStep) {
+        sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
+                        SYNC_FILE_RANGE_WRITE);
+        started_ = written_;
+    }
+}
+
+void BufferedWriter::WriteSlowly(std::string_view bytes) {
+    if (used_ + bytes.size() > kBufferSize) Flush();
+    if (bytes.size() >= kBufferSize) {
+        Put(bytes.data(), bytes.size());
+        return;
+    }
+    if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+    Copy(buffer_.get() + used_, bytes);
+    used_ += bytes.size();
+}
+
+IoResult BufferedWriter::Flush() {
+    Put(buffer_.get(), used_);
+    used_ = 0;
+    if (error_ != 0) return IoResult::FromErrno(error_);
+    return {};
+}
+
+AtomicFile::~AtomicFile() { Discard(); }
+
+void AtomicFile::Discard() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) {
+        detail::HoldSignals hold;
+        ::unlink(temp_.c_str());
+        detail::UnwatchTemp(watch_);
+    }
+    watch_ = -1;
+    temp_.clear();
+    direct_ = false;
+}
+
+IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
+    Discard();
+    if (!path.empty() && path.back() == '/') return IoResult::FromErrno(EISDIR);
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+        if (!S_ISREG(st.st_mode)) {
+            // A device, FIFO or socket takes the bytes itself, as with any tool.
+            const int noWait = noReader == NoReader::Fail ? O_NONBLOCK : 0;
+            int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | noWait);
+            if (fd < 0) {
+                IoResult r = IoResult::FromErrno(errno);
+                if (r.code == ENXIO && S_ISFIFO(st.st_mode)) r.message = "no program reads from this FIFO";
+                return r;
+            }
+            if (noWait != 0) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            fd_ = fd;
+            direct_ = true;
+            target_ = path;
+            out_.Reset(fd_);
+            return {};
+        }
+    } else if (errno != ENOENT) {
+        return IoResult::FromErrno(errno);
+    }
+    IoResult r = FollowLinks(path, target_);
+    if (!r.ok()) return r;
+    const bool exists = stat(target_.c_str(), &st) == 0;
+    if (!exists) {
+        r = CheckNewName(target_);
+        if (!r.ok()) return r;
+    } else if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+        // Replacing it would get round its write protection.
+        return IoResult::FromErrno(errno);
+    }
+    // A short fixed temporary name beside the target.
+    const std::string folder = DirectoryOf(target_);
+    std::string temp = folder + "/.tavrilo-XXXXXX";
+    {
+        detail::HoldSignals hold;
+        int fd = mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) {
+            r = IoResult::FromErrno(errno);
+            if (r.code == EACCES) r.message += " (no new file can be made in the folder " + folder + ")";
+            return r;
+        }
+        fd_ = fd;
+        temp_ = temp;
+        watch_ = detail::WatchTemp(temp_.c_str());
+    }
+    // The replacement keeps the owner where this process may give it (root
+    // may), else at least the group; then the permissions.
+    if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd_, st.st_uid, st.st_gid) != 0)
+        (void)!fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+    if (fchmod(fd_, exists ? st.st_mode & 07777 : NewFileMode()) != 0) {
+        int err = errno;
+        Discard();
+        return IoResult::FromErrno(err);
+    }
+    out_.Reset(fd_, true);
+    return {};
+}
+
+IoResult AtomicFile::Commit() {
+    if (fd_ < 0) return IoResult::FromErrno(EBADF);
+    IoResult r = out_.Flush();
+    if (r.ok() && !direct_ && fsync(fd_) != 0) r = IoResult::FromErrno(errno);
+    if (r.ok()) {
+        int closed = ::close(fd_);
+        fd_ = -1;
+        if (closed != 0) r = IoResult::FromErrno(errno);
+    }
+    if (!r.ok() || direct_) {
+        Discard();
+        return r;
+    }
+    {
+        detail::HoldSignals hold;
+        if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+            r = IoResult::FromErrno(errno);
+        } else {
+            detail::UnwatchTemp(watch_);
+            watch_ = -1;
+            temp_.clear();
+        }
+    }
+    if (!r.ok()) {
+        Discard();
+        return r;
+    }
+    return SyncDirectory(DirectoryOf(target_));
+}
+
+IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
+    AtomicFile file;
+    IoResult r = file.Open(path, noReader);
+    if (!r.ok()) return r;
+    file.Writer().Write(bytes);
+    return file.Commit();
+}
+
+}  // namespace tavrilo
