@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "main_window.h"
+#include "module1.h"
 #include "tavrilo/convert/version.h"
 
 namespace tavrilo {
@@ -37,7 +38,11 @@ std::optional<QString> InfoRequested(const QStringList& arguments) {
 }
 
 void OpenFileArgument(Form1& form, const QStringList& arguments) {
-    if (std::optional<QString> file = FileArgument(arguments)) form.OpenPath(*file);
+    // Logged as File > Open logs it, the dialog's choice made by the command line.
+    if (std::optional<QString> file = FileArgument(arguments)) {
+        AddLog(QStringLiteral("Open file. "), true);
+        form.OpenPath(*file);
+    }
 }
 
 }  // namespace tavrilo

@@ -18,7 +18,7 @@ namespace tavrilo {
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
     AddLog(QStringLiteral("Compile."), true);
-    MessageSpec ask;
+    MessageRequest ask;
     ask.text = QStringLiteral("Press 'Yes' to make asm code or 'No' for basic code.\n"
                               "I'm not so good at asm so the asm code is not optimized in any way.. "
                               "If you know how to do that, pleas send me a e-mail and i'l give you "
@@ -88,7 +88,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
         QCoreApplication::processEvents();
         const std::string text = text1_->Bytes();
         if (ChkQuote(text)) {
-            MessageSpec warn;
+            MessageRequest warn;
             warn.text = QString::fromLatin1(kQuoteWarning.data(), static_cast<int>(kQuoteWarning.size()));
             port_.Message(this, warn);
         }
@@ -96,7 +96,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
         store_.Clear();
         list1Model_->Reload();
 
-        InputSpec prompt;
+        InputRequest prompt;
         prompt.message = QStringLiteral(
             "Enter a file name:\nPleas enter file name with out path. If the file already exists... "
             "It will be owerwrited!");
@@ -124,14 +124,14 @@ void Form1::T2Asm(const AsmOpts& opts) {
         const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
         const std::string full = FullName(dir, LocalPath(name));
         if (CommandFaultHook) CommandFaultHook("T2Asm");
-        IoResult written = WriteAsmFile(full, text, opts, store_);
+        Status written = WriteAsmFile(full, text, opts, store_);
         list1Model_->Reload();
         HideProgress();
         if (written.ok()) {
             AddLog(QStringLiteral("Done."), true);
             setWindowTitle(Title + QStringLiteral(" - Done!"));
             port_.Start(FromLocalPath(dir + "help.bat"));
-            MessageSpec created;
+            MessageRequest created;
             created.text = QStringLiteral("File is created at: ") + FromLocalPath(full);
             port_.Message(this, created);
             unsetCursor();

@@ -22,8 +22,8 @@ ErrorInfo CurrentError() {
     }
 }
 
-MessageSpec ErrorMessage(const QString& description, int number) {
-    MessageSpec request;
+MessageRequest ErrorMessage(const QString& description, int number) {
+    MessageRequest request;
     request.text = QStringLiteral("Error: ") + description + QStringLiteral(" - ") + QString::number(number);
     request.title = QStringLiteral("ERROR");
     request.critical = true;

@@ -19,7 +19,7 @@ struct ErrorInfo {
 // writer's own text.
 class IoFailure : public std::system_error {
 public:
-    explicit IoFailure(const IoResult& r) : std::system_error(r.code, std::generic_category()), text_(r.message) {}
+    explicit IoFailure(const Status& r) : std::system_error(r.code, std::generic_category()), text_(r.message) {}
     const char* what() const noexcept override { return text_.c_str(); }
 
 private:
@@ -31,6 +31,6 @@ private:
 ErrorInfo CurrentError();
 
 // "Error: description - number" under the title "ERROR" with the critical icon.
-MessageSpec ErrorMessage(const QString& description, int number);
+MessageRequest ErrorMessage(const QString& description, int number);
 
 }  // namespace tavrilo

@@ -8,7 +8,7 @@
 namespace tavrilo {
 
 // "cannot <verb> '<path>': <the system's text>".
-inline QString FileError(const char* verb, const QString& path, const IoResult& r) {
+inline QString FileError(const char* verb, const QString& path, const Status& r) {
     return QStringLiteral("cannot %1 '%2': %3")
         .arg(QLatin1String(verb), path, QString::fromLocal8Bit(r.message.c_str()));
 }

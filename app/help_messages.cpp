@@ -6,7 +6,7 @@
 namespace tavrilo {
 
 void Form1::About() {
-    MessageSpec about;
+    MessageRequest about;
     about.text = QStringLiteral("Tavrilo for TI83 V. ") +
                  QString::fromLatin1(kVersion.data(), static_cast<int>(kVersion.size())) +
                  QStringLiteral("\rCoded by: Kel Varno\re-mail: ") +
@@ -15,7 +15,7 @@ void Form1::About() {
 }
 
 void Form1::Help() {
-    MessageSpec help;
+    MessageRequest help;
     help.text = QStringLiteral(
         "Basic chrs. allowd: 1234567890 ABCDEFGHIJKLMNOPQRSTUVWXYZ.!()*-/+=:{}[]\n"
         "In asm you can use all chrs. in windows (i think) exept \"\n"

@@ -39,8 +39,8 @@ std::string FileBytes(CalcFileKind kind, const std::string& name, const std::str
     return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
 }
 
-FileDialogSpec SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
-    FileDialogSpec request;
+FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
+    FileDialogRequest request;
     request.title = QStringLiteral("Save calculator file");
     request.fileName = name + Extension(kind);
     request.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
@@ -99,7 +99,7 @@ void Form1::MakeCalcFile() {
                 : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
         const std::size_t freeMemory = FreeUserMemory(kind);
         if (tokens.size() > freeMemory) {
-            MessageSpec warn;
+            MessageRequest warn;
             warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
                                        "about %3 bytes free for programs.\rMake the file anyway?")
                             .arg(tokens.size())
@@ -114,14 +114,14 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const IoResult written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
+        const Status written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
         if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();
         AddLog(QStringLiteral("Done."), true);
         setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(tokens.size()) +
                        QStringLiteral(" Bytes"));
-        MessageSpec created;
+        MessageRequest created;
         created.text = QStringLiteral("File is created at: ") + *path;
         if (kind == CalcFileKind::Asm83) created.text += QStringLiteral("\rOn the TI-83: Send(9prgm") + name;
         port_.Message(this, created);

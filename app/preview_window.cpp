@@ -275,18 +275,30 @@ void PreviewWindow::ZoomBy(int step) {
 }
 
 // A window grown by zooming is moved back onto its screen, its title bar
-// first where it cannot fit whole.
+// first where it cannot fit whole; shrunk again, it goes back to where the
+// user had put it.
 void PreviewWindow::KeepOnScreen() {
     if (!isVisible() || screen() == nullptr) return;
     layout()->activate();
     const QRect room = screen()->availableGeometry();
-    const QRect frame = frameGeometry();
+    const QRect frame(placed_.value_or(frameGeometry().topLeft()), frameGeometry().size());
     QPoint to = frame.topLeft();
     if (frame.right() > room.right()) to.rx() -= frame.right() - room.right();
     if (frame.bottom() > room.bottom()) to.ry() -= frame.bottom() - room.bottom();
     to.rx() = std::max(to.x(), room.left());
     to.ry() = std::max(to.y(), room.top());
-    if (to != frame.topLeft()) move(to);
+    if (to == frame.topLeft()) placed_.reset();
+    else placed_ = frame.topLeft();
+    if (to != frameGeometry().topLeft()) {
+        movedTo_ = to;
+        move(to);
+    }
+}
+
+void PreviewWindow::moveEvent(QMoveEvent* e) {
+    // Moved by the user, the window stays where it was put.
+    if (frameGeometry().topLeft() != movedTo_) placed_.reset();
+    QWidget::moveEvent(e);
 }
 
 void PreviewWindow::SavePictures() {

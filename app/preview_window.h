@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <QPoint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "tavrilo/screens/lcd.h"
@@ -90,6 +92,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     void HandleKey(QKeyEvent* e);
@@ -113,6 +116,8 @@ private:
     QPushButton* previous_;
     QPushButton* next_;
     QPushButton* save_;
+    std::optional<QPoint> placed_;  // where the user had the window before zooming moved it
+    QPoint movedTo_;                // where zooming last moved it
 };
 
 }  // namespace tavrilo

@@ -18,11 +18,11 @@ QString WithLineBreaks(QString text) {
     return text;
 }
 
-QString Filter(const FileDialogSpec& request) {
+QString Filter(const FileDialogRequest& request) {
     return request.filterLabel + QLatin1String(" (") + request.pattern + QLatin1Char(')');
 }
 
-std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& request, bool save) {
     QFileDialog dialog(parent, request.title, QString(), Filter(request));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -36,7 +36,7 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& requ
 
 }  // namespace
 
-Answer QtUiPort::Message(QWidget* parent, const MessageSpec& request) {
+Answer QtUiPort::Message(QWidget* parent, const MessageRequest& request) {
     QMessageBox box(request.critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     request.title.isEmpty() ? kAppTitle : request.title, WithLineBreaks(request.text),
                     request.yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
@@ -55,7 +55,7 @@ Answer QtUiPort::Message(QWidget* parent, const MessageSpec& request) {
     }
 }
 
-std::optional<QString> QtUiPort::Input(QWidget* parent, const InputSpec& request) {
+std::optional<QString> QtUiPort::Input(QWidget* parent, const InputRequest& request) {
     QInputDialog dialog(parent);
     dialog.setWindowTitle(request.title);
     dialog.setLabelText(WithLineBreaks(request.message));
@@ -64,11 +64,11 @@ std::optional<QString> QtUiPort::Input(QWidget* parent, const InputSpec& request
     return dialog.textValue();
 }
 
-std::optional<QString> QtUiPort::OpenFileName(QWidget* parent, const FileDialogSpec& request) {
+std::optional<QString> QtUiPort::OpenFileName(QWidget* parent, const FileDialogRequest& request) {
     return RunFileDialog(parent, request, false);
 }
 
-std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogSpec& request) {
+std::optional<QString> QtUiPort::SaveFileName(QWidget* parent, const FileDialogRequest& request) {
     return RunFileDialog(parent, request, true);
 }
 

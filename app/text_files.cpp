@@ -16,8 +16,8 @@ namespace {
 constexpr std::uint64_t kMiB = 1 << 20;
 constexpr std::uint64_t kMaxOpenMiB = 64;
 
-FileDialogSpec TextFileDialog(const QString& title) {
-    return FileDialogSpec{title, QStringLiteral("noname"), QStringLiteral("Text file"),
+FileDialogRequest TextFileDialog(const QString& title) {
+    return FileDialogRequest{title, QStringLiteral("noname"), QStringLiteral("Text file"),
                           QStringLiteral("*.txt")};
 }
 
@@ -34,13 +34,13 @@ void Form1::OpenPath(const QString& path) {
     AddLog(QStringLiteral("Reading file... "), false);
     std::string bytes;
     std::uint64_t size = 0;
-    IoResult r;
+    Status r;
     try {
         if (CommandFaultHook) CommandFaultHook("Open");
         r = ReadRegularFile(LocalPath(path), kMaxOpenMiB * kMiB, bytes, size);
         if (r.ok()) text1_->ReplaceAll(bytes);
     } catch (const std::bad_alloc&) {
-        r = IoResult::FromErrno(ENOMEM);
+        r = Status::FromErrno(ENOMEM);
     }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);
@@ -63,12 +63,12 @@ void Form1::Save() {
     std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
     AddLog(QStringLiteral("Writeing file... "), false);
     if (!path) return;
-    IoResult r;
+    Status r;
     try {
         if (CommandFaultHook) CommandFaultHook("Save");
         r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     } catch (const std::bad_alloc&) {
-        r = IoResult::FromErrno(ENOMEM);
+        r = Status::FromErrno(ENOMEM);
     }
     if (!r.ok()) {
         AddLog(QStringLiteral("Error."), true);

@@ -14,7 +14,7 @@ inline const QString kAppTitle = QStringLiteral("Tavrilo");
 
 enum class Answer { Ok, Yes, No, Cancel };
 
-struct MessageSpec {
+struct MessageRequest {
     QString text;  // a lone CR or LF starts a new line
     QString title = kAppTitle;
     bool yesNoCancel = false;  // else OK only
@@ -22,13 +22,13 @@ struct MessageSpec {
     Answer defaultButton = Answer::Ok;
 };
 
-struct InputSpec {
+struct InputRequest {
     QString message;
     QString title;
     QString defaultAnswer;
 };
 
-struct FileDialogSpec {
+struct FileDialogRequest {
     QString title;  // empty: the platform's own
     QString fileName;
     QString filterLabel;
@@ -41,11 +41,11 @@ struct FileDialogSpec {
 class UiPort {
 public:
     virtual ~UiPort() = default;
-    virtual Answer Message(QWidget* parent, const MessageSpec& request) = 0;
+    virtual Answer Message(QWidget* parent, const MessageRequest& request) = 0;
     // The answer, or nothing when cancelled.
-    virtual std::optional<QString> Input(QWidget* parent, const InputSpec& request) = 0;
-    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogSpec& request) = 0;
-    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogSpec& request) = 0;
+    virtual std::optional<QString> Input(QWidget* parent, const InputRequest& request) = 0;
+    virtual std::optional<QString> OpenFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     // Runs one of the program's own dialogs until it closes; true when accepted.
     virtual bool Exec(QDialog& dialog) = 0;
     // An existing or new folder; nothing when cancelled.

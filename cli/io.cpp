@@ -36,25 +36,25 @@ int DescriptorNamed(const std::string& name) {
 
 const std::string& InputName() { return LastInput(); }
 
-IoResult ReadInput(const std::string& name, std::string& bytes) {
+Status ReadInput(const std::string& name, std::string& bytes) {
     LastInput() = name;
     if (name == "-") return ReadAll(STDIN_FILENO, bytes);
     return ReadWholeFile(name, bytes);
 }
 
-IoResult Output::Open(const std::string& name) {
+Status Output::Open(const std::string& name) {
     shown_ = name.empty() ? "-" : name;
     const int fd = name.empty() ? STDOUT_FILENO : DescriptorNamed(name);
     toFile_ = fd < 0;
     // A FIFO is waited on until its reader comes, as a shell's redirection waits.
     if (toFile_) return file_.Open(name, NoReader::Wait);
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0) return IoResult::FromErrno(errno);
-    if ((flags & O_ACCMODE) == O_RDONLY) return IoResult::FromErrno(EBADF);
+    if (flags < 0) return Status::FromErrno(errno);
+    if ((flags & O_ACCMODE) == O_RDONLY) return Status::FromErrno(EBADF);
     direct_.Reset(fd);
     return {};
 }
 
-IoResult Output::Finish() { return toFile_ ? file_.Commit() : direct_.Flush(); }
+Status Output::Finish() { return toFile_ ? file_.Commit() : direct_.Flush(); }
 
 }  // namespace tavrilo::cli

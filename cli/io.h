@@ -9,7 +9,7 @@
 namespace tavrilo::cli {
 
 // Reads FILE; "-" is standard input, read from descriptor 0 where it stands.
-IoResult ReadInput(const std::string& name, std::string& bytes);
+Status ReadInput(const std::string& name, std::string& bytes);
 // The name ReadInput was last given; "-" before that.
 const std::string& InputName();
 
@@ -19,10 +19,10 @@ const std::string& InputName();
 class Output {
 public:
     // Fails before anything is written.
-    IoResult Open(const std::string& name);
+    Status Open(const std::string& name);
     BufferedWriter& Writer() { return toFile_ ? file_.Writer() : direct_; }
     // Writes what is left; a file then takes its name. Without Finish a file is discarded.
-    IoResult Finish();
+    Status Finish();
     // The name for messages: "-" for standard output.
     const std::string& Shown() const { return shown_; }
 

@@ -24,13 +24,13 @@ using cli::Output;
 
 std::string Comment() { return "Tavrilo " + std::string(kVersion) + ", tavrilo-convert"; }
 
-int Failure(std::string_view verb, const std::string& name, const IoResult& r) {
+int Failure(std::string_view verb, const std::string& name, const Status& r) {
     Err("cannot " + std::string(verb) + " '" + name + "': " + r.message);
     return 1;
 }
 
 int Finish(Output& out) {
-    IoResult r = out.Finish();
+    Status r = out.Finish();
     if (!r.ok()) return Failure("write", out.Shown(), r);
     return 0;
 }
@@ -83,7 +83,7 @@ int Convert(const Args& a, std::string& text, Output& out) {
 
 int Run(const Args& a) {
     std::string text;
-    IoResult r = cli::ReadInput(a.input, text);
+    Status r = cli::ReadInput(a.input, text);
     if (!r.ok()) return Failure("read", a.input, r);
     // GNU as takes every byte of the text; the warning is TASM's.
     if (a.mode == "asm" && !a.programFile && ChkQuote(text)) {

@@ -66,7 +66,7 @@ int RunPreview(int argc, char** argv) {
     if (dir.empty()) return Usage("preview needs -o DIR");
 
     std::string text;
-    const IoResult r = ReadInput(input, text);
+    const Status r = ReadInput(input, text);
     if (!r.ok()) {
         Err("cannot read '" + input + "': " + r.message);
         return 1;

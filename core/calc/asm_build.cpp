@@ -71,7 +71,7 @@ constexpr const char* kTools[] = {"z80-unknown-coff-as", "z80-unknown-coff-ld",
 std::string CodeRoom() { return "the machine code runs past FFFFh: " + Ti83CodeRoom(); }
 
 void Put(const PrivateTempDir& dir, const char* name, std::string_view bytes) {
-    const IoResult r = WriteWholeFile(dir / name, bytes);
+    const Status r = WriteWholeFile(dir / name, bytes);
     if (!r.ok()) throw AsmBuildError("cannot write the assembler's input: " + r.message);
 }
 
@@ -105,7 +105,7 @@ std::string Link(std::string_view gnuSource) {
     }
     // .org is relative to the section, linked at 0: the flat image holds zeros up to the start.
     std::string image;
-    const IoResult read = ReadWholeFile(dir / "prog.bin", image);
+    const Status read = ReadWholeFile(dir / "prog.bin", image);
     if (!read.ok()) throw AsmBuildError("cannot read the linked program: " + read.message);
     if (image.size() <= kTi83ProgramStart) throw AsmBuildError("the linked program has no code at 9327h");
     return image.substr(kTi83ProgramStart);

@@ -25,10 +25,10 @@ std::string FullName(const std::string& outputDir, const std::string& name) {
     return outputDir + name;
 }
 
-IoResult WriteAsmFile(const std::string& fullName, std::string_view text, const AsmOpts& opts,
+Status WriteAsmFile(const std::string& fullName, std::string_view text, const AsmOpts& opts,
                       LineStore& data) {
     AtomicFile file;
-    IoResult r = file.Open(fullName);
+    Status r = file.Open(fullName);
     data.Clear();
     if (!r.ok()) return r;
     CrLfLineSink sink(file.Writer());

@@ -41,12 +41,12 @@ private:
 };
 
 // The name a chain of symbolic links ends in, whether that exists or not.
-IoResult FollowLinks(const std::string& path, std::string& target) {
+Status FollowLinks(const std::string& path, std::string& target) {
     std::string p = path;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat st {};
         if (lstat(p.c_str(), &st) != 0) {
-            if (errno != ENOENT) return IoResult::FromErrno(errno);
+            if (errno != ENOENT) return Status::FromErrno(errno);
             target = p;
             return {};
         }
@@ -56,20 +56,20 @@ IoResult FollowLinks(const std::string& path, std::string& target) {
         }
         std::string link(PATH_MAX, '\0');
         ssize_t n = readlink(p.c_str(), link.data(), link.size());
-        if (n < 0) return IoResult::FromErrno(errno);
+        if (n < 0) return Status::FromErrno(errno);
         link.resize(static_cast<std::size_t>(n));
         p = (!link.empty() && link[0] == '/') ? link : DirectoryOf(p) + "/" + link;
     }
-    return IoResult::FromErrno(ELOOP);
+    return Status::FromErrno(ELOOP);
 }
 
 // A new name must fit its file system, so that the rename cannot fail on it.
-IoResult CheckNewName(const std::string& target) {
-    if (target.size() >= PATH_MAX) return IoResult::FromErrno(ENAMETOOLONG);
+Status CheckNewName(const std::string& target) {
+    if (target.size() >= PATH_MAX) return Status::FromErrno(ENAMETOOLONG);
     const std::size_t base = target.rfind('/') + 1;  // npos + 1 is 0
     const long max = pathconf(DirectoryOf(target).c_str(), _PC_NAME_MAX);
     if (max > 0 && target.size() - base > static_cast<std::size_t>(max))
-        return IoResult::FromErrno(ENAMETOOLONG);
+        return Status::FromErrno(ENAMETOOLONG);
     return {};
 }
 
@@ -83,26 +83,26 @@ mode_t NewFileMode() {
 // Makes the directory entries of dir durable. A folder that cannot be read
 // (write and search rights only) cannot be synced, and file systems that
 // cannot sync a folder say EINVAL: neither undoes the write that went before.
-IoResult SyncDirectory(const std::string& dir) {
+Status SyncDirectory(const std::string& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) return {};
-    if (fsync(fd.get()) != 0 && errno != EINVAL) return IoResult::FromErrno(errno);
+    if (fsync(fd.get()) != 0 && errno != EINVAL) return Status::FromErrno(errno);
     return {};
 }
 
 }  // namespace
 
-IoResult IoResult::FromErrno(int err) {
-    IoResult r;
+Status Status::FromErrno(int err) {
+    Status r;
     r.code = err == 0 ? EIO : err;
     r.message = std::strerror(r.code);
     return r;
 }
 
-IoResult ReadAll(int fd, std::string& bytes) {
+Status ReadAll(int fd, std::string& bytes) {
     struct stat st {};
-    if (fstat(fd, &st) != 0) return IoResult::FromErrno(errno);
-    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+    if (fstat(fd, &st) != 0) return Status::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
     std::string data;
     if (S_ISREG(st.st_mode)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
@@ -125,7 +125,7 @@ IoResult ReadAll(int fd, std::string& bytes) {
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
-            return IoResult::FromErrno(errno);
+            return Status::FromErrno(errno);
         }
         if (!inPlace) data.append(chunk, static_cast<std::size_t>(got));
         have += static_cast<std::size_t>(got);
@@ -135,27 +135,27 @@ IoResult ReadAll(int fd, std::string& bytes) {
     return {};
 }
 
-IoResult ReadWholeFile(const std::string& path, std::string& bytes) {
+Status ReadWholeFile(const std::string& path, std::string& bytes) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    if (fd.get() < 0) return Status::FromErrno(errno);
     return ReadAll(fd.get(), bytes);
 }
 
-IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
+Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
                          std::uint64_t& size) {
     // Not blocking keeps a FIFO from holding the open until a writer comes.
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) return IoResult::FromErrno(errno);
+    if (fd.get() < 0) return Status::FromErrno(errno);
     struct stat st {};
-    if (fstat(fd.get(), &st) != 0) return IoResult::FromErrno(errno);
-    if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+    if (fstat(fd.get(), &st) != 0) return Status::FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
     if (!S_ISREG(st.st_mode)) {
-        IoResult r = IoResult::FromErrno(EINVAL);
+        Status r = Status::FromErrno(EINVAL);
         r.message = "not a regular file";
         return r;
     }
     size = static_cast<std::uint64_t>(st.st_size);
-    if (size > maxBytes) return IoResult::FromErrno(EFBIG);
+    if (size > maxBytes) return Status::FromErrno(EFBIG);
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     return ReadAll(fd.get(), bytes);
@@ -199,10 +199,10 @@ void BufferedWriter::WriteSlowly(std::string_view bytes) {
     used_ += bytes.size();
 }
 
-IoResult BufferedWriter::Flush() {
+Status BufferedWriter::Flush() {
     Put(buffer_.get(), used_);
     used_ = 0;
-    if (error_ != 0) return IoResult::FromErrno(error_);
+    if (error_ != 0) return Status::FromErrno(error_);
     return {};
 }
 
@@ -221,18 +221,18 @@ void AtomicFile::Discard() {
     direct_ = false;
 }
 
-IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
+Status AtomicFile::Open(const std::string& path, NoReader noReader) {
     Discard();
-    if (!path.empty() && path.back() == '/') return IoResult::FromErrno(EISDIR);
+    if (!path.empty() && path.back() == '/') return Status::FromErrno(EISDIR);
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return IoResult::FromErrno(EISDIR);
+        if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
         if (!S_ISREG(st.st_mode)) {
             // A device, FIFO or socket takes the bytes itself, as with any tool.
             const int noWait = noReader == NoReader::Fail ? O_NONBLOCK : 0;
             int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | noWait);
             if (fd < 0) {
-                IoResult r = IoResult::FromErrno(errno);
+                Status r = Status::FromErrno(errno);
                 if (r.code == ENXIO && S_ISFIFO(st.st_mode)) r.message = "no program reads from this FIFO";
                 return r;
             }
@@ -244,9 +244,9 @@ IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
             return {};
         }
     } else if (errno != ENOENT) {
-        return IoResult::FromErrno(errno);
+        return Status::FromErrno(errno);
     }
-    IoResult r = FollowLinks(path, target_);
+    Status r = FollowLinks(path, target_);
     if (!r.ok()) return r;
     const bool exists = stat(target_.c_str(), &st) == 0;
     if (!exists) {
@@ -254,7 +254,7 @@ IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
         if (!r.ok()) return r;
     } else if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
         // Replacing it would get round its write protection.
-        return IoResult::FromErrno(errno);
+        return Status::FromErrno(errno);
     }
     // A short fixed temporary name beside the target.
     const std::string folder = DirectoryOf(target_);
@@ -263,7 +263,7 @@ IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
         detail::HoldSignals hold;
         int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) {
-            r = IoResult::FromErrno(errno);
+            r = Status::FromErrno(errno);
             if (r.code == EACCES) r.message += " (no new file can be made in the folder " + folder + ")";
             return r;
         }
@@ -278,20 +278,20 @@ IoResult AtomicFile::Open(const std::string& path, NoReader noReader) {
     if (fchmod(fd_, exists ? st.st_mode & 07777 : NewFileMode()) != 0) {
         int err = errno;
         Discard();
-        return IoResult::FromErrno(err);
+        return Status::FromErrno(err);
     }
     out_.Reset(fd_, true);
     return {};
 }
 
-IoResult AtomicFile::Commit() {
-    if (fd_ < 0) return IoResult::FromErrno(EBADF);
-    IoResult r = out_.Flush();
-    if (r.ok() && !direct_ && fsync(fd_) != 0) r = IoResult::FromErrno(errno);
+Status AtomicFile::Commit() {
+    if (fd_ < 0) return Status::FromErrno(EBADF);
+    Status r = out_.Flush();
+    if (r.ok() && !direct_ && fsync(fd_) != 0) r = Status::FromErrno(errno);
     if (r.ok()) {
         int closed = ::close(fd_);
         fd_ = -1;
-        if (closed != 0) r = IoResult::FromErrno(errno);
+        if (closed != 0) r = Status::FromErrno(errno);
     }
     if (!r.ok() || direct_) {
         Discard();
@@ -300,7 +300,7 @@ IoResult AtomicFile::Commit() {
     {
         detail::HoldSignals hold;
         if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
-            r = IoResult::FromErrno(errno);
+            r = Status::FromErrno(errno);
         } else {
             detail::UnwatchTemp(watch_);
             watch_ = -1;
@@ -314,9 +314,9 @@ IoResult AtomicFile::Commit() {
     return SyncDirectory(DirectoryOf(target_));
 }
 
-IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
+Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
     AtomicFile file;
-    IoResult r = file.Open(path, noReader);
+    Status r = file.Open(path, noReader);
     if (!r.ok()) return r;
     file.Writer().Write(bytes);
     return file.Commit();

@@ -351,7 +351,7 @@ private slots:
         OpenFileArgument(*form, {"tavrilo", Path("start.txt")});
         QCOMPARE(form->Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - 10 Bytes");
-        QVERIFY(Log().endsWith("Reading file... Done.\r\n"));
+        QVERIFY(Log().endsWith("Open file. \r\nReading file... Done.\r\n"));
         QVERIFY(port->fileDialogs.empty());
         form->Text1()->undo();  // replaced as Open replaces it
         QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
@@ -582,7 +582,7 @@ private slots:
     void realSaveDialogTakesTheRequestsOptions() {
         QtUiPort real;
         for (const bool ask : {false, true}) {
-            FileDialogSpec request{QStringLiteral("Save"), QStringLiteral("noname"), QStringLiteral("Text file"),
+            FileDialogRequest request{QStringLiteral("Save"), QStringLiteral("noname"), QStringLiteral("Text file"),
                                    QStringLiteral("*.txt"), tmp->path()};
             request.askBeforeReplacing = ask;
             request.defaultSuffix = ask ? QStringLiteral("83p") : QString();

@@ -305,7 +305,7 @@ private slots:
         port->answers = {Answer::No};
         Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
         QCOMPARE(port->messages.size(), size_t(2));
-        const MessageSpec warning = port->messages[1];
+        const MessageRequest warning = port->messages[1];
         QVERIFY(warning.text.contains(QString::number(size)) && warning.text.contains("24000"));
         QVERIFY(warning.yesNoCancel);
         QVERIFY(!QFile::exists(Path("book.8xp")));

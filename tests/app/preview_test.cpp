@@ -199,6 +199,10 @@ private slots:
         QVERIFY(p->frameGeometry().top() >= room.top());
         if (p->frameGeometry().width() <= room.width()) QVERIFY(p->frameGeometry().right() <= room.right());
         else QCOMPARE(p->frameGeometry().left(), room.left());
+        // Shrunk again, it returns to where it was put.
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Minus, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QCOMPARE(p->frameGeometry().topLeft(), QPoint(room.right() - p->frameGeometry().width() - 10, room.top() + 10));
     }
 
     void savesEveryScreenAsPictures() {

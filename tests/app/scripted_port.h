@@ -14,9 +14,9 @@ namespace tavrilo::test {
 // Answers every question from a script and remembers what was asked.
 class ScriptedPort : public UiPort {
 public:
-    std::vector<MessageSpec> messages;
-    std::vector<InputSpec> inputs;
-    std::vector<FileDialogSpec> fileDialogs;
+    std::vector<MessageRequest> messages;
+    std::vector<InputRequest> inputs;
+    std::vector<FileDialogRequest> fileDialogs;
     QStringList folderDialogs;  // their titles
     QStringList started;
     int quits = 0;
@@ -31,7 +31,7 @@ public:
     std::deque<std::function<void(QDialog&)>> dialogScripts;
     int dialogsRun = 0;
 
-    Answer Message(QWidget*, const MessageSpec& request) override {
+    Answer Message(QWidget*, const MessageRequest& request) override {
         messages.push_back(request);
         if (onMessage) onMessage();
         if (answers.empty()) return Answer::Ok;
@@ -39,15 +39,15 @@ public:
         answers.pop_front();
         return a;
     }
-    std::optional<QString> Input(QWidget*, const InputSpec& request) override {
+    std::optional<QString> Input(QWidget*, const InputRequest& request) override {
         inputs.push_back(request);
         return Next(inputAnswers);
     }
-    std::optional<QString> OpenFileName(QWidget*, const FileDialogSpec& request) override {
+    std::optional<QString> OpenFileName(QWidget*, const FileDialogRequest& request) override {
         fileDialogs.push_back(request);
         return Next(fileAnswers);
     }
-    std::optional<QString> SaveFileName(QWidget*, const FileDialogSpec& request) override {
+    std::optional<QString> SaveFileName(QWidget*, const FileDialogRequest& request) override {
         fileDialogs.push_back(request);
         return Next(fileAnswers);
     }

@@ -30,7 +30,7 @@ TEST(WriteAsmFile, WritesTheSourceWithCrLfLines) {
     std::string text = "ONE\r\nTWO\r\nTHREE\r\nFOUR\r\nFIVE\r\nSIX\r\nSEVEN\r\nEIGHT\r\nNINE";
     LineStore store;
     std::string name = FullName(OutputDir(dir.path()), "noname.asm");
-    IoResult r = WriteAsmFile(name, text, AsmOpts{}, store);
+    Status r = WriteAsmFile(name, text, AsmOpts{}, store);
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_EQ(Slurp(name), Slurp(std::string(TAVRILO_TEST_DATA) + "/nine_lines_all_flags.asm"));
     EXPECT_EQ(store.Count(), 26u);
@@ -66,7 +66,7 @@ TEST(WriteAsmFile, FailuresAreReportedAndTouchNothing) {
     Spit(dir / "taken/inside", "keep too");
     LineStore store;
 
-    IoResult r = WriteAsmFile(dir / "plain/x.asm", "X", AsmOpts{}, store);
+    Status r = WriteAsmFile(dir / "plain/x.asm", "X", AsmOpts{}, store);
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.code, ENOTDIR);
     EXPECT_FALSE(r.message.empty());

@@ -67,7 +67,7 @@ TEST(AtomicFile, FifoWithNoReaderFailsAtOnceWhenAsked) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const int status = InChild([&] {
         alarm(10);  // a wait would end the child by SIGALRM
-        IoResult r = WriteWholeFile(fifo, "text", NoReader::Fail);
+        Status r = WriteWholeFile(fifo, "text", NoReader::Fail);
         return r.code == ENXIO && r.message == "no program reads from this FIFO" ? 0 : 1;
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -114,7 +114,7 @@ TEST(AtomicFile, DevicesAndFifosAreWrittenInPlace) {
         mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
         GTEST_SKIP() << "cannot make device nodes here";
     EXPECT_TRUE(WriteWholeFile(null, std::string(3 << 20, 'x')).ok());
-    IoResult r = WriteWholeFile(full, "x");
+    Status r = WriteWholeFile(full, "x");
     EXPECT_EQ(r.code, ENOSPC);
     EXPECT_EQ(r.message, "No space left on device");
     EXPECT_EQ(TypeOf(null), S_IFCHR);
@@ -210,7 +210,7 @@ TEST(AtomicFile, WriteProtectionAndOwnersAreKept) {
         // A write-protected file is refused, as the shell refuses it.
         if (file.Open(locked).code != EACCES) return 3;
         // A writable file in a folder that takes no new file: the folder is named.
-        const IoResult r = file.Open(inShut);
+        const Status r = file.Open(inShut);
         if (r.code != EACCES || r.message.find("no new file can be made in the folder " + shut) == std::string::npos)
             return 4;
         return 0;
@@ -325,7 +325,7 @@ TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
     EXPECT_EQ(bytes, "small");
     EXPECT_EQ(size, 5u);
 
-    IoResult r = ReadRegularFile(dir / "small.txt", 4, bytes, size);
+    Status r = ReadRegularFile(dir / "small.txt", 4, bytes, size);
     EXPECT_EQ(r.code, EFBIG);
     EXPECT_EQ(size, 5u);
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);

@@ -19,7 +19,7 @@ std::string FullName(const std::string& outputDir, const std::string& name);
 // Writes the source of text to fullName, replacing any file there; data holds
 // the data lines afterwards. On failure the target is left as it was. A FIFO
 // that no program reads is an error (ENXIO), not a wait.
-IoResult WriteAsmFile(const std::string& fullName, std::string_view text, const AsmOpts& opts,
+Status WriteAsmFile(const std::string& fullName, std::string_view text, const AsmOpts& opts,
                       LineStore& data);
 
 }  // namespace tavrilo

@@ -7,29 +7,22 @@
 #include <string>
 #include <string_view>
 
+#include "tavrilo/system/status.h"
 
 namespace tavrilo {
 
-// Success, or the system's error number and text.
-struct IoResult {
-    int code = 0;
-    std::string message;
-
-    bool ok() const { return code == 0; }
-    static IoResult FromErrno(int err);
-};
 
 // Reads fd from where it stands to its end. A regular file is read into a
 // buffer of its size; anything else in growing chunks.
-IoResult ReadAll(int fd, std::string& bytes);
+Status ReadAll(int fd, std::string& bytes);
 
 // Reads the whole file at path into bytes.
-IoResult ReadWholeFile(const std::string& path, std::string& bytes);
+Status ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Reads a regular file of at most maxBytes without blocking on anything else.
 // Refuses other files with EINVAL and "not a regular file", a larger one with
 // EFBIG; size receives the file's size whenever it is known.
-IoResult ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
+Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes,
                          std::uint64_t& size);
 
 // Writes to a file descriptor through a buffer; remembers the first failure.
@@ -64,7 +57,7 @@ public:
         Write(line);
         Write("\r\n");
     }
-    IoResult Flush();
+    Status Flush();
 
 private:
     static constexpr std::size_t kBufferSize = 1 << 20;
@@ -104,9 +97,9 @@ public:
     ~AtomicFile();
 
     // Fails before anything is written when the name cannot be created.
-    IoResult Open(const std::string& path, NoReader noReader = NoReader::Fail);
+    Status Open(const std::string& path, NoReader noReader = NoReader::Fail);
     BufferedWriter& Writer() { return out_; }
-    IoResult Commit();
+    Status Commit();
 
 private:
     void Discard();
@@ -119,6 +112,6 @@ private:
     BufferedWriter out_;
 };
 
-IoResult WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
+Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
 
 }  // namespace tavrilo
