@@ -17,6 +17,7 @@ namespace tavrilo {
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
+    if (const qsizetype typed = text1_->TakeTypedReplacements()) AddLog(ReplacedMessage(typed), true);
     AddLog(QStringLiteral("Compile."), true);
     MessageRequest ask;
     ask.text = QStringLiteral("Press 'Yes' to make asm code or 'No' for basic code.\n"

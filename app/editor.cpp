@@ -36,7 +36,13 @@ private:
 
 }  // namespace
 
-QString EditorText(const QString& text) {
+QString ReplacedMessage(qsizetype count) {
+    return count == 1 ? QStringLiteral("1 character outside the calculator's code page was replaced by ?")
+                      : QStringLiteral("%1 characters outside the calculator's code page were replaced by ?")
+                            .arg(count);
+}
+
+QString EditorText(const QString& text, qsizetype* replaced) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -50,6 +56,7 @@ QString EditorText(const QString& text) {
             out += c;
         } else {
             out += QLatin1Char('?');
+            if (replaced) ++*replaced;
             if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
         }
     }
@@ -211,7 +218,7 @@ void Editor::keyPressEvent(QKeyEvent* e) {
 
 void Editor::InsertTyped(const QString& text) {
     QTextCursor c = textCursor();
-    c.insertText(EditorText(text));
+    c.insertText(EditorText(text, &typedReplaced_));
     setTextCursor(c);
 }
 
@@ -221,7 +228,7 @@ void Editor::inputMethodEvent(QInputMethodEvent* e) {
         return;
     }
     QInputMethodEvent fixed(e->preeditString(), e->attributes());
-    fixed.setCommitString(EditorText(e->commitString()), e->replacementStart(),
+    fixed.setCommitString(EditorText(e->commitString(), &typedReplaced_), e->replacementStart(),
                           e->replacementLength());
     QPlainTextEdit::inputMethodEvent(&fixed);
 }
@@ -229,8 +236,10 @@ void Editor::inputMethodEvent(QInputMethodEvent* e) {
 void Editor::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
     QTextCursor c = textCursor();
-    c.insertText(WithSoftBreaks(EditorText(source->text())));
+    qsizetype replaced = 0;
+    c.insertText(WithSoftBreaks(EditorText(source->text(), &replaced)));
     setTextCursor(c);
+    if (replaced > 0) emit PasteReplaced(replaced);
 }
 
 QMimeData* Editor::createMimeDataFromSelection() const {

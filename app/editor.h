@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tavrilo {
 
@@ -32,10 +33,14 @@ public:
     qint64 ByteSize() const;
     // Key sequences that belong to the window's menu, not to the editor.
     void SetMenuShortcuts(QList<QKeySequence> keys) { menuKeys_ = std::move(keys); }
+    // Characters typed since the last call that Windows-1252 lacks (each became "?").
+    qsizetype TakeTypedReplacements() { return std::exchange(typedReplaced_, 0); }
 
 signals:
     // A local file was dropped on the editor; it is not inserted.
     void FileDropped(const QString& path);
+    // A paste turned count characters that Windows-1252 lacks into "?".
+    void PasteReplaced(qsizetype count);
 
 public:
     struct Counts {
@@ -62,14 +67,19 @@ private:
     QList<QKeySequence> menuKeys_;
     std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
     bool adjusting_ = false;
+    qsizetype typedReplaced_ = 0;
 };
 
 // The first local file named by a drag, or an empty string.
 QString DraggedFile(const QMimeData* data);
 
 // What the editor can hold of text: every character outside Windows-1252
-// becomes "?", a surrogate pair one "?"; line breaks become '\n'.
-QString EditorText(const QString& text);
+// becomes "?", a surrogate pair one "?" (counted in *replaced when given);
+// line breaks become '\n'.
+QString EditorText(const QString& text, qsizetype* replaced = nullptr);
+
+// "N characters outside the calculator's code page were replaced by ?"
+QString ReplacedMessage(qsizetype count);
 
 // Inserts soft breaks into the lines of text (with '\n' line breaks) that
 // are longer than kSoftLineLength.

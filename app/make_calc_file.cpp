@@ -22,10 +22,14 @@
 namespace tavrilo {
 namespace {
 
-// The editor's BASIC program as it stands when it is one, else the text made into one.
+// The editor's BASIC program as it stands when it is one, else the text made
+// into one. A program edited so that it no longer tokenizes is refused, not
+// shown as text.
 std::string BasicTokens(const std::string& text, CalcKind kind) {
     std::string tokens;
-    if (HoldsBasicProgram(text, tokens)) {
+    if (LooksLikeBasicProgram(text)) {
+        if (const std::optional<TokenError> bad = Tokenize(text, tokens))
+            throw std::invalid_argument("the BASIC program in the editor cannot be tokenized: " + bad->Message());
         const std::string tooLarge = SizeProblem(kind, tokens.size());
         if (!tooLarge.empty()) throw std::length_error(tooLarge);
         return tokens;

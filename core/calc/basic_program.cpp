@@ -40,10 +40,14 @@ std::string BasicProgramTokens(std::string_view text, CalcKind kind) {
     return tokens;
 }
 
-bool HoldsBasicProgram(std::string_view text, std::string& tokens) {
+bool LooksLikeBasicProgram(std::string_view text) {
     constexpr std::string_view kMark = ":ClrDraw:";
+    return text.substr(0, kMark.size()) == kMark;
+}
+
+bool HoldsBasicProgram(std::string_view text, std::string& tokens) {
     tokens.clear();
-    return text.substr(0, kMark.size()) == kMark && !Tokenize(text, tokens);
+    return LooksLikeBasicProgram(text) && !Tokenize(text, tokens);
 }
 
 }  // namespace tavrilo

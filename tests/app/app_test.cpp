@@ -105,6 +105,12 @@ private slots:
         form->Text1()->paste();
         QCOMPARE(form->Text1()->Bytes(), std::string("\x80?\xe9??x"));
         QCOMPARE(form->windowTitle(), kTitle + " - 6 Bytes");
+        // The log counts them: a paste at once, typing at the next compile.
+        QVERIFY(Log().endsWith("\r\n1 character outside the calculator's code page was replaced by ?\r\n"));
+        port->answers = {Answer::Cancel};
+        form->Compile();
+        QVERIFY(Log().endsWith("\r\n2 characters outside the calculator's code page were replaced by ?\r\n"
+                               "Compile.\r\nCancel by user...\r\n"));
     }
 
     void menuShortcutsWinOverEditor() {

@@ -280,6 +280,15 @@ private slots:
         expectError(Path("old.83p"), "z80-unknown-coff-as was not found on PATH; install the Debian package binutils-z80");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
 
+        // A BASIC program edited by hand so that it no longer tokenizes is refused.
+        form->Text1()->ReplaceAll(":ClrDraw:Text(0,0,\"hi\"):");
+        Make("A", CalcFileKind::Basic83, Path("hand.83p"));
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot make '" + Path("hand.83p") +
+                     "': the BASIC program in the editor cannot be tokenized: no calculator token for 'h' (68h) at "
+                     "position 20 - 5");
+        QVERIFY(!QFileInfo::exists(Path("hand.83p")));
+
         // Too large for the format.
         form->Text1()->ReplaceAll(std::string(40000, 'A'));
         Make("A", CalcFileKind::Asm83, Path("old.83p"));

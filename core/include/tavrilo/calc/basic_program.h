@@ -14,6 +14,9 @@ namespace tavrilo {
 // token gives std::invalid_argument with the token error's message.
 std::string BasicProgramTokens(std::string_view text, CalcKind kind);
 
+// Whether text begins as the BASIC compile's program does, with ":ClrDraw:".
+bool LooksLikeBasicProgram(std::string_view text);
+
 // Whether text is a BASIC program as it stands, as the BASIC compile leaves
 // one in the editor: it begins with ":ClrDraw:" and every byte has its token,
 // which tokens then holds.

@@ -1,0 +1,50 @@
+// A TI-83 / TI-83 Plus stand-in on libticables' virtual link (CABLE_VTI), for
+// tests: it answers the calculator's side of a silent transfer in a thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct StoredVar {
+    std::uint8_t type;
+    std::string name;
+    std::vector<std::uint8_t> data;
+};
+
+class CalcStandIn {
+public:
+    // Reject answers the variable header with SKP and the reason code arg;
+    // CutAfter stops reading arg bytes into the data.
+    enum class Fault { None, Silent, Reject, CutAfter };
+
+    explicit CalcStandIn(bool plus);
+    ~CalcStandIn();
+
+    void Set(Fault fault, std::size_t arg = 0) { fault_ = fault, arg_ = arg; }
+    void SetFreeMemory(std::uint16_t bytes) { free_ = bytes; }
+    std::vector<StoredVar> Stored();
+
+private:
+    struct Ring;
+    void Run();
+    bool Attach();
+    bool Read(std::uint8_t* out, std::size_t n);
+    void Write(std::uint8_t cmd, const std::vector<std::uint8_t>* data = nullptr);
+    bool Packet(std::uint8_t& cmd, std::vector<std::uint8_t>& data);
+    void Exchange(std::uint8_t cmd, const std::vector<std::uint8_t>& data);
+
+    const std::uint8_t id_;
+    std::atomic<Fault> fault_{Fault::None};
+    std::atomic<std::size_t> arg_{0};
+    std::atomic<std::uint16_t> free_{24310};
+    std::atomic<bool> stop_{false};
+    int shmid_[2] = {-1, -1};
+    Ring* ring_[2] = {nullptr, nullptr};  // [0] we write, [1] we read
+    std::mutex mutex_;
+    std::vector<StoredVar> stored_;
+    std::thread thread_;
+};
