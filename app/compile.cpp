@@ -14,6 +14,14 @@
 #include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
+namespace {
+
+// The assembly file goes into the program's folder: a name, not a path.
+bool IsPlainFileName(const QString& name) {
+    return !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+}  // namespace
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
@@ -48,14 +56,12 @@ void Form1::CompileBasic() {
         setCursor(Qt::WaitCursor);
         setWindowTitle(Title + QStringLiteral(" - Working!"));
         QCoreApplication::processEvents();
-        if (BasicFaultHook) BasicFaultHook(1);
         // The editor gives back exactly these bytes, so they feed the next step.
         const std::string filtered = ChkBadChrs(text1_->Bytes());
         text1_->ReplaceAll(filtered);
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
         AddLog(QStringLiteral("Compileing... "), false);
-        if (BasicFaultHook) BasicFaultHook(2);
         text1_->ReplaceAll(T2Basic(filtered));
         unsetCursor();
         ChkNO = false;
@@ -65,26 +71,12 @@ void Form1::CompileBasic() {
         setWindowTitle(Title + QStringLiteral(" - Done! - Total size: ") +
                        QString::number(text1_->ByteSize()) + QStringLiteral(" Bytes"));
     } catch (...) {
-        ErrorInfo error = CurrentError();
-        unsetCursor();
-        ChkNO = false;
-        HideProgress();
-        GiveBack();
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        AddLog(QStringLiteral("Error."), true);
-        ShowError(error.description, error.number);
+        const ErrorInfo error = CurrentError();
+        EndFailed(error.description, error.number);
     }
 }
 
 void Form1::T2Asm(const AsmOpts& opts) {
-    // Any failure, an exception too, ends the same way.
-    auto fail = [this](const ErrorInfo& error) {
-        unsetCursor();
-        ChkNO = false;
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        AddLog(QStringLiteral("Error."), true);
-        ShowError(error.description, error.number);
-    };
     try {
         QCoreApplication::processEvents();
         const std::string text = text1_->Bytes();
@@ -111,10 +103,16 @@ void Form1::T2Asm(const AsmOpts& opts) {
                 unsetCursor();
                 return;
             }
-            if (!answer->isEmpty()) {
+            if (answer->isEmpty()) continue;
+            if (IsPlainFileName(*answer)) {
                 name = *answer;
                 break;
             }
+            MessageRequest refused;
+            refused.text = QStringLiteral("\"%1\" is not a file name: the file goes into the program's folder, "
+                                          "so give its name alone, without a path.")
+                               .arg(*answer);
+            port_.Message(this, refused);
         }
         AddLog(QStringLiteral("File name: OK"), true);
         setWindowTitle(Title + QStringLiteral(" - Working!"));
@@ -124,7 +122,6 @@ void Form1::T2Asm(const AsmOpts& opts) {
 
         const std::string dir = OutputDir(LocalPath(port_.ProgramDir()));
         const std::string full = FullName(dir, LocalPath(name));
-        if (CommandFaultHook) CommandFaultHook("T2Asm");
         Status written = WriteAsmFile(full, text, opts, store_);
         list1Model_->Reload();
         HideProgress();
@@ -139,13 +136,12 @@ void Form1::T2Asm(const AsmOpts& opts) {
             ChkNO = false;
             return;
         }
-        fail({FileError("write", FromLocalPath(full), written), written.code});
+        EndFailed(FileError("write", FromLocalPath(full), written), written.code);
     } catch (...) {
-        ErrorInfo error = CurrentError();
+        const ErrorInfo error = CurrentError();
         store_.Clear();
         list1Model_->Reload();
-        HideProgress();
-        fail(error);
+        EndFailed(error.description, error.number);
     }
 }
 

@@ -1,10 +1,15 @@
 #include "editor.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <sys/mman.h>
+
+#include <new>
 
 #include "cp1252.h"
 
@@ -13,6 +18,8 @@ namespace {
 
 constexpr char16_t kParagraph = 0x2029;
 constexpr char16_t kLineSeparator = 0x2028;
+constexpr std::size_t kCharCopies = 4;
+constexpr std::size_t kBytesPerBlock = 512;
 
 // Remembers what a block adds to the counts and takes it back when Qt deletes
 // the block.
@@ -33,6 +40,25 @@ private:
     qint64 marks_;
     bool soft_;
 };
+
+// Whether the address space has room for bytes more, asked without touching
+// any page. The toolkit cannot survive running out of memory part way through
+// an edit, so an edit that may not fit is refused before it starts.
+bool HasRoomFor(std::size_t bytes) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return false;
+    ::munmap(p, bytes);
+    return true;
+}
+
+// What the document may take to insert text: the text twice over in its
+// buffer (which grows by copying) and in the undo record, and each block's
+// own records.
+std::size_t RoomToInsert(const QString& text) {
+    const auto chars = static_cast<std::size_t>(text.size());
+    const auto blocks = static_cast<std::size_t>(text.count(QLatin1Char('\n'))) + 1;
+    return chars * sizeof(QChar) * kCharCopies + blocks * kBytesPerBlock;
+}
 
 }  // namespace
 
@@ -145,10 +171,12 @@ std::string Editor::Bytes() const {
 }
 
 void Editor::ReplaceAll(std::string_view bytes) {
+    const QString text = WithSoftBreaks(EditorText(FromCp1252(bytes)));
+    if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
-    cursor.insertText(WithSoftBreaks(EditorText(FromCp1252(bytes))));
+    cursor.insertText(text);
     cursor.endEditBlock();
     cursor.movePosition(QTextCursor::Start);
     setTextCursor(cursor);
@@ -235,9 +263,17 @@ void Editor::inputMethodEvent(QInputMethodEvent* e) {
 
 void Editor::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
-    QTextCursor c = textCursor();
+    QString text;
     qsizetype replaced = 0;
-    c.insertText(WithSoftBreaks(EditorText(source->text(), &replaced)));
+    try {
+        text = WithSoftBreaks(EditorText(source->text(), &replaced));
+        if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
+    } catch (const std::bad_alloc&) {
+        QApplication::beep();  // a paste or drop too large for memory leaves the text as it is
+        return;
+    }
+    QTextCursor c = textCursor();
+    c.insertText(text);
     setTextCursor(c);
     if (replaced > 0) emit PasteReplaced(replaced);
 }

@@ -27,7 +27,8 @@ public:
     // The text as bytes, each line break as CR LF.
     std::string Bytes() const;
     // Replaces the whole text as one undoable edit; CR LF, lone CR and
-    // lone LF each become a line break.
+    // lone LF each become a line break. Throws std::bad_alloc, the text
+    // unchanged, when memory is short.
     void ReplaceAll(std::string_view bytes);
     // Bytes().size(), from the document's counts.
     qint64 ByteSize() const;

@@ -212,7 +212,16 @@ void Form1::GiveBack() {
     text1_->setFocus();
 }
 
-void Form1::ShowError(const QString& description, int number) {
+void Form1::EndFailed(const QString& description, int number, ErrorCaption caption) {
+    // ChkNO marks a command that took the window; the assembly compile's
+    // options dialog gives it back itself once it closes.
+    const bool tookWindow = ChkNO;
+    unsetCursor();
+    ChkNO = false;
+    HideProgress();
+    if (tookWindow) GiveBack();
+    if (caption == ErrorCaption::Show) setWindowTitle(Title + QStringLiteral(" - Error!"));
+    AddLog(QStringLiteral("Error."), true);
     port_.Message(this, ErrorMessage(description, number));
 }
 

@@ -5,9 +5,11 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QPlainTextEdit>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
+#include "calc_file_dialog.h"
 #include "editor.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/line_store.h"
@@ -15,7 +17,6 @@
 
 namespace tavrilo {
 
-class CalcFileDialog;
 class Form3;
 class Form4;
 class LineStoreModel;
@@ -45,13 +46,6 @@ public:
     CalcFileDialog* CalcFile();
     PreviewWindow* Preview();
 
-    // Called before the filter (step 1) and the generator (step 2) of the
-    // BASIC compile; tests throw from it to exercise the error path.
-    std::function<void(int step)> BasicFaultHook;
-    // Called by Open, Save and the assembly compile before they read or
-    // write; tests throw from it the same way.
-    std::function<void(const char* command)> CommandFaultHook;
-
     // The commands of the menu.
     void Save();
     void Open();
@@ -79,9 +73,18 @@ private:
     void ShowProgress();
     void HideProgress();
     void GiveBack();
-    void ShowError(const QString& description, int number);
+    // How every failed command ends: what the command set busy is undone
+    // (pointer, ChkNO with the window it took, the Working window), then the
+    // caption, the log and the ERROR box report it. Open and Save keep the
+    // caption, which shows the text's size.
+    enum class ErrorCaption { Show, Keep };
+    void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
+    // The tokens of text for a calculator file of kind, built off the
+    // window's thread while the Working window offers Cancel; nothing when
+    // cancelled. Throws what the build throws.
+    std::optional<std::string> BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts);
 
     UiPort& port_;
     Editor* text1_;

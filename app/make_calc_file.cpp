@@ -2,7 +2,13 @@
 // the calculator, of the BASIC program or the assembly program.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QTimer>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
 
 #include "calc_file_dialog.h"
 #include "error_info.h"
@@ -10,6 +16,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "progress_window.h"
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/basic_program.h"
@@ -21,6 +28,9 @@
 
 namespace tavrilo {
 namespace {
+
+// How often the window looks whether the build has ended.
+constexpr int kPollMs = 20;
 
 // The editor's BASIC program as it stands when it is one, else the text made
 // into one. A program edited so that it no longer tokenizes is refused, not
@@ -58,7 +68,62 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     return request;
 }
 
+// One build of a program's tokens, shared by the window and the thread that
+// runs it, so that either may be gone first.
+struct TokensJob {
+    std::atomic<bool> done{false};
+    std::string tokens;
+    std::exception_ptr error;
+};
+
 }  // namespace
+
+std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts) {
+    auto job = std::make_shared<TokensJob>();
+    std::thread worker([job, kind, text = std::move(text), opts] {
+        try {
+            job->tokens = kind == CalcFileKind::Asm83
+                              ? AsmProgramTokens(text, opts)
+                              : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+        } catch (...) {
+            job->error = std::current_exception();
+        }
+        job->done = true;
+    });
+
+    // The window waits with the Working window and its Cancel; the events of
+    // the other windows go on.
+    ChkNO = true;
+    setEnabled(false);
+    ProgressWindow()->SetCancellable(true);
+    ShowProgress();
+    QEventLoop wait;
+    QTimer poll;
+    poll.callOnTimeout(&wait, [&] {
+        if (job->done) wait.quit();
+    });
+    poll.start(kPollMs);
+    const QMetaObject::Connection cancel =
+        connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, &wait, &QEventLoop::quit);
+    wait.exec();
+    disconnect(cancel);
+    ProgressWindow()->SetCancellable(false);
+
+    if (!job->done) {
+        // Abandoned: the build runs on until its tool ends, and its result is dropped.
+        worker.detach();
+        HideProgress();
+        ChkNO = false;
+        GiveBack();
+        return std::nullopt;
+    }
+    worker.join();
+    if (job->error) std::rethrow_exception(job->error);  // ends through EndFailed, which gives the window back
+    HideProgress();
+    ChkNO = false;
+    GiveBack();
+    return std::move(job->tokens);
+}
 
 CalcFileDialog* Form1::CalcFile() {
     if (!calcFile_) calcFile_ = new CalcFileDialog(this);
@@ -94,13 +159,14 @@ void Form1::MakeCalcFile() {
 
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
-    QCoreApplication::processEvents();
     try {
-        const std::string text = text1_->Bytes();
-        const std::string tokens =
-            kind == CalcFileKind::Asm83
-                ? AsmProgramTokens(text, OptionsDialog()->Opts())
-                : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+        const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
+        if (!built) {
+            unsetCursor();
+            AddLog(QStringLiteral("Cancel by user..."), true);
+            return;
+        }
+        const std::string& tokens = *built;
         const std::size_t freeMemory = FreeUserMemory(kind);
         if (tokens.size() > freeMemory) {
             MessageRequest warn;
@@ -131,10 +197,7 @@ void Form1::MakeCalcFile() {
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();
-        unsetCursor();
-        AddLog(QStringLiteral("Error."), true);
-        setWindowTitle(Title + QStringLiteral(" - Error!"));
-        ShowError(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
+        EndFailed(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
     }
 }
 

@@ -161,7 +161,6 @@ void PreviewWindow::Rebuild() {
     }
     stale_ = false;
     try {
-        if (FaultHook) FaultHook(1);
         const bool basic = output_->currentIndex() == 0;
         std::string text = text_();
         if (!basic) {
@@ -306,15 +305,23 @@ void PreviewWindow::SavePictures() {
     if (!dir) return;
     try {
         if (stale_) Rebuild();
-        if (FaultHook) FaultHook(2);
-        // A long text makes thousands of pictures: progress shows after a moment, and Cancel stops.
+        // A long text makes thousands of pictures: the user is asked first, progress
+        // shows after a moment, and Cancel stops.
         const std::size_t count = model_.Count();
+        if (count > kPicturesUnasked) {
+            MessageRequest ask;
+            ask.text = QStringLiteral("The text makes %1 pictures. Save all %1 in %2?").arg(count).arg(*dir);
+            ask.title = QStringLiteral("Save pictures");
+            ask.yesNoCancel = true;
+            ask.defaultButton = Answer::No;
+            if (port_.Message(this, ask) != Answer::Yes) return;
+        }
         QProgressDialog progress(QStringLiteral("Saving pictures..."), QStringLiteral("Cancel"), 0,
                                  static_cast<int>(std::min<std::size_t>(count, INT_MAX)), this);
         progress.setObjectName(QStringLiteral("SavingPictures"));
         progress.setWindowTitle(QStringLiteral("Save pictures"));
         progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(ProgressDelayMs);
+        progress.setMinimumDuration(kProgressDelayMs);
         progress.setAutoReset(false);
         progress.setValue(0);
         PicturesResult r;

@@ -80,14 +80,12 @@ public:
     LcdView* Lcd() const { return lcd_; }
     QTimer* RebuildTimer() { return &timer_; }
 
-    // Called before a rebuild (step 1) and before saving (step 2); tests
-    // throw from it to exercise the error path.
-    std::function<void(int step)> FaultHook;
-    // How long saving pictures runs before its progress shows.
-    int ProgressDelayMs = 500;
-
     static constexpr int kIdleMs = 300;
     static constexpr int kListedClips = 500;
+    // How long saving pictures runs before its progress shows.
+    static constexpr int kProgressDelayMs = 500;
+    // More pictures than this are saved only when the user says so.
+    static constexpr std::size_t kPicturesUnasked = 1000;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

@@ -6,11 +6,18 @@
 #include <qdrawutil.h>
 
 namespace tavrilo {
+namespace {
+
+constexpr int kWidth = 297;
+constexpr int kHeight = 58;
+constexpr int kCancelRow = 32;
+
+}  // namespace
 
 Form4::Form4(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("Form4"));
-    setFixedSize(297, 58);
+    setFixedSize(kWidth, kHeight);
     setAutoFillBackground(true);
     // Light, mid, dark and shadow shades of the grey for the frame.
     setPalette(QPalette(QColor(192, 192, 192)));
@@ -27,10 +34,20 @@ Form4::Form4(QWidget* parent)
     label1_->setPalette(lp);
     label1_->setAttribute(Qt::WA_TranslucentBackground);
 
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_->setObjectName(QStringLiteral("Cancel"));
+    cancel_->setGeometry(111, kHeight - 4, 75, 24);
+    cancel_->hide();
+
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r = screen->geometry();
         move(r.center() - rect().center());
     }
+}
+
+void Form4::SetCancellable(bool cancellable) {
+    cancel_->setVisible(cancellable);
+    setFixedSize(kWidth, kHeight + (cancellable ? kCancelRow : 0));
 }
 
 // The raised dialog frame the window has instead of a title bar.

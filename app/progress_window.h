@@ -1,7 +1,9 @@
-// Form4: the small grey "Working..." window shown during a compile.
+// Form4: the small grey "Working..." window shown during a compile
+// and while a calculator file is built.
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QWidget>
 
 namespace tavrilo {
@@ -12,12 +14,16 @@ class Form4 : public QWidget {
 public:
     explicit Form4(QWidget* parent = nullptr);
     QLabel* Label1() const { return label1_; }
+    // A Cancel button below the label, for work that runs off the window's thread.
+    void SetCancellable(bool cancellable);
+    QPushButton* CancelButton() const { return cancel_; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
     QLabel* label1_;
+    QPushButton* cancel_;
 };
 
 }  // namespace tavrilo

@@ -36,21 +36,19 @@ void Form1::OpenPath(const QString& path) {
     std::uint64_t size = 0;
     Status r;
     try {
-        if (CommandFaultHook) CommandFaultHook("Open");
         r = ReadRegularFile(LocalPath(path), kMaxOpenMiB * kMiB, bytes, size);
         if (r.ok()) text1_->ReplaceAll(bytes);
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
     }
     if (!r.ok()) {
-        AddLog(QStringLiteral("Error."), true);
         QString reason = FileError("read", path, r);
         if (r.code == EFBIG)
             reason = QStringLiteral("cannot read '%1': it is %2 MiB; Tavrilo opens texts up to %3 MiB")
                          .arg(path)
                          .arg((size + kMiB - 1) / kMiB)
                          .arg(kMaxOpenMiB);
-        ShowError(reason, r.code);
+        EndFailed(reason, r.code, ErrorCaption::Keep);
         return;
     }
     RememberTextFile(path);
@@ -65,14 +63,12 @@ void Form1::Save() {
     if (!path) return;
     Status r;
     try {
-        if (CommandFaultHook) CommandFaultHook("Save");
         r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
     }
     if (!r.ok()) {
-        AddLog(QStringLiteral("Error."), true);
-        ShowError(FileError("write", *path, r), r.code);
+        EndFailed(FileError("write", *path, r), r.code, ErrorCaption::Keep);
         return;
     }
     RememberTextFile(*path);

@@ -1,6 +1,7 @@
 // File > Make calculator file... through the seam: the dialog, each kind of
 // file, Cancel, failures and the memory warning.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLayout>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
+#include "progress_window.h"
 #include "window_fixture.h"
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/convert/basic.h"
@@ -296,6 +298,36 @@ private slots:
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size(), 3);
+    }
+
+    // The build runs off the window's thread: a hanging assembler leaves the
+    // Working window's Cancel, which ends the command at once.
+    void cancelWhileTheAssemblerHangs() {
+        QDir().mkdir(Path("bin"));
+        std::ofstream(Path("bin/z80-unknown-coff-as").toStdString()) << "#!/bin/sh\nexec sleep 8\n";
+        QFile::setPermissions(Path("bin/z80-unknown-coff-as"), QFile::ReadOwner | QFile::ExeOwner);
+        const std::string path = std::getenv("PATH");
+        setenv("PATH", (Path("bin").toStdString() + ":" + path).c_str(), 1);
+        form->Text1()->ReplaceAll(kText);
+        bool disabledWhileBuilding = false;
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, form.get(), [&] {
+            if (!form->ProgressWindow()->CancelButton()->isVisible()) return;
+            disabledWhileBuilding = !form->isEnabled();
+            canceller.stop();
+            form->ProgressWindow()->CancelButton()->click();
+        });
+        canceller.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        Make("A", CalcFileKind::Asm83, Path("a.83p"));
+        setenv("PATH", path.c_str(), 1);
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(disabledWhileBuilding);
+        QVERIFY(Log().endsWith("Make calculator file... Cancel by user...\r\n"));
+        QVERIFY(!QFile::exists(Path("a.83p")));
+        QVERIFY(form->isEnabled());
+        QVERIFY(!form->ProgressWindow()->isVisible());
     }
 
     void memoryWarning() {
