@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "module1.h"
 #include "preview_window.h"
+#include "tavrilo/convert/text_file.h"
 #include "tavrilo/system/file_io.h"
 
 namespace tavrilo {
@@ -37,7 +38,10 @@ void Form1::OpenPath(const QString& path) {
     Status r;
     try {
         r = ReadRegularFile(LocalPath(path), kMaxOpenMiB * kMiB, bytes, size);
-        if (r.ok()) text1_->ReplaceAll(bytes);
+        if (r.ok()) {
+            LineEndsToCrLf(bytes);  // as tavrilo-convert reads its text
+            text1_->ReplaceAll(bytes);
+        }
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
     }

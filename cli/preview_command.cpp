@@ -1,90 +1,76 @@
-#include "preview_command.h"
-
-#include <CLI/CLI.hpp>
+// tavrilo-convert preview: the calculator's screens as PNG pictures.
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "args.h"
+#include "commands.h"
 #include "io.h"
-#include "tavrilo/system/file_io.h"
 #include "tavrilo/screens/screen_pictures.h"
 
 namespace tavrilo::cli {
 
 namespace {
 
-int Usage(std::string_view problem) {
-    Err(problem);
-    std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
-    return 2;
-}
-
-}  // namespace
-
-int RunPreview(int argc, char** argv) {
-    CLI::App app("tavrilo-convert preview", "preview");
-    app.set_help_flag();
-    bool help = false;
-    app.add_flag("-h,--help", help);
-    app.require_subcommand(0, 1);
-    std::string dir, input = "-", scaleText;
-    CLI::App* basic = app.add_subcommand("basic");
-    CLI::App* asmMode = app.add_subcommand("asm");
-    for (CLI::App* sub : {basic, asmMode}) {
-        sub->add_flag("-h,--help", help);
-        sub->add_option("-o", dir)->type_name("DIR");
-        sub->add_option("--scale", scaleText)->type_name("N");
-        sub->add_option("FILE", input);
-    }
+struct PreviewArgs {
+    TextInput input;
+    std::string dir;
+    std::string scaleText;
+    CLI::Option* scaleOption = nullptr;
     LayoutFlags layout;
-    layout.AddTo(asmMode);
-    // A mode comes first; without one the words after would be taken for stray arguments.
-    const std::string first = argc > 1 ? argv[1] : "";
-    if (first != "basic" && first != "asm" && first != "-h" && first != "--help")
-        return Usage("preview needs basic or asm");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        if (!help) return Usage(e.what());
-    }
-    if (help) {
-        std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
-        std::fwrite("\n", 1, 1, stdout);
-        std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-        return 0;
-    }
+};
+
+int RunPreview(const PreviewArgs& p, Mode mode) {
     int scale = kDefaultScale;
-    if (basic->get_option("--scale")->count() + asmMode->get_option("--scale")->count() > 0) {
+    if (p.scaleOption->count() > 0) {
         // Decimal only: 010 is ten, not eight.
-        const bool digits = !scaleText.empty() && scaleText.size() <= 2 &&
-                            scaleText.find_first_not_of("0123456789") == std::string::npos;
-        scale = digits ? std::stoi(scaleText) : 0;
+        const std::string& t = p.scaleText;
+        const bool digits = !t.empty() && t.size() <= 2 && t.find_first_not_of("0123456789") == std::string::npos;
+        scale = digits ? std::stoi(t) : 0;
         if (scale < kMinScale || scale > kMaxScale)
-            return Usage("--scale takes a whole number from " + std::to_string(kMinScale) + " to " +
-                         std::to_string(kMaxScale) + ", not '" + scaleText + "'");
+            return UsageError("--scale takes a whole number from " + std::to_string(kMinScale) + " to " +
+                              std::to_string(kMaxScale) + ", not '" + t + "'");
     }
-    if (dir.empty()) return Usage("preview needs -o DIR");
+    if (p.dir.empty()) return UsageError("preview needs -o DIR");
+    if (p.dir == "-") return UsageError("the pictures need a folder; '-' is standard output");
 
     std::string text;
-    const Status r = ReadInput(input, text);
+    const Status r = p.input.Read(text);
     if (!r.ok()) {
-        Err("cannot read '" + input + "': " + r.message);
+        Err("cannot read '" + p.input.file + "': " + r.message);
         return 1;
     }
-    const ScreenModel model = basic->parsed() ? ScreenModel::ForBasic(text)
-                                              : ScreenModel::ForAsm(std::move(text), layout.Opts());
-    const PicturesResult written = SavePictures(model, dir, scale);
+    const ScreenModel model = mode == Mode::Basic ? ScreenModel::ForBasic(text)
+                                                  : ScreenModel::ForAsm(std::move(text), p.layout.Opts());
+    const PicturesResult written = SavePictures(model, p.dir, scale);
     if (!written.error.empty()) {
         Err("cannot write the pictures: " + written.error);
         return 1;
     }
     const auto plural = [](std::size_t n) { return n == 1 ? "picture" : "pictures"; };
-    std::printf("wrote %zu %s to %s\n", written.written, plural(written.written), dir.c_str());
+    std::printf("wrote %zu %s to %s\n", written.written, plural(written.written), p.dir.c_str());
     if (written.removed > 0)
         std::printf("removed %zu %s of screens past the last\n", written.removed, plural(written.removed));
     for (const ClippedRow& c : model.Clipped())
         std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
     return 0;
+}
+
+}  // namespace
+
+void AddPreviewCommand(CommandLine& line) {
+    auto p = std::make_shared<PreviewArgs>();
+    CLI::App* preview = line.Declare("preview",
+                                     "the calculator's screens as DIR/screen-001.png, screen-002.png, ... in "
+                                     "the order a user sees them, black on white");
+    preview->add_option("-o", p->dir, "the folder of the pictures, made when missing")->type_name("DIR")->required();
+    p->scaleOption = preview->add_option("--scale", p->scaleText, "N x (96 x 64) pixels, N from 1 to 8 (default 3)")
+                         ->type_name("N");
+    p->input.AddTo(preview);
+    CLI::App* basic = line.Declare("basic", "the screens of basic", preview);
+    line.OnRun(basic, [p] { return RunPreview(*p, Mode::Basic); });
+    CLI::App* asmCommand = line.Declare("asm", "the screens of asm, with its layout flags", preview);
+    p->layout.AddTo(asmCommand);
+    line.OnRun(asmCommand, [p] { return RunPreview(*p, Mode::Asm); });
 }
 
 }  // namespace tavrilo::cli

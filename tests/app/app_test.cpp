@@ -27,6 +27,8 @@
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/version.h"
 #include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/text_file.h"
+#include "tavrilo/convert/text_rules.h"
 
 using namespace tavrilo;
 
@@ -372,6 +374,18 @@ private slots:
         port->fileAnswers = {Path("ends.txt")};
         form->Open();
         QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+    }
+
+    // The window and tavrilo-convert read a file alike, so they make the same program.
+    void openedFileCompilesAsTheCommandLineReadsIt() {
+        std::string bytes = "Mixed\r\nends\rof\nlines\r\rand none";
+        std::ofstream(Path("mixed.txt").toStdString(), std::ios::binary) << bytes;
+        port->fileAnswers = {Path("mixed.txt")};
+        form->Open();
+        port->answers = {Answer::No};
+        form->Compile();
+        LineEndsToCrLf(bytes);
+        QCOMPARE(form->Text1()->Bytes(), T2Basic(ChkBadChrs(bytes)));
     }
 
     void fileOnTheCommandLineOpensAtStart() {

@@ -154,15 +154,36 @@ TEST(Convert, ReadAndWriteFailures) {
     EXPECT_EQ(r.err, "tavrilo-convert: cannot write '-': No space left on device\n");
 }
 
+// A wrong command line is named as getopt names it, then where to read more.
 TEST(Convert, Usage) {
     TempDir dir;
-    for (const char* args : {"", "pascal", "basic --small", "asm --small --show-page",
-                             "asm -o", "asm --bogus", "basic a b"}) {
-        SCOPED_TRACE(args);
-        Outcome r = Convert(dir, args);
+    const std::string more = "Try 'tavrilo-convert --help' for more information.\n";
+    const struct {
+        const char* args;
+        const char* problem;
+    } cases[] = {
+        {"", "missing operand"},
+        {"pascal x", "unknown command 'pascal'"},
+        {"basic --small", "unrecognized option '--small'"},
+        {"asm --bogus", "unrecognized option '--bogus'"},
+        {"asm -x", "invalid option -- 'x'"},
+        {"asm --small --show-page", "options '--small' and '--show-page' cannot be used together"},
+        {"asm -o", "option requires an argument -- 'o'"},
+        {"basic --83p", "option '--83p' requires an argument"},
+        {"basic a b", "extra operand 'b'"},
+        {"asm --scroll-up=0", "option '--scroll-up' doesn't allow an argument"},
+        {"asm --show-page=no", "option '--show-page' doesn't allow an argument"},
+        {"asm --small=false", "option '--small' doesn't allow an argument"},
+        {"basic --raw=1", "option '--raw' doesn't allow an argument"},
+        {"asm --8xp ABC -o x in.txt", "--8xp is for basic; asm makes a TI-83 file with --83p"},
+        {"asm --8xp=ABC -o x", "--8xp is for basic; asm makes a TI-83 file with --83p"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        Outcome r = Convert(dir, c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("usage: tavrilo-convert"), std::string::npos);
+        EXPECT_EQ(r.err, "tavrilo-convert: " + std::string(c.problem) + "\n" + more);
     }
     Outcome r = Convert(dir, "--version");
     EXPECT_EQ(r.status, 0);
@@ -170,20 +191,21 @@ TEST(Convert, Usage) {
     r = Convert(dir, "--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("--scroll-up"), std::string::npos);
-    EXPECT_EQ(Convert(dir, "asm --help").out, r.out);
-    r = Convert(dir, "pascal x");
-    EXPECT_NE(r.err.find("unknown mode 'pascal'"), std::string::npos);
-    for (const char* args : {"asm --8xp ABC -o x in.txt", "asm --8xp=ABC -o x"}) {
-        r = Convert(dir, args);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.err.rfind("tavrilo-convert: --8xp is for basic; asm makes a TI-83 file with --83p\n", 0), 0u);
-    }
+    EXPECT_EQ(Convert(dir, "asm --bogus --help").out, r.out);
     // Help and version that cannot be printed are failures, as the conversions' output is.
     for (const char* args : {"--help", "--version"}) {
         r = Convert(dir, args, "", "/dev/full");
         EXPECT_EQ(r.status, 1) << args;
         EXPECT_EQ(r.err, "tavrilo-convert: cannot write '-': No space left on device\n") << args;
     }
+}
+
+// A Linux text's LF ends its lines; --raw reads the bytes as the Windows editor held them.
+TEST(Convert, TextIsReadAsLinesUnlessRaw) {
+    TempDir dir;
+    Spit(dir / "notes.txt", "A\nB\nC");
+    EXPECT_EQ(Convert(dir, "basic " + (dir / "notes.txt")).out, T2Basic("A\r\nB\r\nC") + "\n");
+    EXPECT_EQ(Convert(dir, "basic --raw " + (dir / "notes.txt")).out, T2Basic("ABC") + "\n");
 }
 
 TEST(Convert, ProgramFiles) {

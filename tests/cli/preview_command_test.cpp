@@ -89,15 +89,18 @@ TEST(PreviewCommand, UsageAndWriteErrors) {
     for (const std::string& args : {"basic --scale 0" + out, "asm --scale 9" + out, std::string("basic"),
                                     "asm --small --show-page" + out, "basic --small" + out, "pdf" + out,
                                     std::string(""), "basic --scale 010" + out, "basic --scale 0x3" + out,
-                                    "basic --scale 2.5" + out, "basic --scale ''" + out, out + " in.txt"}) {
+                                    "basic --scale 2.5" + out, "basic --scale ''" + out, out + " in.txt",
+                                    std::string("basic -o -")}) {
         SCOPED_TRACE(args);
         const Outcome r = Preview(dir, args);
         EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find("usage: tavrilo-convert"), std::string::npos);
+        EXPECT_NE(r.err.find("\nTry 'tavrilo-convert --help' for more information.\n"), std::string::npos);
     }
     EXPECT_EQ(Preview(dir, "basic --scale 010" + out).err.rfind(
                   "tavrilo-convert: --scale takes a whole number from 1 to 8, not '010'\n", 0), 0u);
     EXPECT_EQ(Preview(dir, out + " in.txt").err.rfind("tavrilo-convert: preview needs basic or asm\n", 0), 0u);
+    EXPECT_EQ(Preview(dir, "basic -o -").err.rfind(
+                  "tavrilo-convert: the pictures need a folder; '-' is standard output\n", 0), 0u);
     EXPECT_FALSE(std::filesystem::exists(dir / "x"));
     test::Spit(dir / "file", "x");
     const Outcome r = Preview(dir, "basic -o '" + (dir / "file") + "'", "A");

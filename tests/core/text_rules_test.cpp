@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
+#include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 
 namespace tavrilo {
@@ -120,6 +121,15 @@ TEST(LayRows, EmptyText) {
     EXPECT_FALSE(end.lastCharClosed);
     EXPECT_TRUE(Layout("\n\n", &end).empty());
     EXPECT_FALSE(end.lastCharClosed);
+}
+
+TEST(LineEndsToCrLf, EachLineEndBecomesCrLf) {
+    std::string text = "\na\r\nb\rc\nd\r\r\ne\n\rlast";
+    LineEndsToCrLf(text);
+    EXPECT_EQ(text, "\r\na\r\nb\r\nc\r\nd\r\n\r\ne\r\n\r\nlast");
+    text = "ends on CR\r";
+    LineEndsToCrLf(text);
+    EXPECT_EQ(text, "ends on CR\r\n");
 }
 
 }  // namespace

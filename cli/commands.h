@@ -1,0 +1,39 @@
+// The commands of tavrilo-convert and the options they share.
+#pragma once
+
+#include <string>
+
+#include "command_line.h"
+#include "tavrilo/convert/asm_opts.h"
+#include "tavrilo/system/status.h"
+
+namespace tavrilo::cli {
+
+enum class Mode { Basic, Asm };
+
+// basic and asm: the program on standard output or in a file.
+void AddConvertCommands(CommandLine& line);
+// preview basic and preview asm: the screens as pictures.
+void AddPreviewCommand(CommandLine& line);
+
+// FILE and how it is read.
+struct TextInput {
+    std::string file = "-";
+    bool raw = false;
+
+    void AddTo(CLI::App* command);
+    // The text the conversion takes; with --raw, the bytes as they are.
+    Status Read(std::string& text) const;
+};
+
+// The layout flags of the assembly program; none given keeps all three on.
+struct LayoutFlags {
+    bool small = false;
+    AsmOpts chosen{false, false, false};
+    CLI::Option* any[3] = {};
+
+    void AddTo(CLI::App* command);
+    AsmOpts Opts() const;
+};
+
+}  // namespace tavrilo::cli
