@@ -5,18 +5,22 @@ _tavrilo_convert() {
     local cur prev words cword
     _init_completion || return
 
+    local layout="--small --line-above-page --show-page --scroll-up"
     # One line per command: the options it takes.
     local -A options=(
-        [basic]="-o --83p --8xp -h --help"
-        [asm]="-o --83p --small --line-above-page --show-page --scroll-up -h --help"
-        [preview]="-o --scale --small --line-above-page --show-page --scroll-up -h --help"
-        [send]="--cable --device --timeout -h --help"
+        [basic]="-o --83p --8xp --raw"
+        [asm]="-o --83p --raw $layout"
+        [preview]="-o --scale --raw"
+        [send]="--cable --device --timeout"
     )
 
-    local command="" i
+    # The command, and for preview its kind (basic or asm).
+    local command="" kind="" i
     for ((i = 1; i < cword; i++)); do
-        if [[ -n ${options[${words[i]}]+set} ]]; then
+        if [[ -z $command && -n ${options[${words[i]}]+set} ]]; then
             command=${words[i]}
+        elif [[ $command == preview && ${words[i]} == @(basic|asm) ]]; then
+            kind=${words[i]}
             break
         fi
     done
@@ -37,10 +41,12 @@ _tavrilo_convert() {
 
     if [[ -z $command ]]; then
         COMPREPLY=($(compgen -W "${!options[*]} -h --help --version" -- "$cur"))
-    elif [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "${options[$command]}" -- "$cur"))
-    elif [[ $command == preview && $prev == preview ]]; then
+    elif [[ $command == preview && -z $kind ]]; then
         COMPREPLY=($(compgen -W "basic asm" -- "$cur"))
+    elif [[ $cur == -* ]]; then
+        local more=""
+        [[ $kind == asm ]] && more=$layout
+        COMPREPLY=($(compgen -W "${options[$command]} $more -h --help" -- "$cur"))
     else
         _filedir
     fi
