@@ -21,10 +21,10 @@ QString DefaultProgramName(const QString& textFilePath) {
 }
 
 QString Extension(CalcFileKind kind) {
-    return kind == CalcFileKind::Basic8x ? QStringLiteral(".8xp") : QStringLiteral(".83p");
+    return CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral(".8xp") : QStringLiteral(".83p");
 }
 
-std::size_t FreeUserMemory(CalcFileKind kind) { return kind == CalcFileKind::Basic8x ? 24000 : 27000; }
+std::size_t FreeUserMemory(CalcFileKind kind) { return CalcOf(kind) == CalcKind::Ti83Plus ? 24000 : 27000; }
 
 CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CalcFileDialog"));
@@ -39,11 +39,11 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     rule_->setObjectName(QStringLiteral("NameRule"));
     rule_->setWordWrap(true);
 
-    const QString captions[3] = {QStringLiteral("BASIC for TI-83 (.83p)"),
-                                 QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"),
-                                 QStringLiteral("Assembly for TI-83 (.83p)")};
+    const QString captions[kCalcFileKinds] = {
+        QStringLiteral("BASIC for TI-83 (.83p)"), QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"),
+        QStringLiteral("Assembly for TI-83 (.83p)"), QStringLiteral("Assembly for TI-83 Plus / 84 Plus (.8xp)")};
     auto* group = new QButtonGroup(this);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kCalcFileKinds; ++i) {
         kinds_[i] = new QRadioButton(captions[i], this);
         group->addButton(kinds_[i]);
     }
@@ -60,6 +60,12 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connect(make_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
+    for (QRadioButton* k : kinds_)
+        connect(k, &QRadioButton::toggled, this, [this](bool on) {
+            if (!on) return;
+            ShowAsmNote();
+            FitHeight();
+        });
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Program name:"), name_);
@@ -78,7 +84,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
 }
 
 CalcFileKind CalcFileDialog::Kind() const {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < kCalcFileKinds; ++i)
         if (kinds_[i]->isChecked()) return static_cast<CalcFileKind>(i);
     return CalcFileKind::Basic83;
 }
@@ -89,16 +95,22 @@ void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
 }
 
 void CalcFileDialog::ShowAsmNote() {
+    const CalcFileKind kind = Kind();
+    asmFlags_->setVisible(IsAssembly(kind));
+    if (!IsAssembly(kind)) return;
     const AsmOpts& opts = asmOpts_;
     QStringList on;
     if (opts.LineAbovePage) on << QStringLiteral("line above page");
     if (opts.ShowPage) on << QStringLiteral("show page");
     if (opts.ScrollUp) on << QStringLiteral("scroll up");
+    const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
-                       QStringLiteral(".\nTI-83 only (the TI-83 Plus calls its routines differently); "
-                                      "run it with Send(9prgm") +
-                       (make_->isEnabled() ? Name() : QStringLiteral("NAME")) + QStringLiteral("."));
+                       (kind == CalcFileKind::Asm83
+                            ? QStringLiteral(".\nTI-83 only (the TI-83 Plus calls its routines differently); "
+                                             "run it with Send(9prgm") + name + QStringLiteral(".")
+                            : QStringLiteral(".\nTI-83 Plus and 84 Plus; run it with Asm(prgm") + name +
+                                  QStringLiteral(" (2nd CATALOG, Asm(, then PRGM and the name).")));
 }
 
 void CalcFileDialog::CheckName() {

@@ -8,11 +8,19 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 
 namespace tavrilo {
 
-enum class CalcFileKind { Basic83, Basic8x, Asm83 };
+enum class CalcFileKind { Basic83, Basic8x, Asm83, Asm8x };
+inline constexpr int kCalcFileKinds = 4;
+
+inline bool IsAssembly(CalcFileKind kind) { return kind == CalcFileKind::Asm83 || kind == CalcFileKind::Asm8x; }
+// The calculator the kind's file is for.
+inline CalcKind CalcOf(CalcFileKind kind) {
+    return kind == CalcFileKind::Basic8x || kind == CalcFileKind::Asm8x ? CalcKind::Ti83Plus : CalcKind::Ti83;
+}
 
 // The name the calculator lists for a text file: its base name upper-cased,
 // only A-Z and 0-9 kept, cut to 8, leading digits dropped; "TEXT" when
@@ -28,11 +36,12 @@ public:
     QString Name() const { return name_->text(); }
     void SetName(const QString& name) { name_->setText(name); }
     CalcFileKind Kind() const;
-    // Shows which layout flags the assembly kind uses.
+    // Shows which layout flags the assembly kinds use.
     void SetAsmFlags(const AsmOpts& opts);
 
     QLineEdit* NameEdit() const { return name_; }
     QLabel* Rule() const { return rule_; }
+    // The chosen kind's note: the assembly kinds' flags and how to run the program.
     QLabel* AsmFlags() const { return asmFlags_; }
     QRadioButton* KindButton(CalcFileKind kind) const { return kinds_[static_cast<int>(kind)]; }
     QPushButton* MakeButton() const { return make_; }
@@ -48,7 +57,7 @@ private:
 
     QLineEdit* name_;
     QLabel* rule_;
-    QRadioButton* kinds_[3];
+    QRadioButton* kinds_[kCalcFileKinds];
     QLabel* asmFlags_;
     QPushButton* make_;
     QPushButton* cancel_;

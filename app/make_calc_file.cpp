@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <atomic>
+#include <cerrno>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -29,36 +30,41 @@
 namespace tavrilo {
 namespace {
 
+// A failure of the core as the ERROR box shows it: EIO when it is not the system's.
+void Check(const Status& r) {
+    if (!r.ok()) throw IoFailure(r.code != 0 ? r : Status::Failed(r.message, EIO));
+}
+
 // How often the window looks whether the build has ended.
 constexpr int kPollMs = 20;
 
 // The editor's BASIC program as it stands when it is one, else the text made
 // into one. A program edited so that it no longer tokenizes is refused, not
 // shown as text.
-std::string BasicTokens(const std::string& text, CalcKind kind) {
-    std::string tokens;
+Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) {
     if (LooksLikeBasicProgram(text)) {
         if (const std::optional<TokenError> bad = Tokenize(text, tokens))
-            throw std::invalid_argument("the BASIC program in the editor cannot be tokenized: " + bad->Message());
-        const std::string tooLarge = SizeProblem(kind, tokens.size());
-        if (!tooLarge.empty()) throw std::length_error(tooLarge);
-        return tokens;
+            return Status::Failed("the BASIC program in the editor cannot be tokenized: " + bad->Message());
+        std::string tooLarge = SizeProblem(kind, tokens.size());
+        return tooLarge.empty() ? Status{} : Status::Failed(std::move(tooLarge));
     }
-    return BasicProgramTokens(ChkBadChrs(text), kind);
+    return BasicProgramTokens(ChkBadChrs(text), kind, tokens);
 }
 
 std::string FileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
     const std::string comment = "Tavrilo " + std::string(kVersion);
-    if (kind == CalcFileKind::Asm83) return AsmProgramFile(name, tokens, comment);
-    return ProgramFile(kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83, name, tokens, comment);
+    std::string file;
+    Check(IsAssembly(kind) ? AsmProgramFile(CalcOf(kind), name, tokens, comment, file)
+                           : ProgramFile(CalcOf(kind), name, tokens, comment, file));
+    return file;
 }
 
 FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save calculator file");
     request.fileName = name + Extension(kind);
-    request.filterLabel = kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus program")
-                                                        : QStringLiteral("TI-83 program");
+    request.filterLabel = CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus program")
+                                                             : QStringLiteral("TI-83 program");
     request.pattern = QStringLiteral("*") + Extension(kind);
     request.directory = dir;
     // A program file replaced unasked could be another program; one without its
@@ -82,9 +88,8 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     auto job = std::make_shared<TokensJob>();
     std::thread worker([job, kind, text = std::move(text), opts] {
         try {
-            job->tokens = kind == CalcFileKind::Asm83
-                              ? AsmProgramTokens(text, opts)
-                              : BasicTokens(text, kind == CalcFileKind::Basic8x ? CalcKind::Ti83Plus : CalcKind::Ti83);
+            Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), job->tokens)
+                                   : BasicTokens(text, CalcOf(kind), job->tokens));
         } catch (...) {
             job->error = std::current_exception();
         }
@@ -173,7 +178,8 @@ void Form1::MakeCalcFile() {
             warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
                                        "about %3 bytes free for programs.\rMake the file anyway?")
                             .arg(tokens.size())
-                            .arg(kind == CalcFileKind::Basic8x ? QStringLiteral("TI-83 Plus") : QStringLiteral("TI-83"))
+                            .arg(CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus")
+                                                                    : QStringLiteral("TI-83"))
                             .arg(freeMemory);
             warn.title = QStringLiteral("Memory");
             warn.yesNoCancel = true;
@@ -194,6 +200,7 @@ void Form1::MakeCalcFile() {
         MessageRequest created;
         created.text = QStringLiteral("File is created at: ") + *path;
         if (kind == CalcFileKind::Asm83) created.text += QStringLiteral("\rOn the TI-83: Send(9prgm") + name;
+        if (kind == CalcFileKind::Asm8x) created.text += QStringLiteral("\rOn the TI-83 Plus / 84 Plus: Asm(prgm") + name;
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();

@@ -25,7 +25,8 @@ void BM_GnuAsSource(benchmark::State& state) {
 
 void BM_AsmTextSizeProblem(benchmark::State& state) {
     const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(AsmTextSizeProblem(text));
+    const CalcKind kind = static_cast<CalcKind>(state.range(1));
+    for (auto _ : state) benchmark::DoNotOptimize(AsmTextSizeProblem(text, kind));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
@@ -37,14 +38,26 @@ void BM_HexTokens(benchmark::State& state) {
 
 void BM_AsmProgramTokens(benchmark::State& state) {
     const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(AsmProgramTokens(text, AsmOpts{}));
+    const CalcKind kind = static_cast<CalcKind>(state.range(1));
+    std::string tokens;
+    for (auto _ : state) {
+        const Status r = AsmProgramTokens(text, AsmOpts{}, kind, tokens);
+        if (!r.ok()) state.SkipWithError(r.message.c_str());
+        benchmark::DoNotOptimize(tokens.data());
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
 BENCHMARK(BM_GnuAsSource)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AsmTextSizeProblem)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
+// The second argument is the calculator: 0 the TI-83, 1 the TI-83 Plus.
+BENCHMARK(BM_AsmTextSizeProblem)->Args({10 << 20, 0})->Args({10 << 20, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexTokens)->Arg(27865)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_AsmProgramTokens)->Arg(4 << 10)->Arg(8 << 10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AsmProgramTokens)
+    ->Args({4 << 10, 0})
+    ->Args({8 << 10, 0})
+    ->Args({4 << 10, 1})
+    ->Args({8 << 10, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

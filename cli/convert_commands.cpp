@@ -53,7 +53,7 @@ struct ConvertArgs {
     CLI::Option* outputOption = nullptr;
     std::string p83, p8x;
     CLI::Option* o83 = nullptr;
-    CLI::Option* o8x = nullptr;  // asm: only to say where --8xp belongs
+    CLI::Option* o8x = nullptr;
     LayoutFlags layout;
     // Set by the checks of Run.
     bool programFile = false;
@@ -75,16 +75,16 @@ int Finish(Output& out) {
     return 0;
 }
 
+int CannotMake(const ConvertArgs& a, const Status& r) {
+    Err("cannot make '" + a.output + "': " + r.message);
+    return 1;
+}
+
 int WriteAsmProgramFile(const ConvertArgs& a, const std::string& text, Output& out) {
-    std::string file;
-    try {
-        file = AsmProgramFile(a.name, AsmProgramTokens(text, a.opts), Comment());
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        Err("cannot make '" + a.output + "': " + e.what());
-        return 1;
-    }
+    std::string tokens, file;
+    Status r = AsmProgramTokens(text, a.opts, a.kind, tokens);
+    if (r.ok()) r = AsmProgramFile(a.kind, a.name, tokens, Comment(), file);
+    if (!r.ok()) return CannotMake(a, r);
     out.Writer().Write(file);
     return Finish(out);
 }
@@ -93,16 +93,11 @@ int WriteAsmProgramFile(const ConvertArgs& a, const std::string& text, Output& o
 int WriteProgramFile(const ConvertArgs& a, std::string& text, Output& out) {
     if (a.mode == Mode::Asm) return WriteAsmProgramFile(a, text, out);
     ChkBadChrsInPlace(text);
-    std::string tokens;
-    try {
-        tokens = BasicProgramTokens(text, a.kind);
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        Err("cannot make '" + a.output + "': " + e.what());
-        return 1;
-    }
-    out.Writer().Write(ProgramFile(a.kind, a.name, tokens, Comment()));
+    std::string tokens, file;
+    Status r = BasicProgramTokens(text, a.kind, tokens);
+    if (r.ok()) r = ProgramFile(a.kind, a.name, tokens, Comment(), file);
+    if (!r.ok()) return CannotMake(a, r);
+    out.Writer().Write(file);
     return Finish(out);
 }
 
@@ -122,10 +117,8 @@ int Convert(const ConvertArgs& a, std::string& text, Output& out) {
 }
 
 int Run(ConvertArgs& a) {
-    if (a.o8x != nullptr && a.mode == Mode::Asm && a.o8x->count() > 0)
-        return UsageError("--8xp is for basic; asm makes a TI-83 file with --83p");
     if (a.mode == Mode::Asm) a.opts = a.layout.Opts();
-    const bool plus = a.o8x != nullptr && a.o8x->count() > 0;
+    const bool plus = a.o8x->count() > 0;
     if (plus || a.o83->count() > 0) {
         a.programFile = true;
         a.kind = plus ? CalcKind::Ti83Plus : CalcKind::Ti83;
@@ -180,7 +173,12 @@ void AddConvertCommands(CommandLine& line) {
                               "a TI-83 program file named NAME, built with GNU as (Debian package "
                               "binutils-z80); for the TI-83 only, run it there with Send(9prgmNAME")
                  ->type_name("NAME");
-    a->o8x = asmCommand->add_option("--8xp", a->p8x)->group("");
+    a->o8x = asmCommand
+                 ->add_option("--8xp", a->p8x,
+                              "the same for the TI-83 Plus and 84 Plus, run there with Asm(prgmNAME; its "
+                              "code must end below C000h (about 375 rows, 470 with --small)")
+                 ->type_name("NAME");
+    a->o83->excludes(a->o8x);
     a->input.AddTo(asmCommand);
     line.OnRun(asmCommand, [a] { return Run(*a); });
 }

@@ -9,7 +9,7 @@ _tavrilo_convert() {
     # One line per command: the options it takes.
     local -A options=(
         [basic]="-o --83p --8xp --raw"
-        [asm]="-o --83p --raw $layout"
+        [asm]="-o --83p --8xp --raw $layout"
         [preview]="-o --scale --raw"
         [send]="--cable --device --timeout"
     )

@@ -1,6 +1,9 @@
 #include "tavrilo/calc/asm_build.h"
 
+#include <iterator>
+#include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "tavrilo/system/file_io.h"
@@ -14,7 +17,30 @@ std::string Ti83CodeRoom() {
 
 namespace {
 
-constexpr std::string_view kEquatesName = "tavrilo_ti83.inc";
+// n with a comma between thousands: 8,811.
+std::string Grouped(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
+}  // namespace
+
+std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast) {
+    return std::string("the program needs ") + (atLeast ? "at least " : "") + Grouped(code) +
+           " bytes of code; the TI-83 Plus runs at most " + Grouped(kTi83PlusMaxCode) +
+           "; use BASIC or a shorter text";
+}
+
+namespace {
+
+std::string_view EquatesName(CalcKind kind) {
+    return kind == CalcKind::Ti83 ? "tavrilo_ti83.inc" : "tavrilo_ti83plus.inc";
+}
+
+std::uint16_t ProgramStart(CalcKind kind) {
+    return kind == CalcKind::Ti83 ? kTi83ProgramStart : kTi83PlusProgramStart;
+}
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
@@ -50,8 +76,9 @@ void AppendItems(std::string& out, std::string_view s) {
     if (first) out += "\"\"";  // an empty string stays an empty item
 }
 
-// Rewrites a .db line whose first item is a string; false for any other line.
-bool AppendDbLine(std::string& out, std::string_view line) {
+// Rewrites a .db line whose first item is a string and adds its bytes to
+// bytes; false for any other line.
+bool AppendDbLine(std::string& out, std::string_view line, std::size_t& bytes) {
     std::size_t at = line.find_first_not_of(" \t");
     if (at == std::string_view::npos || !StartsWith(line.substr(at), ".db")) return false;
     std::size_t open = line.find_first_not_of(" \t", at + 3);
@@ -62,53 +89,78 @@ bool AppendDbLine(std::string& out, std::string_view line) {
     out.append(line.substr(0, open));
     AppendItems(out, line.substr(open + 1, close - open - 1));
     out.append(line.substr(close + 1));
+    bytes += close - open - 1;
+    for (char c : line.substr(close + 1)) bytes += c == ',';  // the items after the string, as ",0"
     return true;
 }
 
 constexpr const char* kTools[] = {"z80-unknown-coff-as", "z80-unknown-coff-ld",
                                    "z80-unknown-coff-objcopy"};
 
-std::string CodeRoom() { return "the machine code runs past FFFFh: " + Ti83CodeRoom(); }
-
-void Put(const PrivateTempDir& dir, const char* name, std::string_view bytes) {
-    const Status r = WriteWholeFile(dir / name, bytes);
-    if (!r.ok()) throw AsmBuildError("cannot write the assembler's input: " + r.message);
+std::string CodeRoom(CalcKind kind) {
+    if (kind == CalcKind::Ti83) return "the machine code runs past FFFFh: " + Ti83CodeRoom();
+    return "the program runs past FFFFh: from 9D93h the TI-83 Plus has room for " +
+           std::to_string(0x10000 - kTi83PlusProgramStart) + " bytes";
 }
 
-std::string Link(std::string_view gnuSource) {
+Status Put(const PrivateTempDir& dir, std::string_view name, std::string_view bytes) {
+    const Status r = WriteWholeFile(dir / std::string(name), bytes);
+    if (!r.ok()) return Status::Failed("cannot write the assembler's input: " + r.message);
+    return {};
+}
+
+Status Link(const GnuAsSource& source, std::string& program) {
+    const CalcKind kind = source.Kind();
     std::string paths[3];
     for (int i = 0; i < 3; ++i) {
         paths[i] = FindOnPath(kTools[i]);
         if (paths[i].empty())
-            throw AsmBuildError(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
-                                std::string(kBinutilsPackage));
+            return Status::Failed(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
+                                  std::string(kBinutilsPackage));
     }
-    PrivateTempDir dir(/*removeOnSignal=*/true);
-    Put(dir, "prog.s", gnuSource);
-    Put(dir, std::string(kEquatesName).c_str(), Ti83EquatesFile());
+    std::optional<PrivateTempDir> made;
+    try {
+        made.emplace(/*removeOnSignal=*/true);
+    } catch (const std::system_error& e) {
+        return Status::Failed(e.what(), e.code().value());
+    }
+    const PrivateTempDir& dir = *made;
+    Status r = Put(dir, "prog.s", source.Text());
+    if (r.ok()) r = Put(dir, EquatesName(kind), EquatesFile(kind));
+    if (!r.ok()) return r;
     const std::vector<std::string> steps[] = {
         {kTools[0], "-o", "prog.o", "prog.s"},
         {kTools[1], "-o", "prog.out", "prog.o"},
         {kTools[2], "-O", "binary", "prog.out", "prog.bin"},
     };
     for (int i = 0; i < 3; ++i) {
-        const ToolResult r = RunTool(paths[i], steps[i], dir.path());
-        if (!r.started)
-            throw AsmBuildError(std::string(kTools[i]) + " could not be started: " + r.error + " (Debian package " +
-                                std::string(kBinutilsPackage) + ")");
-        if (r.status != 0 && i == 0 && r.output.find("too large for field of 2 bytes") != std::string::npos)
-            throw std::length_error(CodeRoom());
-        if (r.status != 0)
-            throw AsmBuildError(std::string(kTools[i]) + " failed" +
-                                (r.status < 0 ? " (killed)" : " with status " + std::to_string(r.status)) +
-                                ":\n" + r.output);
+        const ToolResult t = RunTool(paths[i], steps[i], dir.path());
+        if (!t.started)
+            return Status::Failed(std::string(kTools[i]) + " could not be started: " + t.error + " (Debian package " +
+                                  std::string(kBinutilsPackage) + ")");
+        if (t.status != 0 && i == 0 && t.output.find("too large for field of 2 bytes") != std::string::npos)
+            return Status::Failed(CodeRoom(kind));
+        if (t.status != 0)
+            return Status::Failed(std::string(kTools[i]) + " failed" +
+                                  (t.status < 0 ? " (killed)" : " with status " + std::to_string(t.status)) +
+                                  ":\n" + t.output);
     }
     // .org is relative to the section, linked at 0: the flat image holds zeros up to the start.
     std::string image;
-    const Status read = ReadWholeFile(dir / "prog.bin", image);
-    if (!read.ok()) throw AsmBuildError("cannot read the linked program: " + read.message);
-    if (image.size() <= kTi83ProgramStart) throw AsmBuildError("the linked program has no code at 9327h");
-    return image.substr(kTi83ProgramStart);
+    r = ReadWholeFile(dir / "prog.bin", image);
+    if (!r.ok()) return Status::Failed("cannot read the linked program: " + r.message);
+    const std::uint16_t start = ProgramStart(kind);
+    if (image.size() <= start)
+        return Status::Failed(kind == CalcKind::Ti83 ? "the linked program has no code at 9327h"
+                                                     : "the linked program has no code at 9D93h");
+    image.erase(0, start);
+    if (kind == CalcKind::Ti83Plus) {
+        // The strings follow the code; only the code must lie below C000h.
+        const std::size_t code = image.size() - kTi83PlusAsmMark.size() - source.StringBytes();
+        if (code > kTi83PlusMaxCode) return Status::Failed(Ti83PlusCodeProblem(code));
+    }
+    program = std::move(image);
+    return {};
 }
 
 }  // namespace
@@ -119,9 +171,13 @@ std::uint16_t Ti83Equate(std::string_view name) {
     throw std::out_of_range("no TI-83 equate " + std::string(name));
 }
 
-std::string Ti83EquatesFile() {
-    std::string out = "; TI-83 system routines and variables used by the generated programs.\n";
-    for (const Equate& e : kTi83Equates) {
+std::string EquatesFile(CalcKind kind) {
+    const bool ti83 = kind == CalcKind::Ti83;
+    std::string out = ti83 ? "; TI-83 system routines and variables used by the generated programs.\n"
+                           : "; TI-83 Plus system routines and variables used by the generated programs.\n";
+    static_assert(std::size(kTi83Equates) == std::size(kTi83PlusEquates));
+    for (std::size_t i = 0; i < std::size(kTi83Equates); ++i) {
+        const Equate& e = ti83 ? kTi83Equates[i] : kTi83PlusEquates[i];
         out.append(e.name);
         out += " .equ 0";
         for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[e.value >> shift & 15];
@@ -157,12 +213,39 @@ void GnuAsSource::Line(std::string_view line) {
             }
         }
     }
-    if (!AppendDbLine(text_, line)) text_.append(line);
+    if (kind_ == CalcKind::Ti83Plus) {
+        if (line == ".org $9327") {
+            text_ += ".org 9D93h\n\t.db 0BBh,6Dh\n";
+            return;
+        }
+        if (SystemCall(line)) return;
+    }
+    if (!AppendDbLine(text_, line, stringBytes_)) text_.append(line);
     text_ += '\n';
 }
 
-std::string ForGnuAs(std::string_view source, const std::string& equatesFile) {
-    GnuAsSource out(equatesFile);
+// A call of a system routine becomes the TI-83 Plus system call, three bytes
+// as the call is: rst 28h, then the routine's address.
+bool GnuAsSource::SystemCall(std::string_view line) {
+    const std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string_view::npos || !StartsWith(line.substr(at), "call")) return false;
+    const std::size_t nameAt = line.find_first_not_of(" \t", at + 4);
+    if (nameAt == at + 4 || nameAt == std::string_view::npos) return false;
+    std::string_view name = line.substr(nameAt);
+    name = name.substr(0, name.find_last_not_of(" \t") + 1);
+    for (const Equate& e : kTi83PlusEquates) {
+        if (e.name != name || e.name[0] != '_') continue;
+        text_ += "\trst 28h\n\t.dw ";
+        text_.append(name);
+        text_ += '\n';
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+void FeedLines(std::string_view source, GnuAsSource& out) {
     out.Text().reserve(source.size() + source.size() / 8 + 64);
     for (std::size_t pos = 0; pos < source.size();) {
         std::size_t end = source.find("\r\n", pos);
@@ -170,18 +253,27 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile) {
         out.Line(source.substr(pos, end - pos));
         pos = end + 2;
     }
+}
+
+}  // namespace
+
+std::string ForGnuAs(std::string_view source, const std::string& equatesFile, CalcKind kind) {
+    GnuAsSource out(equatesFile, kind);
+    FeedLines(source, out);
     return std::move(out.Text());
 }
 
-std::string AssembleSource(std::string_view source) {
-    return Link(ForGnuAs(source, std::string(kEquatesName)));
+Status AssembleSource(std::string_view source, CalcKind kind, std::string& program) {
+    GnuAsSource out{std::string(EquatesName(kind)), kind};
+    FeedLines(source, out);
+    return Link(out, program);
 }
 
-std::string AssembleText(std::string_view text, const AsmOpts& opts) {
-    GnuAsSource source{std::string(kEquatesName)};
+Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program) {
+    GnuAsSource source{std::string(EquatesName(kind)), kind};
     source.Text().reserve(text.size() * 2 + 4096);
     StreamAsm(text, opts, source);
-    return Link(source.Text());
+    return Link(source, program);
 }
 
 }  // namespace tavrilo

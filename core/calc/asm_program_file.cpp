@@ -1,7 +1,5 @@
 #include "tavrilo/calc/asm_program_file.h"
 
-#include <stdexcept>
-
 #include "tavrilo/calc/asm_build.h"
 #include "tavrilo/convert/layout.h"
 #include "tavrilo/calc/program_file.h"
@@ -23,42 +21,53 @@ namespace {
 
 // Every row is drawn by 18 bytes of code (pen column, pen row, string, call)
 // and ends its string with a zero byte.
-constexpr std::size_t kCodePerRow = 19;
+constexpr std::size_t kRowCode = 18;
+constexpr std::size_t kCodePerRow = kRowCode + 1;
+
+std::size_t ClosedRows(std::string_view text) {
+    return LayRows(text, [](std::string_view, int) {}, [] {}).rowsClosed;
+}
 
 }  // namespace
 
-std::string AsmTextSizeProblem(std::string_view text) {
+std::string AsmTextSizeProblem(std::string_view text, CalcKind kind) {
+    if (kind == CalcKind::Ti83Plus) {
+        const std::size_t code = ClosedRows(text) * kRowCode;
+        return code > kTi83PlusMaxCode ? Ti83PlusCodeProblem(code, /*atLeast=*/true) : std::string();
+    }
     std::size_t shown = text.size();
     for (char c : text) shown -= c == '\r' || c == '\n';
-    if (HexTokenCount(shown) > kMaxDataSection) {
-        const std::string problem = SizeProblem(CalcKind::Ti83, HexTokenCount(shown));
-        if (!problem.empty())
-            return "the text shows " + std::to_string(shown) +
-                   " bytes, each of them two hex digits in the program: at least " +
-                   problem.substr(problem.find("is ") + 3);
-    }
+    if (DataSectionSize(CalcKind::Ti83, HexTokenCount(shown)) > kMaxDataSection)
+        return "the text shows " + std::to_string(shown) +
+               " bytes, each of them two hex digits in the program: at least " +
+               SizeAgainstLimit(CalcKind::Ti83, HexTokenCount(shown));
     const std::string room = " bytes of machine code; " + Ti83CodeRoom();
     // A text far too large is refused without laying it out.
     if (shown > kTi83MaxCode)
         return "the text shows " + std::to_string(shown) + " bytes: at least " + std::to_string(shown) + room;
-    const std::size_t rows = LayRows(text, [](std::string_view, int) {}, [] {}).rowsClosed;
+    const std::size_t rows = ClosedRows(text);
     const std::size_t code = shown + rows * kCodePerRow;
     if (code <= kTi83MaxCode) return {};
     return "the text shows " + std::to_string(shown) + " bytes in " + std::to_string(rows) + " rows: at least " +
            std::to_string(code) + room;
 }
 
-std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts) {
-    std::string problem = AsmTextSizeProblem(text);
-    if (!problem.empty()) throw std::length_error(problem);
-    const std::string code = AssembleText(text, opts);  // throws std::length_error past FFFFh
-    problem = SizeProblem(CalcKind::Ti83, HexTokenCount(code.size()));
-    if (!problem.empty()) throw std::length_error(problem);
-    return HexTokens(code);
+Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& tokens) {
+    std::string problem = AsmTextSizeProblem(text, kind);
+    if (!problem.empty()) return Status::Failed(std::move(problem));
+    std::string code;
+    const Status built = AssembleText(text, opts, kind, code);
+    if (!built.ok()) return built;
+    const bool hex = kind == CalcKind::Ti83;
+    problem = SizeProblem(kind, hex ? HexTokenCount(code.size()) : code.size());
+    if (!problem.empty()) return Status::Failed(std::move(problem));
+    tokens = hex ? HexTokens(code) : std::move(code);
+    return {};
 }
 
-std::string AsmProgramFile(std::string_view name, std::string_view tokens, std::string_view comment) {
-    return ProgramFile(CalcKind::Ti83, name, tokens, comment, kProtectedProgramType);
+Status AsmProgramFile(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment,
+                      std::string& file) {
+    return ProgramFile(kind, name, tokens, comment, file, kProtectedProgramType);
 }
 
 }  // namespace tavrilo

@@ -1,7 +1,6 @@
 #include "tavrilo/calc/basic_program.h"
 
 #include <optional>
-#include <stdexcept>
 
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/tokens.h"
@@ -28,16 +27,16 @@ private:
 
 }  // namespace
 
-std::string BasicProgramTokens(std::string_view text, CalcKind kind) {
+Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens) {
     TokenCounter counter;
     T2Basic(text, counter);
-    if (counter.bad) throw std::invalid_argument(counter.bad->Message());
-    const std::string tooLarge = SizeProblem(kind, counter.count);
-    if (!tooLarge.empty()) throw std::length_error(tooLarge);
-    std::string tokens;
+    if (counter.bad) return Status::Failed(counter.bad->Message());
+    std::string tooLarge = SizeProblem(kind, counter.count);
+    if (!tooLarge.empty()) return Status::Failed(std::move(tooLarge));
+    tokens.clear();
     tokens.reserve(counter.count);
     Tokenize(T2Basic(text), tokens);
-    return tokens;
+    return {};
 }
 
 bool LooksLikeBasicProgram(std::string_view text) {

@@ -1,7 +1,5 @@
 #include "tavrilo/calc/program_file.h"
 
-#include <stdexcept>
-
 namespace tavrilo {
 
 namespace {
@@ -29,22 +27,23 @@ std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount) {
     return 2 + EntryHeaderLength(kind) + 2 + 2 + tokenCount;
 }
 
-std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
-    const std::size_t size = DataSectionSize(kind, tokenCount);
-    if (size <= kMaxDataSection) return {};
+std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
     const std::size_t room = kMaxDataSection - DataSectionSize(kind, 0);
-    return "the program is " + std::to_string(tokenCount) + " bytes of tokens (" +
-           std::to_string(size) + " bytes of file data); the " +
-           (kind == CalcKind::Ti83 ? ".83p" : ".8xp") + " format holds at most " +
-           std::to_string(kMaxDataSection) + " bytes of file data, " + std::to_string(room) +
-           " bytes of tokens";
+    return std::to_string(tokenCount) + " bytes of tokens (" + std::to_string(DataSectionSize(kind, tokenCount)) +
+           " bytes of file data); the " + (kind == CalcKind::Ti83 ? ".83p" : ".8xp") + " format holds at most " +
+           std::to_string(kMaxDataSection) + " bytes of file data, " + std::to_string(room) + " bytes of tokens";
 }
 
-std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
-                        std::string_view comment, unsigned char type) {
-    if (!ValidProgramName(name)) throw std::invalid_argument(std::string(kNameRule));
-    const std::string tooLarge = SizeProblem(kind, tokens.size());
-    if (!tooLarge.empty()) throw std::length_error(tooLarge);
+std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
+    if (DataSectionSize(kind, tokenCount) <= kMaxDataSection) return {};
+    return "the program is " + SizeAgainstLimit(kind, tokenCount);
+}
+
+Status ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment,
+                   std::string& file, unsigned char type) {
+    if (!ValidProgramName(name)) return Status::Failed(std::string(kNameRule));
+    std::string tooLarge = SizeProblem(kind, tokens.size());
+    if (!tooLarge.empty()) return Status::Failed(std::move(tooLarge));
     const std::size_t varLength = 2 + tokens.size();
 
     std::string data;
@@ -72,7 +71,8 @@ std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view t
     unsigned sum = 0;
     for (unsigned char b : data) sum += b;
     PutWord(out, sum & 0xFFFF);
-    return out;
+    file = std::move(out);
+    return {};
 }
 
 }  // namespace tavrilo

@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 
+#include "../core/calc_files.h"
 #include "../core/temp_dir.h"
 #include "calc_file_dialog.h"
 #include "log_window.h"
@@ -28,6 +29,9 @@
 #include "tavrilo/calc/tokens.h"
 
 using namespace tavrilo;
+using test::AsmFileOf;
+using test::AsmTokensOf;
+using test::FileOf;
 
 namespace {
 
@@ -125,7 +129,10 @@ private slots:
             QCOMPARE(dialog.KindButton(CalcFileKind::Basic8x)->text(),
                      QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"));
             QCOMPARE(dialog.KindButton(CalcFileKind::Asm83)->text(), QStringLiteral("Assembly for TI-83 (.83p)"));
+            QCOMPARE(dialog.KindButton(CalcFileKind::Asm8x)->text(),
+                     QStringLiteral("Assembly for TI-83 Plus / 84 Plus (.8xp)"));
             QVERIFY(dialog.MakeButton()->isEnabled());
+            dialog.KindButton(CalcFileKind::Asm83)->click();  // a kind with a note
             QVERIFY(dialog.Rule()->isHidden());
             for (const char* bad : {"", "9LIVES", "hello", "TOOLONGER", "A.B", "A B"}) {
                 dialog.NameEdit()->setText(QString::fromLatin1(bad));
@@ -163,7 +170,7 @@ private slots:
         // Replacing a program file is asked first; a name without extension gets it.
         QVERIFY(port->fileDialogs.back().askBeforeReplacing);
         QCOMPARE(port->fileDialogs.back().defaultSuffix, QStringLiteral("83p"));
-        QCOMPARE(Slurp(Path("a.83p")), ProgramFile(CalcKind::Ti83, "HELLO", Tokens(basic), kComment));
+        QCOMPARE(Slurp(Path("a.83p")), FileOf(CalcKind::Ti83, "HELLO", Tokens(basic), kComment));
         QCOMPARE(form->windowTitle(),
                  kTitle + " - Done! - Program: " + QString::number(Tokens(basic).size()) + " Bytes");
         QVERIFY(Log().endsWith("Reading file... Done.\r\nMake calculator file... Done.\r\n"));
@@ -175,7 +182,7 @@ private slots:
         QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("PLUS.8xp"));
         QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.8xp"));
         QCOMPARE(port->fileDialogs.back().defaultSuffix, QStringLiteral("8xp"));
-        QCOMPARE(Slurp(Path("sub/b.8xp")), ProgramFile(CalcKind::Ti83Plus, "PLUS", Tokens(basic), kComment));
+        QCOMPARE(Slurp(Path("sub/b.8xp")), FileOf(CalcKind::Ti83Plus, "PLUS", Tokens(basic), kComment));
 
         // The options dialog's flags, as they stand in the run.
         form->OptionsDialog()->Option3()->click();
@@ -187,6 +194,7 @@ private slots:
         port->dialogScripts = {[&](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
             dialog.NameEdit()->setText("ASM");
+            dialog.KindButton(CalcFileKind::Asm83)->click();
             flags = dialog.AsmFlags()->text();
             Choose("ASM", CalcFileKind::Asm83)(d);
         }};
@@ -197,8 +205,8 @@ private slots:
                  qPrintable(flags));
         QVERIFY(flags.contains("TI-83 only"));
         QVERIFY2(flags.endsWith("Send(9prgmASM."), qPrintable(flags));
-        const std::string tokens = AsmProgramTokens(kText, opts);
-        QCOMPARE(Slurp(Path("c.83p")), AsmProgramFile("ASM", tokens, kComment));
+        const std::string tokens = AsmTokensOf(kText, opts);
+        QCOMPARE(Slurp(Path("c.83p")), AsmFileOf("ASM", tokens, kComment));
         QCOMPARE(form->windowTitle(), kTitle + " - Done! - Program: " + QString::number(tokens.size()) + " Bytes");
         QVERIFY(port->messages.back().text.contains("Send(9prgmASM"));
         QCOMPARE(form->Text1()->Bytes(), kText);
@@ -207,7 +215,25 @@ private slots:
         port->dialogScripts = {[](QDialog& d) { dynamic_cast<CalcFileDialog&>(d).MakeButton()->click(); }};
         port->fileAnswers = {Path("d.83p")};
         form->MakeCalcFile();
-        QCOMPARE(Slurp(Path("d.83p")), AsmProgramFile("ASM", tokens, kComment));
+        QCOMPARE(Slurp(Path("d.83p")), AsmFileOf("ASM", tokens, kComment));
+
+        // The TI-83 Plus program, with its own note; a BASIC kind shows none.
+        port->dialogScripts = {[&](QDialog& d) {
+            auto& dialog = dynamic_cast<CalcFileDialog&>(d);
+            dialog.KindButton(CalcFileKind::Basic8x)->click();
+            QVERIFY(dialog.AsmFlags()->isHidden());
+            Choose("ASM", CalcFileKind::Asm8x)(d);
+            QVERIFY(!dialog.AsmFlags()->isHidden());
+            flags = dialog.AsmFlags()->text();
+        }};
+        port->fileAnswers = {Path("f.8xp")};
+        form->MakeCalcFile();
+        QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("ASM.8xp"));
+        QVERIFY2(flags.contains("show page") && flags.contains("Asm(prgmASM") && !flags.contains("Send("),
+                 qPrintable(flags));
+        QCOMPARE(Slurp(Path("f.8xp")),
+                 AsmFileOf("ASM", AsmTokensOf(kText, opts, CalcKind::Ti83Plus), kComment, CalcKind::Ti83Plus));
+        QVERIFY(port->messages.back().text.contains("Asm(prgmASM"));
 
         // A BASIC program in the editor goes in as it stands.
         port->answers = {Answer::No};
@@ -215,7 +241,7 @@ private slots:
         const std::string program = form->Text1()->Bytes();
         QCOMPARE(program, basic);
         Make("PRG", CalcFileKind::Basic83, Path("e.83p"));
-        QCOMPARE(Slurp(Path("e.83p")), ProgramFile(CalcKind::Ti83, "PRG", Tokens(program), kComment));
+        QCOMPARE(Slurp(Path("e.83p")), FileOf(CalcKind::Ti83, "PRG", Tokens(program), kComment));
         QVERIFY(Tokens(T2Basic(ChkBadChrs(program))) != Tokens(program));
         QCOMPARE(form->Text1()->Bytes(), program);
         QVERIFY(before != form->windowTitle());
@@ -354,8 +380,18 @@ private slots:
         // Yes makes it all the same.
         port->answers = {Answer::Yes};
         Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
-        QCOMPARE(Slurp(Path("book.8xp")), ProgramFile(CalcKind::Ti83Plus, "BOOK", Tokens(T2Basic(book)), kComment));
+        QCOMPARE(Slurp(Path("book.8xp")), FileOf(CalcKind::Ti83Plus, "BOOK", Tokens(T2Basic(book)), kComment));
         QVERIFY(Log().endsWith("Make calculator file... Done.\r\n"));
+
+        // The TI-83 Plus assembly program is held to the TI-83 Plus's memory.
+        std::string wide;
+        for (int i = 0; i < 250; ++i) wide += "A" + std::string(70, ' ') + "A\r\n";
+        form->Text1()->ReplaceAll(wide);
+        port->answers = {Answer::No};
+        Make("WIDE", CalcFileKind::Asm8x, Path("wide.8xp"));
+        QVERIFY(port->messages.back().text.contains("the TI-83 Plus has only about 24000 bytes"));
+        QVERIFY(!QFile::exists(Path("wide.8xp")));
+        form->Text1()->ReplaceAll(book);
 
         // Running out of memory while asking ends like any failure.
         bool thrown = false;

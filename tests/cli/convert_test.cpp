@@ -10,8 +10,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "../core/temp_dir.h"
+#include "../core/calc_files.h"
 #include "../core/helpers.h"
+#include "../core/temp_dir.h"
 #include "../files/ti_reader.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/calc/asm_program_file.h"
@@ -175,8 +176,6 @@ TEST(Convert, Usage) {
         {"asm --show-page=no", "option '--show-page' doesn't allow an argument"},
         {"asm --small=false", "option '--small' doesn't allow an argument"},
         {"basic --raw=1", "option '--raw' doesn't allow an argument"},
-        {"asm --8xp ABC -o x in.txt", "--8xp is for basic; asm makes a TI-83 file with --83p"},
-        {"asm --8xp=ABC -o x", "--8xp is for basic; asm makes a TI-83 file with --83p"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -225,7 +224,7 @@ TEST(Convert, ProgramFiles) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(Slurp(out), ProgramFile(c.kind, "HELLO2", tokens, "Tavrilo 1.02, tavrilo-convert"));
+        EXPECT_EQ(Slurp(out), test::FileOf(c.kind, "HELLO2", tokens, "Tavrilo 1.02, tavrilo-convert"));
         test::Read back = test::ReadBack(out);
         ASSERT_EQ(back.status, 0);
         EXPECT_EQ(back.model, c.model);
@@ -245,7 +244,7 @@ TEST(Convert, ProgramFileRefusals) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(kNameRule), std::string::npos);
     }
-    for (const char* args : {"basic --83p A", "asm --8xp A -o x", "basic --83p A --8xp B -o x",
+    for (const char* args : {"basic --83p A", "asm --83p A --8xp B -o x", "basic --83p A --8xp B -o x",
                              "basic --8xp", "asm --83p A", "asm --83p a -o x"}) {
         SCOPED_TRACE(args);
         EXPECT_EQ(Convert(dir, args, "HI").status, 2);
@@ -459,7 +458,7 @@ TEST(Convert, AsmProgramFiles) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "");
     const AsmOpts small{false, false, false};
-    EXPECT_EQ(Slurp(out), AsmProgramFile("SAY", AsmProgramTokens(text, small), "Tavrilo 1.02, tavrilo-convert"));
+    EXPECT_EQ(Slurp(out), test::AsmFileOf("SAY", test::AsmTokensOf(text, small), "Tavrilo 1.02, tavrilo-convert"));
     test::Read back = test::ReadBack(out);
     ASSERT_EQ(back.status, 0);
     EXPECT_EQ(back.model, CALC_TI83);
@@ -469,7 +468,19 @@ TEST(Convert, AsmProgramFiles) {
     // The layout flags reach the program.
     r = Convert(dir, "asm --83p SAY -o '" + out + "'", text);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Slurp(out), AsmProgramFile("SAY", AsmProgramTokens(text, AsmOpts{}), "Tavrilo 1.02, tavrilo-convert"));
+    EXPECT_EQ(Slurp(out), test::AsmFileOf("SAY", test::AsmTokensOf(text, AsmOpts{}), "Tavrilo 1.02, tavrilo-convert"));
+    // The TI-83 Plus program, and its refusal of a text whose code would pass C000h.
+    const std::string plus = dir / "say.8xp";
+    const std::string plusFile = test::AsmFileOf("SAY", test::AsmTokensOf(text, small, CalcKind::Ti83Plus),
+                                                 "Tavrilo 1.02, tavrilo-convert", CalcKind::Ti83Plus);
+    r = Convert(dir, "asm --small --8xp SAY -o '" + plus + "'", text);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Slurp(plus), plusFile);
+    r = Convert(dir, "asm --8xp SAY -o '" + plus + "'", test::Repeat("ROW\r\n", 400));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("tavrilo-convert: cannot make '" + plus + "': the program needs ", 0), 0u) << r.err;
+    EXPECT_EQ(Slurp(plus), plusFile);
+    std::filesystem::remove(plus);
 
     // Failures leave the old file and nothing else.
     Spit(out, "old");

@@ -2,7 +2,6 @@
 
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/basic_program.h"
-#include <stdexcept>
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/calc/tokens.h"
 
@@ -119,21 +118,21 @@ TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
     const std::string text = ChkBadChrs("Hello, World!\r\nIt's 2 o'clock");
     std::string want;
     ASSERT_FALSE(Tokenize(T2Basic(text), want));
-    EXPECT_EQ(BasicProgramTokens(text, CalcKind::Ti83), want);
+    std::string got;
+    ASSERT_TRUE(BasicProgramTokens(text, CalcKind::Ti83, got).ok());
+    EXPECT_EQ(got, want);
 
     // About 7,000 rows make more than 65,535 bytes of tokens.
     std::string book;
     for (int i = 0; i < 7000; ++i) book += "ROW\r\n";
     std::string tokens;
     ASSERT_FALSE(Tokenize(T2Basic(book), tokens));
-    try {
-        BasicProgramTokens(book, CalcKind::Ti83Plus);
-        ADD_FAILURE() << "no refusal";
-    } catch (const std::length_error& e) {
-        EXPECT_EQ(e.what(), SizeProblem(CalcKind::Ti83Plus, tokens.size()));
-    }
+    EXPECT_EQ(BasicProgramTokens(book, CalcKind::Ti83Plus, got).message,
+              SizeProblem(CalcKind::Ti83Plus, tokens.size()));
     // A byte ChkBadChrs would have dropped has no token.
-    EXPECT_THROW(BasicProgramTokens("a", CalcKind::Ti83Plus), std::invalid_argument);
+    const std::optional<TokenError> noToken = Tokenize(T2Basic("a"), tokens);
+    ASSERT_TRUE(noToken);
+    EXPECT_EQ(BasicProgramTokens("a", CalcKind::Ti83Plus, got).message, noToken->Message());
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <stdexcept>
 
+#include "../core/calc_files.h"
 #include "../core/temp_dir.h"
 #include "tavrilo/calc/asm_build.h"
 #include "tavrilo/calc/asm_program_file.h"
@@ -52,12 +52,13 @@ std::string Source(const std::string& body) {
 }
 
 std::string BuildError(std::string_view source) {
-    try {
-        AssembleSource(source);
-    } catch (const AsmBuildError& e) {
-        return e.what();
-    }
-    return "";
+    std::string code;
+    return AssembleSource(source, CalcKind::Ti83, code).message;
+}
+
+bool Builds(std::string_view text) {
+    std::string code;
+    return AssembleText(text, AsmOpts{}, CalcKind::Ti83, code).ok();
 }
 
 void Script(const std::string& path, const std::string& body) {
@@ -69,10 +70,12 @@ TEST(AsmBuild, MachineCodeHoldsEveryByteAndTheRealAddresses) {
     std::string all;
     for (int c = 1; c < 256; ++c)
         if (c != '\r' && c != '\n') all += static_cast<char>(c);
-    const std::string code = AssembleSource(
+    std::string code;
+    ASSERT_TRUE(AssembleSource(
         Source("\tld hl,_ClrLCDFull\r\n\tld hl,_runIndicOff\r\n\tld hl,_vputs\r\n\tld hl,_getkey\r\n"
                "\tld hl,_iline\r\n\tld hl,pencol\r\n\tld hl,penrow\r\ns:\r\n\t.db \"" + all + "\",0\r\n"
-               "\t.db \"\",0\r\n\t.db \"\\\"\",0"));
+               "\t.db \"\",0\r\n\t.db \"\\\"\",0"),
+        CalcKind::Ti83, code).ok());
     const std::string loads("\x21\x55\x47\x21\x95\x47\x21\x81\x47\x21\xFE\x4C\x21\xE4\x4A\x21\x52\x82\x21\x53\x82", 21);
     EXPECT_EQ(code, loads + all + std::string("\0\0\\\"\0", 5));
 }
@@ -117,10 +120,10 @@ TEST(AsmBuild, FailingToolsCarryTheirOutput) {
 TEST(AsmBuild, TemporaryFilesAreRemoved) {
     TempDir tmp;
     EnvGuard env("TMPDIR", tmp.path());
-    EXPECT_NO_THROW(AssembleText("HI", AsmOpts{}));
+    EXPECT_TRUE(Builds("HI"));
     EXPECT_NE(BuildError(Source("\tld q,1")), "");
     // The tools ask for their arguments: the text of a row never reaches a shell.
-    EXPECT_NO_THROW(AssembleText("$(touch x) `touch y`; '\"", AsmOpts{}));
+    EXPECT_TRUE(Builds("$(touch x) `touch y`; '\""));
     EXPECT_EQ(test::EntryCount(tmp.path()), 0u);
 }
 
@@ -141,10 +144,7 @@ TEST(AsmBuild, SignalKillsTheToolAndRemovesTheFolder) {
             for (int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) signal(s, SIG_DFL);
             struct rlimit noCore = {0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
-            try {
-                AssembleText("SECRET TEXT", AsmOpts{});
-            } catch (...) {
-            }
+            Builds("SECRET TEXT");
             _exit(0);
         }
         std::string pid;
@@ -176,7 +176,7 @@ TEST(AsmBuild, RelativePathEntriesAreFound) {
     {
         EnvGuard path("PATH", "rel");
         EXPECT_EQ(FindOnPath("z80-unknown-coff-as"), work.path() + "/rel/z80-unknown-coff-as");
-        EXPECT_NO_THROW(AssembleText("HI", AsmOpts{}));
+        EXPECT_TRUE(Builds("HI"));
     }
     ASSERT_EQ(chdir(before.c_str()), 0);
 }
@@ -195,11 +195,12 @@ TEST(AsmProgramFile, ReadsBackAsAProtectedProgramOfHexDigits) {
     TempDir dir;
     const std::string text = "SAY \"HI\"\r\nC:\\\r\n\xe9";
     const AsmOpts opts{true, false, true};
-    const std::string code = AssembleText(text, opts);
-    const std::string tokens = AsmProgramTokens(text, opts);
+    std::string code;
+    ASSERT_TRUE(AssembleText(text, opts, CalcKind::Ti83, code).ok());
+    const std::string tokens = test::AsmTokensOf(text, opts);
     const std::string want = Hex(code) + std::string("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
     ASSERT_EQ(tokens, want);
-    test::Spit(dir / "SAY.83p", AsmProgramFile("SAY", tokens, "a comment"));
+    test::Spit(dir / "SAY.83p", test::AsmFileOf("SAY", tokens, "a comment"));
 
     const test::Read r = test::ReadBack(dir / "SAY.83p");
     ASSERT_EQ(r.status, 0);
@@ -212,13 +213,33 @@ TEST(AsmProgramFile, ReadsBackAsAProtectedProgramOfHexDigits) {
     EXPECT_EQ(r.computed, r.stored);
 }
 
+TEST(AsmProgramFile, Ti83PlusReadsBackAsAProtectedProgramOfMachineCode) {
+    TempDir dir;
+    const std::string text = "SAY \"HI\"\r\nC:\\";
+    std::string program;
+    ASSERT_TRUE(AssembleText(text, AsmOpts{}, CalcKind::Ti83Plus, program).ok());
+    EXPECT_EQ(test::AsmTokensOf(text, AsmOpts{}, CalcKind::Ti83Plus), program);
+    test::Spit(dir / "SAY.8xp", test::AsmFileOf("SAY", program, "a comment", CalcKind::Ti83Plus));
+
+    const test::Read r = test::ReadBack(dir / "SAY.8xp");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.model, CALC_TI83P);
+    EXPECT_EQ(r.name, "SAY");
+    EXPECT_EQ(r.type, 0x06);
+    const std::string count{static_cast<char>(program.size() & 0xFF), static_cast<char>(program.size() >> 8)};
+    EXPECT_EQ(r.data.substr(0, 4), count + "\xBB\x6D");
+    EXPECT_EQ(r.data, count + program);
+    EXPECT_EQ(r.computed, r.stored);
+
+    // Far too many rows: refused from the text alone, before anything is built.
+    EnvGuard path("PATH", dir.path());
+    EXPECT_EQ(test::AsmTokensOf(std::string(1000, '\r'), AsmOpts{}, CalcKind::Ti83Plus)
+                  .rfind("failed: the program needs at least ", 0), 0u);
+}
+
 std::string LengthError(std::string_view text) {
-    try {
-        AsmProgramTokens(text, AsmOpts{});
-    } catch (const std::length_error& e) {
-        return e.what();
-    }
-    return "";
+    std::string tokens;
+    return AsmProgramTokens(text, AsmOpts{}, CalcKind::Ti83, tokens).message;
 }
 
 TEST(AsmProgramFile, SizeLimits) {
@@ -240,11 +261,11 @@ TEST(AsmProgramFile, SizeLimits) {
                   "from 9327h the TI-83 has room for 27865 bytes of code");
     }
     // Skipped line feeds are not shown, but every CR closes a row.
-    EXPECT_NE(AsmTextSizeProblem(std::string(2000, '\r')), "");
-    EXPECT_EQ(AsmTextSizeProblem(std::string(20000, '\n') + "A"), "");
+    EXPECT_NE(AsmTextSizeProblem(std::string(2000, '\r'), CalcKind::Ti83), "");
+    EXPECT_EQ(AsmTextSizeProblem(std::string(20000, '\n') + "A", CalcKind::Ti83), "");
     // Past the first bound, but past FFFFh once built.
     const std::string near(13800, 'B');
-    EXPECT_EQ(AsmTextSizeProblem(near), "");
+    EXPECT_EQ(AsmTextSizeProblem(near, CalcKind::Ti83), "");
     EXPECT_NE(LengthError(near).find("the machine code runs past FFFFh"), std::string::npos) << LengthError(near);
     // Just fits.
     EXPECT_EQ(LengthError(std::string(12000, 'B')), "");

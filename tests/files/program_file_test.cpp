@@ -1,6 +1,7 @@
 // Program files read back by libtifiles, an independent reader of the format.
 #include <gtest/gtest.h>
 
+#include "../core/calc_files.h"
 #include "../core/temp_dir.h"
 #include "ti_reader.h"
 #include "tavrilo/convert/basic.h"
@@ -10,6 +11,7 @@
 namespace tavrilo {
 namespace {
 
+using test::FileOf;
 using test::ReadBack;
 using test::Read;
 using test::Slurp;
@@ -33,7 +35,7 @@ TEST(ProgramFile, BothKindsReadBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string bytes = ProgramFile(c.kind, "HELLO", tokens, "made by a test");
+        const std::string bytes = FileOf(c.kind, "HELLO", tokens, "made by a test");
         const std::size_t header = c.kind == CalcKind::Ti83 ? 0x0B : 0x0D;
         EXPECT_EQ(bytes.substr(0, 11), c.head);
         EXPECT_EQ(bytes.substr(53, 2), Word(bytes.size() - 57));
@@ -56,7 +58,7 @@ TEST(ProgramFile, CorruptionIsDetected) {
     TempDir dir;
     std::string tokens;
     ASSERT_FALSE(Tokenize(T2Basic("PAGE ONE"), tokens));
-    std::string bytes = ProgramFile(CalcKind::Ti83Plus, "P1", tokens, "");
+    std::string bytes = FileOf(CalcKind::Ti83Plus, "P1", tokens, "");
 
     std::string flipped = bytes;
     flipped[flipped.size() - 10] ^= 0x01;
@@ -75,13 +77,13 @@ TEST(ProgramFile, NamesAtTheRulesLimits) {
         EXPECT_FALSE(ValidProgramName(bad)) << bad;
 
     TempDir dir;
-    Spit(dir / "n.83p", ProgramFile(CalcKind::Ti83, "ABCDEFGH", "\x41", ""));
+    Spit(dir / "n.83p", FileOf(CalcKind::Ti83, "ABCDEFGH", "\x41", ""));
     Read r = ReadBack(dir / "n.83p");
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.name, "ABCDEFGH");
     EXPECT_EQ(r.comment, "");
     // The comment is cut to its field.
-    EXPECT_EQ(ProgramFile(CalcKind::Ti83, "A", "", std::string(50, 'c')).substr(11, 43),
+    EXPECT_EQ(FileOf(CalcKind::Ti83, "A", "", std::string(50, 'c')).substr(11, 43),
               std::string(42, 'c') + '\x11');
 }
 
@@ -93,8 +95,12 @@ TEST(ProgramFile, SizeLimit) {
     EXPECT_EQ(SizeProblem(CalcKind::Ti83Plus, 65516), "");
     EXPECT_NE(SizeProblem(CalcKind::Ti83Plus, 65517), "");
 
-    EXPECT_THROW(ProgramFile(CalcKind::Ti83Plus, "BIG", std::string(65517, 'A'), ""), std::length_error);
-    EXPECT_THROW(ProgramFile(CalcKind::Ti83, "TOOLONGER", "A", ""), std::invalid_argument);
+    std::string file = "kept";
+    Status r = ProgramFile(CalcKind::Ti83Plus, "BIG", std::string(65517, 'A'), "", file);
+    EXPECT_EQ(r.message, SizeProblem(CalcKind::Ti83Plus, 65517));
+    r = ProgramFile(CalcKind::Ti83, "TOOLONGER", "A", "", file);
+    EXPECT_EQ(r.message, kNameRule);
+    EXPECT_EQ(file, "kept");
 
     // The largest program of each kind still reads back whole.
     TempDir dir;
@@ -105,11 +111,11 @@ TEST(ProgramFile, SizeLimit) {
     } cases[] = {{CalcKind::Ti83, 65518, "max.83p"}, {CalcKind::Ti83Plus, 65516, "max.8xp"}};
     for (const auto& c : cases) {
         const std::string program(c.tokens, 'A');
-        Spit(dir / c.file, ProgramFile(c.kind, "MAX", program, ""));
-        Read r = ReadBack(dir / c.file);
-        ASSERT_EQ(r.status, 0);
-        EXPECT_EQ(r.data.size(), program.size() + 2);
-        EXPECT_EQ(r.computed, r.stored);
+        Spit(dir / c.file, FileOf(c.kind, "MAX", program, ""));
+        Read back = ReadBack(dir / c.file);
+        ASSERT_EQ(back.status, 0);
+        EXPECT_EQ(back.data.size(), program.size() + 2);
+        EXPECT_EQ(back.computed, back.stored);
     }
 }
 

@@ -4,12 +4,14 @@
 #include <functional>
 #include <iostream>
 
+#include "../core/calc_files.h"
 #include "calc_standin.h"
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/link/link.h"
 
 using namespace tavrilo;
+using test::FileOf;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -42,7 +44,7 @@ LinkError Failure(const ProgramVar& v, const LinkOptions& o = Virtual(), const L
 
 std::string Tokens(std::size_t n) { return std::string(n, '\xDE'); }  // Disp
 
-ProgramVar Story() { return ParseProgramFile(ProgramFile(CalcKind::Ti83Plus, "STORY", Tokens(24000), "")); }
+ProgramVar Story() { return ParseProgramFile(FileOf(CalcKind::Ti83Plus, "STORY", Tokens(24000), "")); }
 
 // After a fault the stand-in and the link are both usable again.
 void NextSendWorks(CalcStandIn& calc) {
@@ -69,9 +71,8 @@ TEST(Link, EachProgramFileKindArrivesAsItsVariable) {
     };
     for (const Case& c : cases) {
         CalcStandIn calc(c.kind == CalcKind::Ti83Plus);
-        const std::string file = c.type == 0x06 && c.kind == CalcKind::Ti83
-                                     ? AsmProgramFile(c.name, c.tokens, "")
-                                     : ProgramFile(c.kind, c.name, c.tokens, "", c.type);
+        const std::string file =
+            c.type == 0x06 ? test::AsmFileOf(c.name, c.tokens, "", c.kind) : FileOf(c.kind, c.name, c.tokens, "");
         std::size_t last = 0;
         const auto t0 = Clock::now();
         Send(ParseProgramFile(file), Virtual(), [&](std::size_t sent, std::size_t) { last = sent; });
@@ -125,7 +126,7 @@ TEST(Link, CalculatorThatNeverAnswersFailsWithinTheTimeout) {
 
 TEST(Link, CalculatorThatRefusesSaysWhy) {
     CalcStandIn calc(false);
-    const ProgramVar v = ParseProgramFile(ProgramFile(CalcKind::Ti83, "STORY", Tokens(10), ""));
+    const ProgramVar v = ParseProgramFile(FileOf(CalcKind::Ti83, "STORY", Tokens(10), ""));
     calc.Set(CalcStandIn::Fault::Reject, 3);  // memory
     LinkError e = Failure(v);
     EXPECT_EQ(e.kind(), LinkError::Kind::Refused);
@@ -171,7 +172,7 @@ TEST(Link, NoCableSaysWhichAreLookedFor) {
 }
 
 TEST(Link, RefusesWhatIsNotAWellFormedProgramFile) {
-    std::string file = ProgramFile(CalcKind::Ti83, "A", Tokens(10), "");
+    std::string file = FileOf(CalcKind::Ti83, "A", Tokens(10), "");
     EXPECT_EQ(Failure([&] { ParseProgramFile(file.substr(0, file.size() - 1)); }).kind(), LinkError::Kind::BadFile);
     file[60] ^= 1;
     EXPECT_EQ(Failure([&] { ParseProgramFile(file); }).kind(), LinkError::Kind::BadFile);

@@ -1,17 +1,20 @@
-// The .83p files of the generated assembly programs, decoded and run on the
-// emulated calculator: what a user sees page by page under every combination
-// of the layout options.
+// The .83p and .8xp files of the generated assembly programs, decoded and run
+// on the emulated calculators: what a user sees page by page under every
+// combination of the layout options, the same on the TI-83 Plus as on the TI-83.
 #include <gtest/gtest.h>
 
+#include "../core/calc_files.h"
 #include "../core/helpers.h"
 #include "page_texts.h"
 #include "rig.h"
+#include "tavrilo/calc/asm_build.h"
 #include "tavrilo/convert/asm.h"
-#include "tavrilo/calc/asm_program_file.h"
 
 namespace tavrilo {
 namespace {
 
+using test::AsmFileOf;
+using test::AsmTokensOf;
 using test::Ending;
 using test::Join;
 using test::Name;
@@ -75,13 +78,17 @@ TEST_P(Pages, EveryPageUnderEveryOption) {
             SCOPED_TRACE(std::string(Name(ending)) + "; " + Flags(o));
             const std::vector<std::string> rows = Rows(GetParam(), ending);
             const Expected want = Expect(rows, ending, o);
-            const std::string file = AsmProgramFile("PAGES", AsmProgramTokens(Join(rows, ending), o), "");
-            const z80::Run run = z80::RunProgramFile(file, want.keys);
-            ASSERT_EQ(run.fault, "");
-            EXPECT_TRUE(run.runIndicOff);
-            EXPECT_TRUE(run.waits == want.waits) << "got:\n"
-                                                 << z80::Describe(run.waits) << "want:\n"
-                                                 << z80::Describe(want.waits);
+            for (CalcKind kind : {CalcKind::Ti83, CalcKind::Ti83Plus}) {
+                SCOPED_TRACE(kind == CalcKind::Ti83 ? "TI-83" : "TI-83 Plus");
+                const std::string text = Join(rows, ending);
+                const std::string file = AsmFileOf("PAGES", AsmTokensOf(text, o, kind), "", kind);
+                const z80::Run run = z80::RunProgramFile(file, want.keys);
+                ASSERT_EQ(run.fault, "");
+                EXPECT_TRUE(run.runIndicOff);
+                EXPECT_TRUE(run.waits == want.waits) << "got:\n"
+                                                     << z80::Describe(run.waits) << "want:\n"
+                                                     << z80::Describe(want.waits);
+            }
         }
     }
 }
@@ -96,12 +103,34 @@ TEST(ProgramRun, QuotesBackslashesAndHighBytesShowAsTyped) {
     for (const std::string& row : rows) text += row + "\r";
     ASSERT_TRUE(ChkQuote(text));
     const AsmOpts small{false, false, false};
-    const z80::Run run = z80::RunProgramFile(AsmProgramFile("Q", AsmProgramTokens(text, small), ""), {});
-    ASSERT_EQ(run.fault, "");
-    ASSERT_EQ(run.waits.size(), 2u);
     std::vector<z80::Text> want;
     for (std::size_t i = 0; i < rows.size(); ++i) want.push_back({int(7 * i), 0, rows[i]});
-    EXPECT_TRUE(run.waits[0].texts == want) << z80::Describe(run.waits[0]);
+    for (CalcKind kind : {CalcKind::Ti83, CalcKind::Ti83Plus}) {
+        const z80::Run run = z80::RunProgramFile(AsmFileOf("Q", AsmTokensOf(text, small, kind), "", kind), {});
+        ASSERT_EQ(run.fault, "");
+        ASSERT_EQ(run.waits.size(), 2u);
+        EXPECT_TRUE(run.waits[0].texts == want) << z80::Describe(run.waits[0]);
+    }
+}
+
+TEST(ProgramRun, Ti83PlusCodeEndsBelowC000h) {
+    // The most rows whose code fits below C000h, found by building: the program
+    // runs whole (the rig runs no code at or past C000h); one more row is refused.
+    constexpr int kLastFit = 376;
+    std::string text = "Row 1";
+    for (int i = 2; i <= kLastFit; ++i) text += "\r\nRow " + std::to_string(i);
+    std::string program;
+    ASSERT_TRUE(AsmProgramTokens(text, AsmOpts{}, CalcKind::Ti83Plus, program).ok());
+    const z80::Run run = z80::RunProgramFile(AsmFileOf("EDGE", program, "", CalcKind::Ti83Plus), {});
+    ASSERT_EQ(run.fault, "");
+    const Screen& lastPage = run.waits[run.waits.size() - 2];
+    ASSERT_GE(lastPage.texts.size(), 3u);
+    EXPECT_EQ(lastPage.texts[lastPage.texts.size() - 3].s, "Row " + std::to_string(kLastFit));
+
+    const std::string no = AsmProgramTokens(text + "\r\nOne more", AsmOpts{}, CalcKind::Ti83Plus, program).message;
+    EXPECT_EQ(no.rfind("the program needs 8,8", 0), 0u) << no;
+    EXPECT_NE(no.find(" bytes of code; the TI-83 Plus runs at most 8,811; use BASIC or a shorter text"),
+              std::string::npos) << no;
 }
 
 }  // namespace

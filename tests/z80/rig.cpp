@@ -80,16 +80,14 @@ std::string Describe(const std::vector<Screen>& screens) {
     return out;
 }
 
-Build Assemble(std::string_view source) {
+Build Assemble(std::string_view source, Model model) {
     Build b;
-    try {
-        const std::string code = AssembleSource(source);
-        b.code.assign(code.begin(), code.end());
-        b.ok = true;
-    } catch (const AsmBuildError& e) {
-        b.log = e.what();
-    }
-    if (b.ok && b.code.size() > kStackTop - 0x100u - kOrigin) {
+    std::string code;
+    const Status r = AssembleSource(source, model == Model::Ti83 ? CalcKind::Ti83 : CalcKind::Ti83Plus, code);
+    b.ok = r.ok();
+    b.log = r.message;
+    b.code.assign(code.begin(), code.end());
+    if (b.ok && b.code.size() > kStackTop - 0x100u - (model == Model::Ti83 ? kOrigin : kPlusLoad)) {
         b.ok = false;
         b.log = "program runs into the stack";
     }
@@ -110,23 +108,34 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem) {
-    // Signature, comment, data length; then entry header length 0Bh, variable
-    // length, type, name, variable length again, token count and tokens.
-    constexpr std::size_t kData = 55, kTokens = kData + 2 + 11 + 2 + 2;
-    const std::string_view trailer("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+namespace {
+
+// The bytes of the one protected program a .83p or .8xp file holds. After the
+// signature, comment and data length: entry header length (0Bh, or 0Dh with
+// version and flag), variable length, type, name, variable length again,
+// byte count and bytes.
+std::string_view ProtectedProgram(std::string_view file, bool plus, std::string& problem) {
+    constexpr std::size_t kData = 55;
+    const std::size_t header = plus ? 0x0D : 0x0B, bytes = kData + 2 + header + 4;
     problem.clear();
-    if (file.size() < kTokens + 2 || file.substr(0, 11) != std::string_view("**TI83**\x1A\x0A\0", 11)) {
-        problem = "not a TI-83 file";
+    if (file.size() < bytes + 2 ||
+        file.substr(0, 11) != std::string_view(plus ? "**TI83F*\x1A\x0A\0" : "**TI83**\x1A\x0A\0", 11)) {
+        problem = plus ? "not a TI-83 Plus file" : "not a TI-83 file";
         return {};
     }
-    const std::size_t count = Word(file, kTokens - 2);
-    if (Word(file, kData) != 0x0B || file[kData + 4] != 0x06 || kTokens + count + 2 != file.size() ||
-        Word(file, kData + 2) != count + 2) {
+    const std::size_t count = Word(file, bytes - 2);
+    if (Word(file, kData) != header || file[kData + 4] != 0x06 || bytes + count + 2 != file.size() ||
+        Word(file, kData + 2) != count + 2)
         problem = "not one protected program of " + std::to_string(count) + " tokens";
-        return {};
-    }
-    std::string_view tokens = file.substr(kTokens, count);
+    return problem.empty() ? file.substr(bytes, count) : std::string_view();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& problem) {
+    const std::string_view trailer("\x3F\xD4\x3F\x30\x30\x30\x30\x3F\xD4", 9);
+    std::string_view tokens = ProtectedProgram(file, false, problem);
+    if (!problem.empty()) return {};
     if (tokens.size() < trailer.size() || tokens.substr(tokens.size() - trailer.size()) != trailer) {
         problem = "the digits do not end with the End trailer";
         return {};
@@ -145,23 +154,32 @@ std::vector<std::uint8_t> DecodeHexProgram(std::string_view file, std::string& p
     return code;
 }
 
-Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys,
+std::vector<std::uint8_t> DecodePlusProgram(std::string_view file, std::string& problem) {
+    const std::string_view program = ProtectedProgram(file, true, problem);
+    if (problem.empty() && program.substr(0, 2) != "\xBB\x6D") problem = "no BBh 6Dh before the code";
+    if (!problem.empty()) return {};
+    return {program.begin(), program.end()};
+}
+
+Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_t>& keys, Model model,
             long stepLimit) {
     Machine m;
-    if (code.size() > kStackTop - 0x100u - kOrigin) {
+    const bool plus = model == Model::Ti83Plus;
+    const std::uint16_t load = plus ? kPlusLoad : kOrigin;
+    if (code.size() > kStackTop - 0x100u - load) {
         Run r;
         r.fault = "program runs into the stack";
         return r;
     }
-    m.pencol = Ti83Equate("pencol");
-    m.penrow = Ti83Equate("penrow");
-    m.routines = {{Ti83Equate("_ClrLCDFull"), Routine::ClrLCDFull},
-                  {Ti83Equate("_runIndicOff"), Routine::RunIndicOff},
-                  {Ti83Equate("_vputs"), Routine::Vputs},
-                  {Ti83Equate("_getkey"), Routine::Getkey},
-                  {Ti83Equate("_iline"), Routine::Iline}};
-    std::copy(code.begin(), code.end(), m.mem.begin() + kOrigin);
-    m.codeEnd = static_cast<std::uint16_t>(kOrigin + code.size());
+    // The TI-83 Plus's addresses are written out here, not taken from the core: a wrong equate shows.
+    const char* names[] = {"_ClrLCDFull", "_runIndicOff", "_vputs", "_getkey", "_iline"};
+    const std::uint16_t plusAt[] = {0x4540, 0x4570, 0x4561, 0x4972, 0x47E0};
+    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : Ti83Equate(names[i])] = static_cast<Routine>(i);
+    m.pencol = plus ? 0x86D7 : Ti83Equate("pencol");
+    m.penrow = plus ? 0x86D8 : Ti83Equate("penrow");
+    std::copy(code.begin(), code.end(), m.mem.begin() + load);
+    m.codeEnd = static_cast<std::uint16_t>(load + code.size());
+    const std::uint16_t start = plus ? kPlusStart : kOrigin;
 
     std::unique_ptr<Z80EX_CONTEXT, CpuDeleter> cpu(
         z80ex_create(ReadMem, &m, WriteMem, &m, ReadPort, &m, WritePort, &m, ReadInt, &m));
@@ -170,7 +188,7 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
     m.mem[sp] = kExit & 0xFF;
     m.mem[sp + 1] = kExit >> 8;
     z80ex_set_reg(c, regSP, sp);
-    z80ex_set_reg(c, regPC, kOrigin);
+    z80ex_set_reg(c, regPC, start);
 
     Run run;
     Screen screen;
@@ -191,8 +209,16 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
         }
         const std::uint16_t pc = z80ex_get_reg(c, regPC);
         if (pc == kExit) break;
-        auto routine = m.routines.find(pc);
-        if (routine != m.routines.end()) {
+        // The TI-83 reaches a routine by call, the TI-83 Plus by rst 28h and the routine's address.
+        const bool systemCall = plus && pc >= start && pc < m.codeEnd && m.mem[pc] == 0xEF;
+        const std::uint16_t target =
+            systemCall ? static_cast<std::uint16_t>(m.mem[(pc + 1) & 0xFFFF] | m.mem[(pc + 2) & 0xFFFF] << 8) : pc;
+        auto routine = m.routines.find(target);
+        if (systemCall && routine == m.routines.end()) {
+            m.Fail("rst 28h to " + Hex4(target) + ", where no system routine is");
+            break;
+        }
+        if (routine != m.routines.end() && (systemCall || !plus)) {
             bool keepA = false;
             switch (routine->second) {
                 case Routine::ClrLCDFull:
@@ -229,14 +255,18 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
                 }
             }
             clobber(keepA);
-            // Return as a ret would.
+            // Return after the system call's address, or as a ret would.
             std::uint16_t s = z80ex_get_reg(c, regSP);
-            z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
-            z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
+            z80ex_set_reg(c, regPC, static_cast<std::uint16_t>(systemCall ? pc + 3 : m.mem[s] | m.mem[(s + 1) & 0xFFFF] << 8));
+            if (!systemCall) z80ex_set_reg(c, regSP, static_cast<std::uint16_t>(s + 2));
             ++run.steps;
             continue;
         }
-        if (pc < kOrigin || pc >= m.codeEnd) {
+        if (plus && pc >= kPlusCodeEnd) {
+            m.Fail("code run at " + Hex4(pc) + ", at or past C000h");
+            break;
+        }
+        if (pc < start || pc >= m.codeEnd) {
             m.Fail("program counter outside the program at " + Hex4(pc));
             break;
         }
@@ -250,25 +280,27 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
     return run;
 }
 
-Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys) {
-    Build b = Assemble(source);
+Run AssembleAndRun(std::string_view source, const std::vector<std::uint8_t>& keys, Model model) {
+    Build b = Assemble(source, model);
     if (!b.ok) {
         Run r;
         r.fault = "assembler: " + b.log;
         return r;
     }
-    return Execute(b.code, keys);
+    return Execute(b.code, keys, model);
 }
 
 Run RunProgramFile(std::string_view file, const std::vector<std::uint8_t>& keys) {
     std::string problem;
-    const std::vector<std::uint8_t> code = DecodeHexProgram(file, problem);
+    const Model model = file.substr(0, 8) == "**TI83F*" ? Model::Ti83Plus : Model::Ti83;
+    const std::vector<std::uint8_t> code =
+        model == Model::Ti83 ? DecodeHexProgram(file, problem) : DecodePlusProgram(file, problem);
     if (!problem.empty()) {
         Run r;
         r.fault = "program file: " + problem;
         return r;
     }
-    return Execute(code, keys);
+    return Execute(code, keys, model);
 }
 
 }  // namespace tavrilo::z80

@@ -1,11 +1,11 @@
 // The rig itself: it must turn a faulty program into a failing test.
 #include <gtest/gtest.h>
 
+#include "../core/calc_files.h"
 #include "../core/helpers.h"
 #include "rig.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/calc/asm_build.h"
-#include "tavrilo/calc/asm_program_file.h"
 
 namespace tavrilo {
 namespace {
@@ -98,7 +98,7 @@ TEST(Rig, BrokenProgramsFail) {
 }
 
 TEST(Rig, BrokenProgramFilesFail) {
-    const std::string good = AsmProgramFile("OK", AsmProgramTokens("HI", AsmOpts{false, false, false}), "");
+    const std::string good = test::AsmFileOf("OK", test::AsmTokensOf("HI", AsmOpts{false, false, false}), "");
     ASSERT_EQ(z80::RunProgramFile(good, {}).fault, "");
     const std::size_t tokens = 55 + 17;
     struct Case {
@@ -124,6 +124,21 @@ TEST(Rig, BrokenProgramFilesFail) {
         else
             EXPECT_EQ(fault, "");
     }
+}
+
+TEST(Rig, Ti83PlusReachesRoutinesOnlyBySystemCalls) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\tcall 4972h\r\n\tret", "outside the program at 4972h"},
+        {"\trst 28h\r\n\t.dw 4973h\r\n\tret", "rst 28h to 4973h"},
+    };
+    for (const auto& [body, fault] : cases)
+        EXPECT_NE(z80::AssembleAndRun(Program(body), {}, z80::Model::Ti83Plus).fault.find(fault), std::string::npos)
+            << body;
+    // Code at C000h is not run.
+    std::vector<std::uint8_t> code(z80::kPlusCodeEnd + 1 - z80::kPlusLoad, 0x00);
+    const std::uint8_t jump[] = {0xBB, 0x6D, 0xC3, 0x00, 0xC0};
+    std::copy(std::begin(jump), std::end(jump), code.begin());
+    EXPECT_NE(z80::Execute(code, {}, z80::Model::Ti83Plus).fault.find("at or past C000h"), std::string::npos);
 }
 
 }  // namespace

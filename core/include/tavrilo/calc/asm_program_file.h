@@ -1,12 +1,16 @@
-// TI-83 program files that hold an assembly program as the TI-83 runs it with
-// Send(9prgmNAME: a protected program of hexadecimal digit tokens.
+// Program files that hold an assembly program. The TI-83 runs it with
+// Send(9prgmNAME from a protected program of hexadecimal digit tokens; the
+// TI-83 Plus and 84 Plus run it with Asm(prgmNAME from a protected program of
+// the marking bytes BBh 6Dh and the machine code as it is.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
+#include "tavrilo/system/status.h"
 
 namespace tavrilo {
 
@@ -20,15 +24,19 @@ inline constexpr std::size_t HexTokenCount(std::size_t codeBytes) {
 // Two upper-case hex digit tokens per byte of code, then kHexTrailer.
 std::string HexTokens(std::string_view code);
 
-// Empty, or why the program of text is surely too large for a .83p: every
-// byte shown takes at least two hex digits. Cheap; checked before building.
-std::string AsmTextSizeProblem(std::string_view text);
+// Empty, or why the program of text is surely too large for kind: on the
+// TI-83 every byte shown takes at least two hex digits, on the TI-83 Plus
+// every row at least 18 bytes of code. Cheap; checked before building.
+std::string AsmTextSizeProblem(std::string_view text, CalcKind kind);
 
-// The tokens of the program MakeAsm makes of text, built with GNU as. Throws
-// std::length_error when it is too large, AsmBuildError when the build fails.
-std::string AsmProgramTokens(std::string_view text, const AsmOpts& opts);
+// The program bytes of kind's file for the program MakeAsm makes of text,
+// built with GNU as: the TI-83's hex digit tokens, or the TI-83 Plus's marking
+// bytes and machine code. Fails when it is too large or the build fails.
+[[nodiscard]] Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind,
+                                      std::string& tokens);
 
-// The whole .83p file (TI-83 only). Throws as ProgramFile does.
-std::string AsmProgramFile(std::string_view name, std::string_view tokens, std::string_view comment);
+// The whole .83p or .8xp file: a protected program of tokens. Fails as ProgramFile does.
+[[nodiscard]] Status AsmProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
+                                    std::string_view comment, std::string& file);
 
 }  // namespace tavrilo

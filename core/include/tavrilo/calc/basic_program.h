@@ -10,9 +10,9 @@ namespace tavrilo {
 
 // The tokens of the program T2Basic makes of text (already through
 // ChkBadChrs). A program too large for kind's file is refused before it is
-// built: std::length_error carries SizeProblem's sentence. A byte without a
-// token gives std::invalid_argument with the token error's message.
-std::string BasicProgramTokens(std::string_view text, CalcKind kind);
+// built, with SizeProblem's sentence; a byte without a token fails with the
+// token error's message.
+[[nodiscard]] Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens);
 
 // Whether text begins as the BASIC compile's program does, with ":ClrDraw:".
 bool LooksLikeBasicProgram(std::string_view text);

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "tavrilo/system/status.h"
+
 namespace tavrilo {
 
 enum class CalcKind {
@@ -28,13 +30,18 @@ bool ValidProgramName(std::string_view name);
 // Bytes of the data section for a program of tokenCount token bytes.
 std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
 
+// "N bytes of tokens (M bytes of file data); the .83p format holds at most
+// 65535 bytes of file data, R bytes of tokens", for kind's format.
+std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount);
+
 // Empty when a program of tokenCount token bytes fits the file format,
-// else a sentence that says how large it is and where the limit lies.
+// else "the program is " and SizeAgainstLimit.
 std::string SizeProblem(CalcKind kind, std::size_t tokenCount);
 
-// The whole file; comment is cut to 42 bytes. Throws std::invalid_argument
-// for a bad name and std::length_error for a program too large.
-std::string ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
-                        std::string_view comment, unsigned char type = kProgramType);
+// The whole file into file; comment is cut to 42 bytes. A bad name (kNameRule)
+// or a program too large (SizeProblem) fails and leaves file untouched.
+[[nodiscard]] Status ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
+                                 std::string_view comment, std::string& file,
+                                 unsigned char type = kProgramType);
 
 }  // namespace tavrilo

@@ -1,0 +1,31 @@
+// The calculator files the core makes, as strings for comparison: a failure
+// gives "failed: " and its message, which no file equals.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "tavrilo/calc/asm_program_file.h"
+#include "tavrilo/calc/program_file.h"
+
+namespace tavrilo::test {
+
+inline std::string Made(const Status& r, const std::string& made) { return r.ok() ? made : "failed: " + r.message; }
+
+inline std::string FileOf(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment) {
+    std::string file;
+    return Made(ProgramFile(kind, name, tokens, comment, file), file);
+}
+
+inline std::string AsmTokensOf(std::string_view text, const AsmOpts& opts, CalcKind kind = CalcKind::Ti83) {
+    std::string tokens;
+    return Made(AsmProgramTokens(text, opts, kind, tokens), tokens);
+}
+
+inline std::string AsmFileOf(std::string_view name, std::string_view tokens, std::string_view comment,
+                             CalcKind kind = CalcKind::Ti83) {
+    std::string file;
+    return Made(AsmProgramFile(kind, name, tokens, comment, file), file);
+}
+
+}  // namespace tavrilo::test
