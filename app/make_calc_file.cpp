@@ -22,6 +22,7 @@
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/basic_program.h"
 #include "tavrilo/system/file_io.h"
+#include "tavrilo/system/tool_run.h"
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/calc/tokens.h"
@@ -78,6 +79,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
 // runs it, so that either may be gone first.
 struct TokensJob {
     std::atomic<bool> done{false};
+    std::atomic<bool> cancel{false};  // stops the assembler
     std::string tokens;
     std::exception_ptr error;
 };
@@ -88,7 +90,9 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     auto job = std::make_shared<TokensJob>();
     std::thread worker([job, kind, text = std::move(text), opts] {
         try {
-            Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), job->tokens)
+            ToolLimits limits;
+            limits.cancel = &job->cancel;
+            Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), job->tokens, limits)
                                    : BasicTokens(text, CalcOf(kind), job->tokens));
         } catch (...) {
             job->error = std::current_exception();
@@ -115,8 +119,11 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     ProgressWindow()->SetCancellable(false);
 
     if (!job->done) {
-        // Abandoned: the build runs on until its tool ends, and its result is dropped.
-        worker.detach();
+        // The assembler is killed at once and its folder removed; the BASIC
+        // tokens, all in memory, are left to finish and dropped.
+        job->cancel = true;
+        if (IsAssembly(kind)) worker.join();
+        else worker.detach();
         HideProgress();
         ChkNO = false;
         GiveBack();

@@ -334,8 +334,8 @@ void PreviewWindow::SavePictures() {
         }
         progress.close();
         if (stale_) timer_.start();
-        if (!r.error.empty()) {
-            port_.Message(this, ErrorMessage(FromLocalPath(r.error), r.code != 0 ? r.code : EIO));
+        if (!r.status.ok()) {
+            port_.Message(this, ErrorMessage(FromLocalPath(r.status.message), r.status.code != 0 ? r.status.code : EIO));
             return;
         }
         status_->setText(r.stopped ? QStringLiteral("Stopped: %1 of %2 pictures saved in %3")

@@ -42,14 +42,16 @@ int RunPreview(const PreviewArgs& p, Mode mode) {
     const ScreenModel model = mode == Mode::Basic ? ScreenModel::ForBasic(text)
                                                   : ScreenModel::ForAsm(std::move(text), p.layout.Opts());
     const PicturesResult written = SavePictures(model, p.dir, scale);
-    if (!written.error.empty()) {
-        Err("cannot write the pictures: " + written.error);
+    if (!written.status.ok()) {
+        Err("cannot write the pictures: " + written.status.message);
         return 1;
     }
     const auto plural = [](std::size_t n) { return n == 1 ? "picture" : "pictures"; };
     std::printf("wrote %zu %s to %s\n", written.written, plural(written.written), p.dir.c_str());
     if (written.removed > 0)
         std::printf("removed %zu %s of screens past the last\n", written.removed, plural(written.removed));
+    for (const std::string& kept : written.kept)
+        std::printf("left %s: past the last screen, but not written by this program\n", kept.c_str());
     for (const ClippedRow& c : model.Clipped())
         std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
     return 0;

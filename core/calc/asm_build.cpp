@@ -109,7 +109,7 @@ Status Put(const PrivateTempDir& dir, std::string_view name, std::string_view by
     return {};
 }
 
-Status Link(const GnuAsSource& source, std::string& program) {
+Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& program) {
     const CalcKind kind = source.Kind();
     std::string paths[3];
     for (int i = 0; i < 3; ++i) {
@@ -134,7 +134,11 @@ Status Link(const GnuAsSource& source, std::string& program) {
         {kTools[2], "-O", "binary", "prog.out", "prog.bin"},
     };
     for (int i = 0; i < 3; ++i) {
-        const ToolResult t = RunTool(paths[i], steps[i], dir.path());
+        const ToolResult t = RunTool(paths[i], steps[i], dir.path(), limits);
+        if (t.cancelled) return Status::Failed(std::string(kTools[i]) + " was stopped: cancelled");
+        if (t.timedOut)
+            return Status::Failed(std::string(kTools[i]) + " was stopped: it ran longer than " +
+                                  std::to_string(limits.time.count() / 1000) + " s");
         if (!t.started)
             return Status::Failed(std::string(kTools[i]) + " could not be started: " + t.error + " (Debian package " +
                                   std::string(kBinutilsPackage) + ")");
@@ -263,17 +267,18 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile, Ca
     return std::move(out.Text());
 }
 
-Status AssembleSource(std::string_view source, CalcKind kind, std::string& program) {
+Status AssembleSource(std::string_view source, CalcKind kind, std::string& program, const ToolLimits& limits) {
     GnuAsSource out{std::string(EquatesName(kind)), kind};
     FeedLines(source, out);
-    return Link(out, program);
+    return Link(out, limits, program);
 }
 
-Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program) {
+Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program,
+                    const ToolLimits& limits) {
     GnuAsSource source{std::string(EquatesName(kind)), kind};
     source.Text().reserve(text.size() * 2 + 4096);
     StreamAsm(text, opts, source);
-    return Link(source, program);
+    return Link(source, limits, program);
 }
 
 }  // namespace tavrilo

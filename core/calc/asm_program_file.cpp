@@ -52,11 +52,12 @@ std::string AsmTextSizeProblem(std::string_view text, CalcKind kind) {
            std::to_string(code) + room;
 }
 
-Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& tokens) {
+Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& tokens,
+                        const ToolLimits& limits) {
     std::string problem = AsmTextSizeProblem(text, kind);
     if (!problem.empty()) return Status::Failed(std::move(problem));
     std::string code;
-    const Status built = AssembleText(text, opts, kind, code);
+    const Status built = AssembleText(text, opts, kind, code, limits);
     if (!built.ok()) return built;
     const bool hex = kind == CalcKind::Ti83;
     problem = SizeProblem(kind, hex ? HexTokenCount(code.size()) : code.size());

@@ -1,6 +1,5 @@
 #include "tavrilo/calc/basic_program.h"
 
-#include <optional>
 
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/calc/tokens.h"
@@ -8,21 +7,14 @@
 namespace tavrilo {
 namespace {
 
-// Counts the tokens of a program piece by piece, keeping none of them.
+// Counts the token bytes of a program piece by piece, making none of them.
 class TokenCounter : public BasicSink {
 public:
-    void Put(std::string_view piece) override {
-        if (bad) return;
-        scratch_.clear();
-        bad = tokenizer_.Feed(piece, scratch_);
-        count += scratch_.size();
-    }
-    std::optional<TokenError> bad;
+    void Put(std::string_view piece) override { count += tokenizer_.Count(piece); }
     std::size_t count = 0;
 
 private:
     Tokenizer tokenizer_;
-    std::string scratch_;
 };
 
 }  // namespace
@@ -30,12 +22,11 @@ private:
 Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens) {
     TokenCounter counter;
     T2Basic(text, counter);
-    if (counter.bad) return Status::Failed(counter.bad->Message());
     std::string tooLarge = SizeProblem(kind, counter.count);
     if (!tooLarge.empty()) return Status::Failed(std::move(tooLarge));
     tokens.clear();
     tokens.reserve(counter.count);
-    Tokenize(T2Basic(text), tokens);
+    if (const auto bad = Tokenize(T2Basic(text), tokens)) return Status::Failed(bad->Message());
     return {};
 }
 

@@ -82,6 +82,31 @@ std::optional<TokenError> Tokenizer::Feed(std::string_view program, std::string&
     return std::nullopt;
 }
 
+std::size_t Tokenizer::Count(std::string_view program) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < program.size();) {
+        if (inString_) {
+            // Every character of a string is one token, up to and with the closing quote.
+            const std::size_t quote = program.find('"', i);
+            const std::size_t end = quote == std::string_view::npos ? program.size() : quote + 1;
+            count += end - i;
+            i = end;
+            inString_ = quote == std::string_view::npos;
+            continue;
+        }
+        const char first = program[i];
+        std::size_t taken = 1;
+        if (first == 'C' || first == 'T' || first == 'P' || first == 'D')
+            for (const Command& c : kCommands)
+                if (program.compare(i, c.word.size(), c.word) == 0) taken = c.word.size();
+        if (first == '"') inString_ = true;
+        ++count;
+        i += taken;
+    }
+    fed_ += program.size();
+    return count;
+}
+
 std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens) {
     return Tokenizer().Feed(program, tokens);
 }

@@ -2,6 +2,9 @@
 
 #include <png.h>
 
+#include "tavrilo/system/file_io.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -9,7 +12,9 @@
 
 namespace tavrilo {
 
-std::string WritePng(const std::string& path, const Bitmap& b) {
+namespace {
+
+Status PngBytes(const Bitmap& b, std::string& png) {
     std::vector<png_byte> grey(b.Pixels().size());
     for (std::size_t i = 0; i < grey.size(); ++i) grey[i] = b.Pixels()[i] ? 0 : 255;
     png_image image{};
@@ -17,10 +22,25 @@ std::string WritePng(const std::string& path, const Bitmap& b) {
     image.width = static_cast<png_uint_32>(b.Width());
     image.height = static_cast<png_uint_32>(b.Height());
     image.format = PNG_FORMAT_GRAY;
-    if (png_image_write_to_file(&image, path.c_str(), 0, grey.data(), b.Width(), nullptr)) return {};
+    png_alloc_size_t size = 0;
+    if (png_image_write_to_memory(&image, nullptr, &size, 0, grey.data(), b.Width(), nullptr)) {
+        png.resize(size);
+        if (png_image_write_to_memory(&image, png.data(), &size, 0, grey.data(), b.Width(), nullptr)) {
+            png.resize(size);
+            return {};
+        }
+    }
     std::string problem = image.message;
     png_image_free(&image);
-    return problem.empty() ? "cannot write the picture" : problem;
+    return Status::Failed(problem.empty() ? "cannot make the picture" : problem);
+}
+
+}  // namespace
+
+Status WritePng(const std::string& path, const Bitmap& b) {
+    std::string png;
+    const Status r = PngBytes(b, png);
+    return r.ok() ? WriteWholeFile(path, png) : r;
 }
 
 std::string PictureName(std::size_t index) {
@@ -43,30 +63,6 @@ long PictureIndex(const std::string& name) {
     return n >= 1 && PictureName(static_cast<std::size_t>(n - 1)) == name ? n - 1 : -1;
 }
 
-// Pictures past the last screen are left from an earlier, longer text.
-void RemoveStalePictures(const std::string& dir, std::size_t count, PicturesResult& r) {
-    // A picture that stays would be taken for one of this text's screens.
-    const auto fail = [&](const std::string& what, const std::error_code& ec) {
-        if (!r.error.empty()) return;
-        r.error = what + ": " + ec.message() + " (a picture of an earlier, longer text)";
-        r.code = ec.value();
-    };
-    std::error_code ec;
-    std::filesystem::directory_iterator it(dir, ec);
-    for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const std::filesystem::directory_entry& entry = *it;
-        const long index = PictureIndex(entry.path().filename().string());
-        if (index < 0 || static_cast<std::size_t>(index) < count) continue;
-        std::error_code removeEc;
-        if (!entry.is_regular_file(removeEc)) continue;
-        if (std::filesystem::remove(entry.path(), removeEc))
-            ++r.removed;
-        else if (removeEc)  // else gone already
-            fail(entry.path().string(), removeEc);
-    }
-    if (ec) fail(dir, ec);
-}
-
 }  // namespace
 
 PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale,
@@ -83,26 +79,37 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
     ec.clear();
     std::filesystem::create_directories(made, ec);
     if (ec) {
-        r.error = dir + ": " + ec.message();
-        r.code = ec.value();
+        r.status = Status::Failed(dir + ": " + ec.message(), ec.value());
         return r;
     }
+    FileSet set;
+    const auto fail = [&](const Status& why) {
+        r.status = why;
+        if (r.status.message.find(dir) == std::string::npos) r.status.message = dir + ": " + r.status.message;
+        return r;
+    };
+    Status step = set.Open(dir, kPictureList);
+    if (!step.ok()) return fail(step);
+    std::string png;
     for (std::size_t i = 0; i < model.Count(); ++i) {
-        const std::string path = (std::filesystem::path(dir) / PictureName(i)).string();
-        errno = 0;
-        r.error = WritePng(path, Scaled(Render(model.At(i)).image, scale));
-        r.code = r.error.empty() ? 0 : errno;
-        if (!r.error.empty()) {
-            r.error = path + ": " + r.error;
-            return r;
-        }
+        step = PngBytes(Scaled(Render(model.At(i)).image, scale), png);
+        if (step.ok()) step = set.Add(PictureName(i), png);
+        if (!step.ok()) return fail(step);
         ++r.written;
         if (goOn && r.written < model.Count() && !goOn(r.written)) {
             r.stopped = true;
-            return r;
+            break;
         }
     }
-    RemoveStalePictures(dir, model.Count(), r);
+    step = set.Commit(r.removed);
+    if (!step.ok()) return fail(step);
+    // Pictures past the last that are still there are not this program's.
+    ec.clear();
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const long index = PictureIndex(it->path().filename().string());
+        if (index >= 0 && static_cast<std::size_t>(index) >= r.written) r.kept.push_back(it->path().string());
+    }
+    std::sort(r.kept.begin(), r.kept.end());
     return r;
 }
 

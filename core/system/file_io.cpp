@@ -1,13 +1,17 @@
 #include "tavrilo/system/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <random>
 
 #include "tavrilo/system/huge_pages.h"
 #include "temp_cleanup.h"
@@ -16,7 +20,8 @@ namespace tavrilo {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-constexpr std::uint64_t kWritebackStep = 8 << 20;
+constexpr char kTempPattern[] = ".tavrilo-XXXXXX";
+constexpr char kTempLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
 
 std::string DirectoryOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -99,7 +104,10 @@ Status Status::FromErrno(int err) {
     return r;
 }
 
-Status ReadAll(int fd, std::string& bytes) {
+namespace {
+
+// Reads fd from where it stands to its end, or to most bytes, whichever comes first.
+Status ReadAtMost(int fd, std::uint64_t most, std::string& bytes) {
     struct stat st {};
     if (fstat(fd, &st) != 0) return Status::FromErrno(errno);
     if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
@@ -107,7 +115,7 @@ Status ReadAll(int fd, std::string& bytes) {
     if (S_ISREG(st.st_mode)) {
         const off_t at = lseek(fd, 0, SEEK_CUR);
         if (at >= 0 && st.st_size > at) {
-            const auto n = static_cast<std::size_t>(st.st_size - at);
+            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size - at), most));
             data.reserve(n);
             AdviseHugePages(data.data(), n);
             data.resize(n);
@@ -117,10 +125,10 @@ Status ReadAll(int fd, std::string& bytes) {
     // also tells the end of a regular file from a file that grew.
     std::size_t have = 0;
     char chunk[1 << 16];
-    for (;;) {
+    while (have < most) {
         const bool inPlace = have < data.size();
         char* dst = inPlace ? data.data() + have : chunk;
-        const std::size_t room = inPlace ? data.size() - have : sizeof chunk;
+        const std::size_t room = std::min<std::uint64_t>(inPlace ? data.size() - have : sizeof chunk, most - have);
         const ssize_t got = ::read(fd, dst, room);
         if (got == 0) break;
         if (got < 0) {
@@ -134,6 +142,10 @@ Status ReadAll(int fd, std::string& bytes) {
     bytes = std::move(data);
     return {};
 }
+
+}  // namespace
+
+Status ReadAll(int fd, std::string& bytes) { return ReadAtMost(fd, UINT64_MAX, bytes); }
 
 Status ReadWholeFile(const std::string& path, std::string& bytes) {
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -158,15 +170,22 @@ Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::str
     if (size > maxBytes) return Status::FromErrno(EFBIG);
     const int flags = fcntl(fd.get(), F_GETFL);
     if (flags >= 0) fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-    return ReadAll(fd.get(), bytes);
+    // The size a file claims may be wrong (0 for most of /proc): one byte past the limit tells.
+    std::string data;
+    Status r = ReadAtMost(fd.get(), maxBytes + 1, data);
+    if (!r.ok()) return r;
+    if (data.size() > maxBytes) {
+        size = std::max<std::uint64_t>(size, data.size());
+        return Status::FromErrno(EFBIG);
+    }
+    bytes = std::move(data);
+    return {};
 }
 
-void BufferedWriter::Reset(int fd, bool early) {
+void BufferedWriter::Reset(int fd) {
     fd_ = fd;
     error_ = 0;
     used_ = 0;
-    early_ = early;
-    written_ = started_ = 0;
 }
 
 void BufferedWriter::Put(const char* p, std::size_t left) {
@@ -179,12 +198,6 @@ void BufferedWriter::Put(const char* p, std::size_t left) {
         }
         p += put;
         left -= static_cast<std::size_t>(put);
-        written_ += static_cast<std::uint64_t>(put);
-    }
-    if (early_ && written_ - started_ >= kWritebackStep) {
-        sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
-                        SYNC_FILE_RANGE_WRITE);
-        started_ = written_;
     }
 }
 
@@ -256,10 +269,13 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
         // Replacing it would get round its write protection.
         return Status::FromErrno(errno);
     }
-    // A short fixed temporary name beside the target.
+    // Where the file system allows, the new file has no name until it is
+    // whole, so that not even SIGKILL leaves it behind; else a short fixed
+    // temporary name beside the target, removed on the signals.
     const std::string folder = DirectoryOf(target_);
-    std::string temp = folder + "/.tavrilo-XXXXXX";
-    {
+    if (access("/proc/self/fd", X_OK) == 0) fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        std::string temp = folder + "/" + kTempPattern;
         detail::HoldSignals hold;
         int fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) {
@@ -280,7 +296,7 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
         Discard();
         return Status::FromErrno(err);
     }
-    out_.Reset(fd_, true);
+    out_.Reset(fd_);
     return {};
 }
 
@@ -288,6 +304,7 @@ Status AtomicFile::Commit() {
     if (fd_ < 0) return Status::FromErrno(EBADF);
     Status r = out_.Flush();
     if (r.ok() && !direct_ && fsync(fd_) != 0) r = Status::FromErrno(errno);
+    if (r.ok() && !direct_ && temp_.empty()) r = NameUnnamed();
     if (r.ok()) {
         int closed = ::close(fd_);
         fd_ = -1;
@@ -314,12 +331,125 @@ Status AtomicFile::Commit() {
     return SyncDirectory(DirectoryOf(target_));
 }
 
+// Links the whole unnamed file to a temporary name beside the target, for the rename.
+Status AtomicFile::NameUnnamed() {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string temp = DirectoryOf(target_) + "/" + kTempPattern;
+        for (std::size_t i = temp.size() - 6; i < temp.size(); ++i) temp[i] = kTempLetters[random() % (sizeof kTempLetters - 1)];
+        detail::HoldSignals hold;
+        if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp_ = temp;
+            watch_ = detail::WatchTemp(temp_.c_str());
+            return {};
+        }
+        if (errno != EEXIST) return Status::FromErrno(errno);
+    }
+    return Status::FromErrno(EEXIST);
+}
+
 Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader) {
     AtomicFile file;
     Status r = file.Open(path, noReader);
     if (!r.ok()) return r;
     file.Writer().Write(bytes);
     return file.Commit();
+}
+
+FileSet::~FileSet() {
+    if (stagingFd_ >= 0) ::close(stagingFd_);
+    if (!staging_.empty()) {
+        detail::HoldSignals hold;
+        std::error_code ec;
+        std::filesystem::remove_all(staging_, ec);
+        detail::UnwatchTemp(watch_);
+    }
+    if (dirFd_ >= 0) ::close(dirFd_);  // and with it the lock
+}
+
+Status FileSet::Open(const std::string& dir, const std::string& listName) {
+    dir_ = dir;
+    list_ = listName;
+    dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd_ < 0) return Status::FromErrno(errno);
+    if (flock(dirFd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
+    std::string list;
+    Status r = ReadWholeFile(dir + "/" + listName, list);
+    if (!r.ok() && r.code != ENOENT) return r;
+    for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        // A name, never a path: a list planted in a shared folder reaches nothing outside it.
+        const std::string_view name(list.data() + at, end - at);
+        if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos)
+            earlier_.emplace_back(name);
+        at = end + 1;
+    }
+    std::sort(earlier_.begin(), earlier_.end());
+    std::string staging = dir + "/" + kTempPattern;
+    detail::HoldSignals hold;
+    if (mkdtemp(staging.data()) == nullptr) return Status::FromErrno(errno);
+    staging_ = staging;
+    watch_ = detail::WatchTempDir(staging_.c_str());
+    stagingFd_ = ::open(staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (stagingFd_ < 0) return Status::FromErrno(errno);
+    return {};
+}
+
+Status FileSet::Add(const std::string& name, std::string_view bytes) {
+    if (stagingFd_ < 0) return Status::FromErrno(EBADF);
+    Fd fd(::openat(stagingFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode()));
+    if (fd.get() < 0) return Status::FromErrno(errno);
+    BufferedWriter out(fd.get());
+    out.Write(bytes);
+    Status r = out.Flush();
+    if (!r.ok()) return r;
+    added_.push_back(name);
+    return {};
+}
+
+Status FileSet::WriteList(const std::vector<std::string>& names) const {
+    std::string list;
+    for (const std::string& n : names) list += n + "\n";
+    return WriteWholeFile(dir_ + "/" + list_, list);
+}
+
+Status FileSet::Commit(std::size_t& removed) {
+    removed = 0;
+    if (stagingFd_ < 0) return Status::FromErrno(EBADF);
+    const auto wrote = [&](const std::string& n) { return std::binary_search(earlier_.begin(), earlier_.end(), n); };
+    for (const std::string& n : added_) {
+        struct stat st {};
+        if (fstatat(dirFd_, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !wrote(n))
+            return Status::Failed(dir_ + "/" + n + ": not written by this program, so left alone", EEXIST);
+    }
+    if (syncfs(stagingFd_) != 0) return Status::FromErrno(errno);
+    // Listed before they land, so that no end of the run leaves one of ours unlisted.
+    std::vector<std::string> both = earlier_;
+    both.insert(both.end(), added_.begin(), added_.end());
+    Status r = WriteList(both);
+    if (!r.ok()) return r;
+    {
+        detail::HoldSignals hold;
+        for (const std::string& n : added_)
+            if (renameat(stagingFd_, n.c_str(), dirFd_, n.c_str()) != 0)
+                return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+    }
+    std::vector<std::string> now = added_;
+    std::sort(now.begin(), now.end());
+    for (const std::string& n : earlier_) {
+        if (std::binary_search(now.begin(), now.end(), n)) continue;
+        if (unlinkat(dirFd_, n.c_str(), 0) == 0)
+            ++removed;
+        else if (errno != ENOENT)
+            return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+    }
+    r = WriteList(added_);
+    if (!r.ok()) return r;
+    if (fsync(dirFd_) != 0 && errno != EINVAL) return Status::FromErrno(errno);
+    return {};
 }
 
 }  // namespace tavrilo

@@ -32,12 +32,11 @@ int gWatched = 0;
 volatile sig_atomic_t gChild = 0;
 std::mutex gMutex;
 
-// Removes the files in dir, whoever made them (a killed tool may leave its
-// own temporary file, as objcopy does before its rename). Reads the entries
-// with the bare getdents64 system call, which takes no lock, unlike readdir.
+// Removes the files in dir. Reads the entries with the bare getdents64
+// system call, which takes no lock, unlike readdir.
 void RemoveEntries(int dir) {
     alignas(8) char buf[4096];
-    for (int round = 0; round < 64; ++round) {
+    for (;;) {
         const long n = syscall(SYS_getdents64, dir, buf, sizeof buf);
         if (n <= 0) return;
         for (long at = 0; at < n;) {
@@ -59,6 +58,7 @@ void RemoveEntries(int dir) {
 // Only async-signal-safe calls: kill, waitpid, open, close, unlink, unlinkat,
 // rmdir, sigaction, sigprocmask, raise, and the getdents64 system call.
 extern "C" void RemoveTempsAndRaise(int sig) {
+    // A running tool would outlive its time limit and write on into its folder.
     const pid_t child = gChild;
     if (child > 0) {
         kill(child, SIGKILL);

@@ -6,22 +6,38 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
-#include "tavrilo/system/file_io.h"
 #include "temp_cleanup.h"
+
 
 extern char** environ;
 
 namespace tavrilo {
 
+namespace {
+
+// dir made absolute against the current folder; "" when that is unknown.
+std::string Absolute(const std::string& dir) {
+    if (!dir.empty() && dir[0] == '/') return dir;
+    std::error_code ec;
+    const std::string here = std::filesystem::current_path(ec).string();
+    if (ec) return {};
+    return dir.empty() ? here : here + "/" + dir;
+}
+
+}  // namespace
+
 PrivateTempDir::PrivateTempDir(bool removeOnSignal) {
     const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
+    // The tools run in this directory, so a relative TMPDIR must not stay relative.
+    std::string tmpl = Absolute(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
     // Made and watched, or removed and unwatched, with no signal in between.
     detail::HoldSignals hold;
     if (mkdtemp(tmpl.data()) == nullptr)
@@ -45,12 +61,8 @@ std::string FindOnPath(const std::string& program) {
         const std::size_t colon = rest.find(':');
         std::string dir(rest.substr(0, colon));
         // The tools run in another directory: a relative entry is made absolute.
-        if (dir.empty() || dir[0] != '/') {
-            std::error_code ec;
-            const std::string here = std::filesystem::current_path(ec).string();
-            if (ec) return {};
-            dir = dir.empty() ? here : here + "/" + dir;
-        }
+        dir = Absolute(dir);
+        if (dir.empty()) return {};
         const std::string full = dir + "/" + program;
         struct stat st {};
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
@@ -74,10 +86,47 @@ struct SpawnAttr {
     ~SpawnAttr() { posix_spawnattr_destroy(&a); }
 };
 
+// The end of the tool's log, from the first whole line of its last
+// kToolOutputKept bytes, without control characters other than the line end:
+// a runaway tool neither fills the memory nor reaches the terminal with
+// escape codes through an error message.
+std::string OutputTail(const std::string& log) {
+    const int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    std::string raw;
+    if (fstat(fd, &st) == 0) {
+        const off_t size = st.st_size;
+        const off_t from = size > static_cast<off_t>(kToolOutputKept) ? size - static_cast<off_t>(kToolOutputKept) : 0;
+        raw.resize(static_cast<std::size_t>(size - from));
+        std::size_t have = 0;
+        while (have < raw.size()) {
+            const ssize_t got = pread(fd, raw.data() + have, raw.size() - have, from + static_cast<off_t>(have));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            have += static_cast<std::size_t>(got);
+        }
+        raw.resize(have);
+        if (from > 0) {
+            const std::size_t line = raw.find('\n');
+            raw.erase(0, line == std::string::npos ? 0 : line + 1);
+            raw.insert(0, "(earlier output left out)\n");
+        }
+    }
+    ::close(fd);
+    std::string out;
+    out.reserve(raw.size());
+    for (char c : raw) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n' || (u >= 0x20 && u != 0x7F)) out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
-                   const std::string& dir) {
+                   const std::string& dir, const ToolLimits& limits) {
     ToolResult r;
     const std::string log = dir + "/.tool-output";
     FileActions fa;
@@ -105,17 +154,31 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
         return r;
     }
     r.started = true;
+    const auto deadline = std::chrono::steady_clock::now() + limits.time;
+    auto nap = std::chrono::milliseconds(1);
     int wstatus = 0;
-    int waited;
-    while ((waited = waitpid(pid, &wstatus, 0)) < 0 && errno == EINTR) {
+    for (;;) {
+        const pid_t waited = waitpid(pid, &wstatus, WNOHANG);
+        if (waited == pid) break;
+        if (waited < 0 && errno != EINTR) {
+            detail::WatchChild(0);
+            r.error = std::strerror(errno);
+            return r;
+        }
+        r.cancelled = limits.cancel != nullptr && limits.cancel->load();
+        r.timedOut = !r.cancelled && std::chrono::steady_clock::now() >= deadline;
+        if (r.cancelled || r.timedOut) {
+            kill(pid, SIGKILL);
+            while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(nap);
+        nap = std::min(nap * 2, std::chrono::milliseconds(20));
     }
     detail::WatchChild(0);
-    if (waited < 0) {
-        r.error = std::strerror(errno);
-        return r;
-    }
     if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-    ReadWholeFile(log, r.output);
+    r.output = OutputTail(log);
     ::unlink(log.c_str());
     return r;
 }

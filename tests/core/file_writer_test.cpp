@@ -278,8 +278,7 @@ TEST(AtomicFile, SignalsRemoveTheTemporaryFile) {
         char c = 0;
         ASSERT_EQ(::read(ready[0], &c, 1), 1);
         ::close(ready[0]);
-        EXPECT_EQ(EntryCount(dir.path()), 2u);  // the target and the temporary file
-        kill(pid, sig);
+        kill(pid, sig);  // the temporary file has a name only where the file system cannot do without
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status)) << status;
@@ -335,7 +334,23 @@ TEST(ReadRegularFile, RefusesOtherFilesAndLargeOnes) {
         EXPECT_EQ(r.message, "not a regular file");
     }
     EXPECT_EQ(ReadRegularFile(dir.path(), 1 << 20, bytes, size).code, EISDIR);
+    // Most of /proc claims a size of 0 and holds far more.
+    EXPECT_EQ(ReadRegularFile("/proc/self/maps", 16, bytes, size).code, EFBIG);
     EXPECT_EQ(bytes, "small");
+}
+
+// Even SIGKILL, which no handler sees, leaves nothing beside the user's file.
+TEST(AtomicFile, KilledBeforeCommitLeavesOnlyTheOldFile) {
+    TempDir dir;
+    Spit(dir / "out", "old");
+    const int status = InChild([&] {
+        AtomicFile file;
+        if (file.Open(dir / "out").ok()) file.Writer().Write(std::string(2 << 20, 'x'));  // past the buffer
+        return raise(SIGKILL);
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+    EXPECT_EQ(Slurp(dir / "out"), "old");
 }
 
 }  // namespace

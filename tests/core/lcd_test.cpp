@@ -1,6 +1,7 @@
 #include "tavrilo/screens/lcd.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -149,9 +150,9 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     const ScreenModel m = ScreenModel::ForAsm("first page\r\n" + test::Repeat("x\r\n", 9), AsmOpts{});
     const std::string out = dir / "new/sub";
     const PicturesResult r = SavePictures(m, out, 2);
-    ASSERT_EQ(r.error, "");
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
     ASSERT_EQ(r.written, 3u);  // two pages and the credit
-    EXPECT_EQ(test::EntryCount(out), 3u);
+    EXPECT_EQ(test::EntryCount(out), 4u);  // and the list of what was written
     for (std::size_t i = 0; i < m.Count(); ++i) {
         int w = 0, h = 0;
         std::vector<png_byte> grey;
@@ -166,21 +167,21 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     EXPECT_EQ(PictureName(0), "screen-001.png");
     EXPECT_EQ(PictureName(1234), "screen-1235.png");
     test::Spit(dir / "file", "x");
-    EXPECT_NE(SavePictures(m, dir / "file", 1).error, "");
+    EXPECT_FALSE(SavePictures(m, dir / "file", 1).status.ok());
     // A link to a folder not made yet: the folder is made and the link stays.
     std::filesystem::create_symlink("made/later", dir / "link");
-    ASSERT_EQ(SavePictures(m, dir / "link", 1).error, "");
+    ASSERT_TRUE(SavePictures(m, dir / "link", 1).status.ok());
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
-    EXPECT_EQ(test::EntryCount(dir / "made/later"), m.Count());
+    EXPECT_EQ(test::EntryCount(dir / "made/later"), m.Count() + 1);
 
     // A shorter text saved into the same folder leaves no pictures of the longer one.
     test::Spit(out + "/screen-0004.png", "not ours");
     test::Spit(out + "/notes.txt", "kept");
     const PicturesResult again = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1);
-    ASSERT_EQ(again.error, "");
+    ASSERT_TRUE(again.status.ok()) << again.status.message;
     EXPECT_EQ(again.written, 2u);
     EXPECT_EQ(again.removed, 1u);
-    EXPECT_EQ(test::EntryCount(out), 4u);  // two pictures and the two files that are not pictures
+    EXPECT_EQ(test::EntryCount(out), 5u);  // two pictures, the list and the two files that are not pictures
     EXPECT_EQ(test::Slurp(out + "/notes.txt"), "kept");
     EXPECT_EQ(test::Slurp(out + "/screen-0004.png"), "not ours");
     int w = 0, h = 0;
@@ -188,8 +189,8 @@ TEST(Pictures, PngFilesReadBackWithTheirPixels) {
     EXPECT_TRUE(ReadPng(out + "/screen-002.png", w, h, grey));
 }
 
-// Told no after a picture, the run stops there and leaves the older pictures alone.
-TEST(Pictures, StopsWhenToldAndKeepsTheRest) {
+// Told no after a picture, the run stops there, and the pictures made are the set.
+TEST(Pictures, StopsWhenToldAndWhatItMadeIsTheSet) {
     test::TempDir dir;
     const std::string out = dir / "pics";
     const ScreenModel m = ScreenModel::ForAsm(test::Repeat("row\r\n", 40), AsmOpts{});
@@ -203,9 +204,9 @@ TEST(Pictures, StopsWhenToldAndKeepsTheRest) {
     });
     EXPECT_TRUE(r.stopped);
     EXPECT_EQ(r.written, 1u);
-    EXPECT_EQ(r.removed, 0u);
+    EXPECT_EQ(r.removed, count - 1);
     EXPECT_EQ(heard, std::vector<std::size_t>{1});
-    EXPECT_EQ(test::EntryCount(out), count);
+    EXPECT_EQ(test::EntryCount(out), 2u);
     // Told yes throughout, it runs to the end, and the last picture asks nothing.
     heard.clear();
     const PicturesResult all = SavePictures(m, out, 1, [&](std::size_t n) {
@@ -218,36 +219,52 @@ TEST(Pictures, StopsWhenToldAndKeepsTheRest) {
     for (std::size_t i = 0; i < heard.size(); ++i) EXPECT_EQ(heard[i], i + 1);
 }
 
-// A picture of a longer text that cannot be removed (a folder that takes no
-// change of names, as nobody since root may do anything) is an error, not a
-// mix of two texts reported as done.
-TEST(Pictures, AStalePictureThatStaysIsAnError) {
-    constexpr uid_t kNobody = 65534;
-    constexpr int kUnreachable = 77;  // a private TMPDIR that nobody cannot enter
+// The user's own pictures past the last screen are named, not removed.
+TEST(Pictures, LeavesPicturesItDidNotWriteAndNamesThem) {
     test::TempDir dir;
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
-    const std::string out = dir / "pics";
-    ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), out, 1).written, 4u);
-    if (geteuid() == 0) {
-        ASSERT_EQ(chown(out.c_str(), kNobody, kNobody), 0);
-        for (std::size_t i = 0; i < 4; ++i) ASSERT_EQ(chown((out + "/" + PictureName(i)).c_str(), kNobody, kNobody), 0);
-    }
-    ASSERT_EQ(chmod(out.c_str(), 0555), 0);
+    for (const char* name : {"screen-005.png", "screen-010.png", "screen-1234.png"}) test::Spit(dir / name, name);
+    const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1);
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
+    EXPECT_EQ(r.removed, 0u);
+    EXPECT_EQ(r.kept, (std::vector<std::string>{dir / "screen-005.png", dir / "screen-010.png", dir / "screen-1234.png"}));
+    EXPECT_EQ(test::Slurp(dir / "screen-1234.png"), "screen-1234.png");
+}
+
+// A FIFO with no reader in a picture's place neither holds the run nor is written into.
+TEST(Pictures, AFifoInAPicturesPlaceIsRefusedAtOnce) {
+    test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "screen-001.png").c_str(), 0600), 0);
+    EXPECT_EQ(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).status.code, EEXIST);
+}
+
+// A signal part way through a second run leaves the first run's set as it was, and nothing else.
+TEST(Pictures, ARunEndedBySignalLeavesTheEarlierSetWhole) {
+    test::TempDir dir;
+    ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), dir.path(), 1).written, 4u);
+    std::vector<std::string> before;
+    for (std::size_t i = 0; i < 4; ++i) before.push_back(test::Slurp(dir / PictureName(i)));
     const pid_t pid = fork();
     if (pid == 0) {
-        if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(2);
-        if (access(out.c_str(), X_OK) != 0) _exit(kUnreachable);
-        const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), out, 1);
-        const bool named = r.error.find(PictureName(2)) != std::string::npos ||
-                           r.error.find(PictureName(3)) != std::string::npos;
-        _exit(r.written == 2 && named ? 0 : 1);
+        SavePictures(ScreenModel::ForAsm(test::Repeat("other\r\n", 20), AsmOpts{}), dir.path(), 2, [](std::size_t n) {
+            return n < 2 || raise(SIGTERM) != 0;
+        });
+        _exit(0);
     }
     int status = -1;
     waitpid(pid, &status, 0);
-    ASSERT_EQ(chmod(out.c_str(), 0755), 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kUnreachable)
-        GTEST_SKIP() << "nobody cannot reach the temporary folder";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(test::EntryCount(dir.path()), 5u);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(test::Slurp(dir / PictureName(i)), before[i]) << i;
+}
+
+// While one run writes into a folder, another fails there instead of mixing its pictures in.
+TEST(Pictures, ASecondRunIntoABusyFolderFails) {
+    test::TempDir dir;
+    const int busy = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(flock(busy, LOCK_EX), 0);
+    EXPECT_EQ(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).status.code, EWOULDBLOCK);
+    EXPECT_EQ(test::EntryCount(dir.path()), 0u);
+    ::close(busy);
 }
 
 }  // namespace

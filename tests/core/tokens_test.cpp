@@ -133,6 +133,8 @@ TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
     const std::optional<TokenError> noToken = Tokenize(T2Basic("a"), tokens);
     ASSERT_TRUE(noToken);
     EXPECT_EQ(BasicProgramTokens("a", CalcKind::Ti83Plus, got).message, noToken->Message());
+    // The size is refused from the count, before the tokens are made and their bytes checked.
+    EXPECT_EQ(BasicProgramTokens(book + "a", CalcKind::Ti83Plus, got).message.rfind("the program is ", 0), 0u);
 }
 
 }  // namespace

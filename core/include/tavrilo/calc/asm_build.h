@@ -10,6 +10,7 @@
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/system/status.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -89,11 +90,14 @@ std::string ForGnuAs(std::string_view source, const std::string& equatesFile, Ca
 
 // Assembles and links a generated source (lines ended by CR LF) for kind; the
 // program gets the bytes from the program's start on (kTi83ProgramStart, or
-// kTi83PlusProgramStart with the marking bytes). Fails when a tool is missing
-// or fails, when the code runs past FFFFh, or past C000h on the TI-83 Plus.
-[[nodiscard]] Status AssembleSource(std::string_view source, CalcKind kind, std::string& program);
+// kTi83PlusProgramStart with the marking bytes). Fails when a tool is missing,
+// fails or is stopped by limits, when the code runs past FFFFh, or past C000h
+// on the TI-83 Plus.
+[[nodiscard]] Status AssembleSource(std::string_view source, CalcKind kind, std::string& program,
+                                    const ToolLimits& limits = {});
 
 // The same for the source MakeAsm makes of text.
-[[nodiscard]] Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program);
+[[nodiscard]] Status AssembleText(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& program,
+                                  const ToolLimits& limits = {});
 
 }  // namespace tavrilo

@@ -11,6 +11,7 @@
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/system/status.h"
+#include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
@@ -31,9 +32,10 @@ std::string AsmTextSizeProblem(std::string_view text, CalcKind kind);
 
 // The program bytes of kind's file for the program MakeAsm makes of text,
 // built with GNU as: the TI-83's hex digit tokens, or the TI-83 Plus's marking
-// bytes and machine code. Fails when it is too large or the build fails.
+// bytes and machine code. Fails when it is too large or the build fails (or
+// limits stop a tool).
 [[nodiscard]] Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind,
-                                      std::string& tokens);
+                                      std::string& tokens, const ToolLimits& limits = {});
 
 // The whole .83p or .8xp file: a protected program of tokens. Fails as ProgramFile does.
 [[nodiscard]] Status AsmProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,

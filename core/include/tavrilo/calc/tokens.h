@@ -23,6 +23,9 @@ std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens
 class Tokenizer {
 public:
     std::optional<TokenError> Feed(std::string_view piece, std::string& tokens);
+    // How many token bytes Feed would append for piece, without looking for
+    // characters that have none; moves on as Feed does.
+    std::size_t Count(std::string_view piece);
 
 private:
     bool inString_ = false;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tavrilo/system/status.h"
 
@@ -33,9 +34,7 @@ public:
     BufferedWriter(const BufferedWriter&) = delete;
     BufferedWriter& operator=(const BufferedWriter&) = delete;
 
-    // early: start writing back to the disk every few MiB, so that a
-    // final fsync has little left to wait for.
-    void Reset(int fd, bool early = false);
+    void Reset(int fd);
     void Write(std::string_view bytes) {
         if (bytes.size() < kBufferSize - used_ && buffer_) {
             Copy(buffer_.get() + used_, bytes);
@@ -73,9 +72,6 @@ private:
     int error_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
-    bool early_ = false;
-    std::uint64_t written_ = 0;
-    std::uint64_t started_ = 0;  // bytes whose writeback has been started
 };
 
 // What opening a FIFO that no program reads yet does: fail at once with ENXIO,
@@ -83,8 +79,10 @@ private:
 // reader, as a shell's redirection does.
 enum class NoReader { Fail, Wait };
 
-// The file behind a name: a regular file (or a new one) is written under a
-// temporary name beside it and renamed over it by Commit, so it is either
+// The file behind a name: a regular file (or a new one) is written as a new
+// file in its folder that has no name until Commit links it under a temporary
+// name and renames that over it (or, where the file system cannot make an
+// unnamed file, under the temporary name from the start), so it is either
 // replaced whole or left as it was; the temporary file goes when a write
 // fails, on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGXFSZ too. Symbolic links are followed, so a
 // link stays a link. Any other existing file (a device, a FIFO) is written
@@ -103,6 +101,7 @@ public:
 
 private:
     void Discard();
+    Status NameUnnamed();
 
     std::string target_;
     std::string temp_;
@@ -113,5 +112,37 @@ private:
 };
 
 Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
+
+// Files written into one folder as a set that replaces the set written there
+// before, whole or not at all: they go to a hidden folder inside it first
+// (removed on the signals AtomicFile handles) and are moved in together once
+// all are written, with those signals held back; then the earlier set's files
+// that the new set does not hold are removed. What the sets wrote is listed in
+// a hidden file of the folder, written as AtomicFile writes; a file that is not
+// on that list is never replaced or removed. One set at a time per folder: a
+// second fails while another is open.
+class FileSet {
+public:
+    FileSet() = default;
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+    ~FileSet();
+
+    // dir must exist; listName is the hidden file's name.
+    Status Open(const std::string& dir, const std::string& listName);
+    Status Add(const std::string& name, std::string_view bytes);
+    // Fails before anything is moved when a name is taken by a file that no
+    // set wrote. removed receives how many files of the earlier set went.
+    Status Commit(std::size_t& removed);
+
+private:
+    Status WriteList(const std::vector<std::string>& names) const;
+
+    std::string dir_, list_, staging_;
+    int dirFd_ = -1;
+    int stagingFd_ = -1;
+    int watch_ = -1;
+    std::vector<std::string> earlier_, added_;
+};
 
 }  // namespace tavrilo

@@ -1,6 +1,8 @@
 // Outside programs run as child processes in a private temporary directory.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@ public:
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
     ~PrivateTempDir();
 
+    // Always absolute, whatever TMPDIR holds.
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
@@ -28,17 +31,28 @@ private:
 // The full path of program in a directory of PATH, or "" when none holds it.
 std::string FindOnPath(const std::string& program);
 
-struct ToolResult {
-    bool started = false;  // false: the program could not be run at all
-    int status = -1;       // exit status, or -1 when it did not exit normally
-    std::string output;    // standard output and standard error together
-    std::string error;     // why it could not be started
+// How long a tool may run, and a flag that another thread may set to stop it.
+struct ToolLimits {
+    std::chrono::milliseconds time{60000};
+    const std::atomic<bool>* cancel = nullptr;
 };
 
+struct ToolResult {
+    bool started = false;    // false: the program could not be run at all
+    int status = -1;         // exit status, or -1 when it did not exit normally
+    bool timedOut = false;   // killed when its time ran out
+    bool cancelled = false;  // killed because the cancel flag was set
+    std::string output;      // the end of standard output and error, control characters left out
+    std::string error;       // why it could not be started
+};
+
+// The most of a tool's output that ToolResult keeps: its last lines.
+inline constexpr std::size_t kToolOutputKept = 4096;
+
 // Runs the program at path with argv (argv[0] included) in dir, without a
-// shell, standard input from /dev/null, and waits for it. Its output goes to
-// dir/.tool-output while it runs.
+// shell, standard input from /dev/null, and waits for it, killing it when
+// limits say so. Its output goes to dir/.tool-output while it runs.
 ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
-                   const std::string& dir);
+                   const std::string& dir, const ToolLimits& limits = {});
 
 }  // namespace tavrilo
