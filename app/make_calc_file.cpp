@@ -143,13 +143,17 @@ CalcFileDialog* Form1::CalcFile() {
 }
 
 void Form1::RememberTextFile(const QString& path) {
+    // Another text: its program name is the default again.
+    if (path != textFilePath_) calcDefaultName_ = QString();
     textFilePath_ = path;
     lastFileDir_ = QFileInfo(path).absolutePath();
 }
 
 void Form1::MakeCalcFile() {
+    if (text1_->ByteSize() == 0) return;  // as Compile: nothing to make
     CalcFileDialog* dialog = CalcFile();
-    // A name the user typed stays; the default follows the text file.
+    // A name the user typed since the text file was opened stays; else the
+    // name follows the text file.
     const QString defaultName = DefaultProgramName(textFilePath_);
     if (calcDefaultName_.isNull() || dialog->Name() == calcDefaultName_) dialog->SetName(defaultName);
     calcDefaultName_ = defaultName;
@@ -165,12 +169,11 @@ void Form1::MakeCalcFile() {
 
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
-    const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
-    const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
-    if (!path) return cancelled();
-
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
+    // Built, refused for its size or warned about memory before the user is
+    // asked where to save it; until then the file is named by what it will be.
+    QString file = name + Extension(kind);
     try {
         const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
         if (!built) {
@@ -197,7 +200,16 @@ void Form1::MakeCalcFile() {
                 return;
             }
         }
-        const Status written = WriteWholeFile(LocalPath(*path), FileBytes(kind, name.toStdString(), tokens));
+        const std::string bytes = FileBytes(kind, name.toStdString(), tokens);
+        const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
+        const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
+        if (!path) {
+            unsetCursor();
+            AddLog(QStringLiteral("Cancel by user..."), true);
+            return cancelled();
+        }
+        file = *path;
+        const Status written = WriteWholeFile(LocalPath(*path), bytes);
         if (!written.ok()) throw IoFailure(written);
         lastFileDir_ = QFileInfo(*path).absolutePath();
         unsetCursor();
@@ -211,7 +223,7 @@ void Form1::MakeCalcFile() {
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();
-        EndFailed(QStringLiteral("cannot make '%1': %2").arg(*path, error.description), error.number);
+        EndFailed(QStringLiteral("cannot make '%1': %2").arg(file, error.description), error.number);
     }
 }
 

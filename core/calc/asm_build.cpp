@@ -26,6 +26,12 @@ std::string Grouped(std::size_t n) {
 
 }  // namespace
 
+std::string Ti83CodeProblem(std::size_t atLeast) {
+    return "This text needs at least " + Grouped(atLeast) +
+           " bytes of machine code; a TI-83 program loaded at 9327h has room for " + Grouped(kTi83MaxCode) +
+           ". Use BASIC or a shorter text.";
+}
+
 std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast) {
     return std::string("the program needs ") + (atLeast ? "at least " : "") + Grouped(code) +
            " bytes of code; the TI-83 Plus runs at most " + Grouped(kTi83PlusMaxCode) +

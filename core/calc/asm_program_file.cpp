@@ -41,15 +41,10 @@ std::string AsmTextSizeProblem(std::string_view text, CalcKind kind) {
         return "the text shows " + std::to_string(shown) +
                " bytes, each of them two hex digits in the program: at least " +
                SizeAgainstLimit(CalcKind::Ti83, HexTokenCount(shown));
-    const std::string room = " bytes of machine code; " + Ti83CodeRoom();
     // A text far too large is refused without laying it out.
-    if (shown > kTi83MaxCode)
-        return "the text shows " + std::to_string(shown) + " bytes: at least " + std::to_string(shown) + room;
-    const std::size_t rows = ClosedRows(text);
-    const std::size_t code = shown + rows * kCodePerRow;
-    if (code <= kTi83MaxCode) return {};
-    return "the text shows " + std::to_string(shown) + " bytes in " + std::to_string(rows) + " rows: at least " +
-           std::to_string(code) + room;
+    if (shown > kTi83MaxCode) return Ti83CodeProblem(shown);
+    const std::size_t code = shown + ClosedRows(text) * kCodePerRow;
+    return code > kTi83MaxCode ? Ti83CodeProblem(code) : std::string();
 }
 
 Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& tokens,

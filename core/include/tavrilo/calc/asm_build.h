@@ -28,6 +28,10 @@ inline constexpr std::size_t kTi83PlusMaxCode = kTi83PlusCodeEnd - kTi83PlusProg
 // "from 9327h the TI-83 has room for N bytes of code", for size refusals.
 std::string Ti83CodeRoom();
 
+// "This text needs at least 28,800 bytes of machine code; a TI-83 program
+// loaded at 9327h has room for 27,865. Use BASIC or a shorter text."
+std::string Ti83CodeProblem(std::size_t atLeast);
+
 // The refusal of a program whose code part takes code bytes on the TI-83 Plus;
 // atLeast for an estimate made before the build.
 std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast = false);
