@@ -5,6 +5,8 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
 
 #include "tavrilo/calc/program_file.h"
 
@@ -26,6 +28,20 @@ QString Extension(CalcFileKind kind) {
 
 std::size_t FreeUserMemory(CalcFileKind kind) { return CalcOf(kind) == CalcKind::Ti83Plus ? 24000 : 27000; }
 
+namespace {
+
+// Program names are upper case: letters are turned as they are typed or pasted.
+class UpperCase : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
 CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("CalcFileDialog"));
     setWindowTitle(QStringLiteral("Calculator file"));
@@ -35,6 +51,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("ProgramName"));
     name_->setMaxLength(64);
+    name_->setValidator(new UpperCase(name_));
     rule_ = new QLabel(QString::fromLatin1(kNameRule.data(), static_cast<int>(kNameRule.size())), this);
     rule_->setObjectName(QStringLiteral("NameRule"));
     rule_->setWordWrap(true);
@@ -64,7 +81,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
         connect(k, &QRadioButton::toggled, this, [this](bool on) {
             if (!on) return;
             ShowAsmNote();
-            FitHeight();
+            FitSize();
         });
 
     auto* form = new QFormLayout;
@@ -79,7 +96,6 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(make_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
-    setMinimumWidth(360);
     CheckName();
 }
 
@@ -118,16 +134,16 @@ void CalcFileDialog::CheckName() {
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
     ShowAsmNote();
-    FitHeight();
+    FitSize();
 }
 
-// Wrapped labels need more height when the rule shows; the layout alone
-// does not grow a dialog already shown.
-void CalcFileDialog::FitHeight() {
-    if (!isVisible()) return;
+// A fixed size that fits what shows: the wrapped notes and the name rule take
+// the height they need at the dialog's width, and leave none behind.
+void CalcFileDialog::FitSize() {
     layout()->activate();
-    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
-    if (height() < needed) resize(width(), needed);
+    const int width = std::max(kWidth, layout()->sizeHint().width());
+    const int height = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height();
+    setFixedSize(width, height);
 }
 
 void CalcFileDialog::showEvent(QShowEvent* e) {

@@ -52,7 +52,9 @@ protected:
 
 private:
     void CheckName();
-    void FitHeight();
+    void FitSize();
+
+    static constexpr int kWidth = 360;
     void ShowAsmNote();
 
     QLineEdit* name_;

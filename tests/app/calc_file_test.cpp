@@ -141,7 +141,7 @@ private slots:
             QVERIFY(dialog.MakeButton()->isEnabled());
             dialog.KindButton(CalcFileKind::Asm83)->click();  // a kind with a note
             QVERIFY(dialog.Rule()->isHidden());
-            for (const char* bad : {"", "9LIVES", "hello", "TOOLONGER", "A.B", "A B"}) {
+            for (const char* bad : {"", "9LIVES", "TOOLONGER", "A.B", "A B"}) {
                 dialog.NameEdit()->setText(QString::fromLatin1(bad));
                 QVERIFY2(!dialog.MakeButton()->isEnabled(), bad);
                 QVERIFY2(!dialog.Rule()->isHidden(), bad);
@@ -151,11 +151,19 @@ private slots:
                 QVERIFY2(dialog.AsmFlags()->geometry().bottom() < dialog.MakeButton()->geometry().top(), bad);
                 QVERIFY2(dialog.height() >= dialog.layout()->totalHeightForWidth(dialog.width()), bad);
             }
+            const int withRule = dialog.height();
             dialog.NameEdit()->setText(QString::fromUtf8("\xc3\x89T\xc3\x89"));
             QVERIFY(!dialog.MakeButton()->isEnabled());
-            dialog.NameEdit()->setText("A1234567");
+            dialog.NameEdit()->clear();
+            QTest::keyClicks(dialog.NameEdit(), "a1234567");  // upper-cased as typed
+            QCOMPARE(dialog.Name(), QStringLiteral("A1234567"));
             QVERIFY(dialog.MakeButton()->isEnabled());
             QVERIFY(dialog.Rule()->isHidden());
+            // A fixed size, which gives back the rule's room once it goes.
+            QApplication::processEvents();
+            QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+            QCOMPARE(dialog.height(), dialog.layout()->totalHeightForWidth(dialog.width()));
+            QVERIFY(dialog.height() < withRule);
             checked = true;
         }};
         form->MakeCalcFile();
