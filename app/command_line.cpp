@@ -30,7 +30,9 @@ std::optional<QString> InfoRequested(const QStringList& arguments) {
                 "FILE, when given, is opened as File > Open opens it.\n"
                 "For scripts and batch use: tavrilo-convert --help\n");
         if (arg == QLatin1String("--version"))
-            return QStringLiteral("tavrilo %1\n").arg(QLatin1String(kVersion.data(), kVersion.size()));
+            return QStringLiteral("tavrilo %1\n%2")
+                .arg(QLatin1String(kVersion.data(), kVersion.size()),
+                     QLatin1String(kLicenceNotice.data(), kLicenceNotice.size()));
     }
     return std::nullopt;
 }

@@ -240,7 +240,7 @@ int CommandLine::Run(int argc, char** argv) {
         return 0;
     }
     if (version_ && !error) {
-        Print("tavrilo-convert " + std::string(kVersion) + "\n");
+        Print("tavrilo-convert " + std::string(kVersion) + "\n" + std::string(kLicenceNotice));
         return 0;
     }
     const std::string problem = Diagnose(args, error.get());

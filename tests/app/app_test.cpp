@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <memory>
 #include <new>
 #include <unistd.h>
@@ -402,8 +403,10 @@ private slots:
         // Help and version are printed instead of starting; after "--" they are names.
         QVERIFY(InfoRequested({"tavrilo", "--help"}).value_or("").startsWith("usage: tavrilo [FILE]\n"));
         QCOMPARE(InfoRequested({"tavrilo", "a.txt", "-h"}), InfoRequested({"tavrilo", "--help"}));
-        QCOMPARE(InfoRequested({"tavrilo", "--version"}),
-                 std::optional<QString>("tavrilo " + QString::fromLatin1(kVersion.data(), kVersion.size()) + "\n"));
+        QVERIFY(InfoRequested({"tavrilo", "--version"})
+                    .value_or("")
+                    .startsWith("tavrilo " + QString::fromLatin1(kVersion.data(), kVersion.size()) +
+                                "\nLicense GPL-3.0-or-later"));
         QCOMPARE(InfoRequested({"tavrilo", "--", "--help"}), std::nullopt);
         QCOMPARE(InfoRequested({"tavrilo", "a.txt"}), std::nullopt);
 
@@ -567,6 +570,39 @@ private slots:
         // The program's own port: beside the executable of a build.
         QtUiPort real;
         QCOMPARE(real.ProgramDir(), QCoreApplication::applicationDirPath());
+    }
+
+    // An installed copy never writes beside itself, though root could: a
+    // writable folder inside a system prefix is passed over, for root and for
+    // a normal user (nobody).
+    void toolDirStaysOutOfSystemFolders() {
+        constexpr uid_t kNobody = 65534;
+        constexpr int kUnreachable = 77;  // a private temporary folder that nobody cannot enter
+        for (const char* dir : {"prefix/bin", "prefixed/bin", "data"}) QVERIFY(QDir().mkpath(Path(dir)));
+        for (const char* dir : {"", "prefix", "prefix/bin", "prefixed", "prefixed/bin", "data"})
+            QCOMPARE(chmod(Path(dir).toLocal8Bit().constData(), 0777), 0);
+        const QStringList prefixes = {QStringLiteral("/usr"), Path("prefix")};
+        // 0, or the number of the first check that fails.
+        auto check = [&](const QString& fallback) {
+            if (ToolDir(Path("prefix/bin"), fallback, prefixes) != fallback) return 1;
+            if (ToolDir(Path("prefixed/bin"), fallback, prefixes) != Path("prefixed/bin")) return 2;
+            if (ToolDir(QStringLiteral("/usr/bin"), fallback) != fallback) return 3;
+            return 0;
+        };
+        QCOMPARE(check(Path("data/self")), 0);
+        if (geteuid() != 0) QSKIP("only root can run the checks as nobody");
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(10);
+            if (access(tmp->path().toLocal8Bit().constData(), X_OK) != 0) _exit(kUnreachable);
+            _exit(check(Path("data/nobody")));
+        }
+        int status = -1;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == kUnreachable)
+            QSKIP("nobody cannot reach the temporary folder");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
     }
 
     // The real save dialog asks before replacing only where the request says so,

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch root and checks what a desktop and a user
-# find there.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the build into a scratch root and checks what a desktop, a user and a
+# packager find there.
 #   check_install.sh tree BUILD SCRATCH      cmake --install with DESTDIR
-#   check_install.sh package BUILD SCRATCH   the Debian package, unpacked with dpkg -x
+#   check_install.sh package BUILD SCRATCH   the Debian packages, checked by lintian
+#                                            and hardening-check, unpacked with dpkg -x
 set -euo pipefail
 mode=$1 build=$2 scratch=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -10,25 +12,43 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 rm -rf "$scratch"
 mkdir -p "$scratch"
 root=$scratch/root
+app=$(sed -n 's/^TAVRILO_BUILD_APP:BOOL=//p' "$build/CMakeCache.txt")
+programs=(tavrilo-convert)
+[ "$app" = ON ] && programs=(tavrilo tavrilo-convert)
+
 case $mode in
   tree)
     DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null ;;
   package)
     cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
       { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
-    debs=("$scratch"/out/tavrilo_*.deb)
-    [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single package in $scratch/out"
-    deb=${debs[0]}
-    dpkg-deb -x "$deb" "$root"
-    [ "$(dpkg-deb -f "$deb" Package)" = tavrilo ] || fail "package name"
-    depends=$(dpkg-deb -f "$deb" Depends)
-    # Found by dpkg-shlibdeps from what the programs link.
-    for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libpng16-16; do
-      [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
-        fail "Depends lacks $lib: $depends"
+    for p in "${programs[@]}"; do
+      deb=$(echo "$scratch"/out/${p}_*.deb)
+      [ -f "$deb" ] || fail "no package $p in $scratch/out"
+      dpkg-deb -x "$deb" "$root"
+      depends=$(dpkg-deb -f "$deb" Depends)
+      # Found by dpkg-shlibdeps from what each program links: Qt for the window only.
+      libs=(libc6 libstdc++6 libpng16-16)
+      [ "$p" = tavrilo ] && libs+=(libqt6core6 libqt6gui6 libqt6widgets6)
+      for lib in "${libs[@]}"; do
+        [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
+          fail "$p: Depends lacks $lib: $depends"
+      done
+      [ "$p" = tavrilo ] || [[ $depends != *qt* ]] || fail "$p depends on Qt: $depends"
+      [ "$(dpkg-deb -f "$deb" Recommends)" = binutils-z80 ] ||
+        fail "$p: Recommends is not binutils-z80: $(dpkg-deb -f "$deb" Recommends)"
     done
-    [ "$(dpkg-deb -f "$deb" Recommends)" = binutils-z80 ] ||
-      fail "Recommends is not binutils-z80: $(dpkg-deb -f "$deb" Recommends)"
+    # No error and no warning; what is overridden says why in dist/lintian/.
+    lintian --fail-on error,warning "$scratch"/out/*.deb >"$scratch/lintian.log" 2>&1 ||
+      { cat "$scratch/lintian.log" >&2; fail "lintian"; }
+    # The hardening flags dpkg-buildflags gives, no more.
+    given=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS)
+    skip=()
+    [[ $given == *-fcf-protection* ]] || skip+=(--nocfprotection)
+    for p in "${programs[@]}"; do
+      hardening-check "${skip[@]}" "$root/usr/bin/$p" >"$scratch/hardening.log" 2>&1 ||
+        { cat "$scratch/hardening.log" >&2; fail "hardening-check $p"; }
+    done
     # Nothing beside /usr, nothing built only for the tests.
     others=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
     [ -z "$others" ] || fail "outside /usr: $others"
@@ -38,37 +58,63 @@ esac
 
 usr=$root/usr
 bins=$(cd "$usr/bin" && ls | tr '\n' ' ')
-[ "$bins" = "tavrilo tavrilo-convert " ] || fail "bin/ holds: $bins"
-for p in tavrilo tavrilo-convert; do
-  [ -x "$usr/bin/$p" ] || fail "$p is not executable"
-done
+[ "$bins" = "${programs[*]} " ] || fail "bin/ holds: $bins"
 out=$(printf 'hi\r\n' | "$usr/bin/tavrilo-convert" basic)
 [ -n "$out" ] || fail "the installed tavrilo-convert made nothing"
 
-desktop=$usr/share/applications/tavrilo.desktop
-[ -f "$desktop" ] || fail "no desktop entry"
-for line in '[Desktop Entry]' 'Type=Application' 'Name=Tavrilo' 'Exec=tavrilo %f' 'Icon=tavrilo'; do
-  grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
+for p in "${programs[@]}"; do
+  for f in copyright changelog.gz; do
+    [ -f "$usr/share/doc/$p/$f" ] || fail "no $f for $p"
+  done
+  man=$usr/share/man/man1/$p.1.gz
+  [ -f "$man" ] || fail "no man page for $p"
+  warnings=$(gzip -dc "$man" | groff -ww -man -Tutf8 -z 2>&1)
+  [ -z "$warnings" ] || fail "$p.1: $warnings"
 done
-if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi
-
-for size in 16 22 24 32 48 64 128 256; do
-  png=$usr/share/icons/hicolor/${size}x${size}/apps/tavrilo.png
-  [ -f "$png" ] || fail "no ${size}px icon"
-  # The signature, then IHDR's width and height as 32-bit big-endian numbers.
-  b=($(od -An -tu1 -N24 "$png"))
-  [ "${b[*]:0:8}" = "137 80 78 71 13 10 26 10" ] || fail "$png is no PNG"
-  w=$(( (b[16] << 24) | (b[17] << 16) | (b[18] << 8) | b[19] ))
-  h=$(( (b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23] ))
-  [ "$w" -eq "$size" ] && [ "$h" -eq "$size" ] || fail "$png is ${w}x$h"
-done
-
-man=$usr/share/man/man1/tavrilo-convert.1.gz
-[ -f "$man" ] || fail "no man page"
-page=$(gzip -dc "$man" | sed 's/\\-/-/g')
-grep -q '^\.TH TAVRILO-CONVERT 1' <<<"$page" || fail "man page has no title line"
+page=$(gzip -dc "$usr/share/man/man1/tavrilo-convert.1.gz" | sed 's/\\-/-/g')
 # Every option the program's help names is described.
 for opt in $("$usr/bin/tavrilo-convert" --help | grep -oE -- '--?[a-z0-9][a-z0-9-]*' | sort -u); do
   grep -qF -- "$opt" <<<"$page" || fail "man page lacks $opt"
 done
+
+# Completion as bash-completion loads it: the commands the program has, an
+# option of one, and file names.
+completion=$usr/share/bash-completion/completions/tavrilo-convert
+[ -f "$completion" ] || fail "no bash completion"
+complete_line() {
+  bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && shift &&
+    COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) && COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
+    _tavrilo_convert tavrilo-convert "${COMP_WORDS[-1]}" "${COMP_WORDS[-2]}" &&
+    printf "%s\n" "${COMPREPLY[@]}"' complete "$completion" "$@"
+}
+offered=$(complete_line tavrilo-convert "")
+for command in $("$usr/bin/tavrilo-convert" --help | sed -n 's/^\(usage:\)\? *tavrilo-convert \([a-z]\+\).*/\2/p' | sort -u); do
+  grep -qx "$command" <<<"$offered" || fail "completion lacks the command $command"
+done
+[ "$(complete_line tavrilo-convert asm --sc)" = --scroll-up ] || fail "completion of asm --sc"
+touch "$scratch/story.txt"
+[ "$(complete_line tavrilo-convert basic -o "$scratch/sto")" = "$scratch/story.txt" ] ||
+  fail "completion of a file name"
+
+if [ "$app" = ON ]; then
+  desktop=$usr/share/applications/tavrilo.desktop
+  [ -f "$desktop" ] || fail "no desktop entry"
+  for line in '[Desktop Entry]' 'Type=Application' 'Name=Tavrilo' 'Exec=tavrilo %f' 'Icon=tavrilo'; do
+    grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
+  done
+  desktop-file-validate "$desktop" || fail "desktop-file-validate"
+  appstreamcli validate --no-net "$usr/share/metainfo/org.tavrilo.Tavrilo.metainfo.xml" ||
+    fail "appstreamcli validate"
+
+  for size in 16 22 24 32 48 64 128 256; do
+    png=$usr/share/icons/hicolor/${size}x${size}/apps/tavrilo.png
+    [ -f "$png" ] || fail "no ${size}px icon"
+    # The signature, then IHDR's width and height as 32-bit big-endian numbers.
+    b=($(od -An -tu1 -N24 "$png"))
+    [ "${b[*]:0:8}" = "137 80 78 71 13 10 26 10" ] || fail "$png is no PNG"
+    w=$(( (b[16] << 24) | (b[17] << 16) | (b[18] << 8) | b[19] ))
+    h=$(( (b[20] << 24) | (b[21] << 16) | (b[22] << 8) | b[23] ))
+    [ "$w" -eq "$size" ] && [ "$h" -eq "$size" ] || fail "$png is ${w}x$h"
+  done
+fi
 echo "ok: $mode"
