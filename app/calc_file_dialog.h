@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Calculator file" dialog of File > Make calculator file... and File >
 // Send to calculator...: the program's name, the kind of file and the link
 // cable's connection.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Compile: the question, the BASIC compile and the assembly compile.
 #include <QApplication>
 

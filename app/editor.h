@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text editor: holds what Windows-1252 can hold, with CR LF line ends.
 #pragma once
 

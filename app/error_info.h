@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ERROR box for an exception caught by a command.
 #pragma once
 

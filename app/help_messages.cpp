@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Help > About and Help > Help.
 #include "main_window.h"
 #include "tavrilo/convert/asm.h"

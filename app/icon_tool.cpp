@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon as PNG files for the desktop's hicolor theme:
 //   tavrilo-icon DIR SIZE... makes DIR/SIZExSIZE/apps/tavrilo.png
 #include <QDir>

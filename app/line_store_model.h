@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // List1's rows: the data lines of the last assembly compile, read in place.
 #pragma once
 

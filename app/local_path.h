@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File names between Qt and the byte strings of the file layer.
 #pragma once
 

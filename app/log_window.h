@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form2, the "Logg window": a read-only log that only grows.
 #pragma once
 

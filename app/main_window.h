@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1: the editor, its menu and the commands.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Make calculator file...: a program file that link software sends to
 // the calculator, of the BASIC program or the assembly program.
 #include <QApplication>

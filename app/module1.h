@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log: the one way text enters the log window.
 #pragma once
 

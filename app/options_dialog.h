@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form3, the "Option" dialog: how the assembly program lays out its pages.
 #pragma once
 

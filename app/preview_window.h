@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Preview" window: the calculator's screens for the editor's text, one at
 // a time, drawn as the LCD shows them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program puts the files it makes (the assembly file, "help.bat").
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form4: the small grey "Working..." window shown during a compile
 // and while a calculator file is built.
 #pragma once

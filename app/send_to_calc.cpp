@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Send to calculator... and the Calculator file dialog's Send: the
 // program Make calculator file would write goes over the link cable instead
 // of into a file. The link runs on its own thread; the window waits for it

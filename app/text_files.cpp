@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Open and File > Save.
 #include <cerrno>
 #include <cstdint>

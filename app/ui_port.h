@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every modal question the program asks, and what it starts outside itself.
 // The program uses QtUiPort; tests answer by script.
 #pragma once

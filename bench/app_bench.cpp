@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's commands on a book-sized text, driven through the real windows.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembly program file: the GNU as source of book-sized prose, the
 // refusal of a text too large before anything is built, the hex digits, and a
 // whole build of a program that fits, tools included.

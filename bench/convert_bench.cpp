@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the conversion on book-sized prose, with memcpy as the yardstick.
 #include <benchmark/benchmark.h>
 

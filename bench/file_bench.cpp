@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's work end to end: a text in memory to a program file on
 // disk through the file writer, with an upper-casing copy (what tr does) as
 // the yardstick. The files go to the system's temporary folder.

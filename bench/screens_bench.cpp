@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen model and renderer on book-sized prose: what the Preview window
 // pays after a pause in typing (the index) and per page turn (one screen).
 #include <benchmark/benchmark.h>

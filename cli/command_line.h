@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of tavrilo-convert: one CLI11 app whose commands each have
 // a run function. A command is declared where its run function is, with
 // Declare(), its options and OnRun().

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of tavrilo-convert and the options they share.
 #pragma once
 

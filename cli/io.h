@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where tavrilo-convert reads its text and writes its result.
 #pragma once
 

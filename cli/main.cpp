@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert: turns a text into a calculator program from the command line.
 #include <cerrno>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert preview: the calculator's screens as PNG pictures.
 #include <cstdio>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert send: program files over the link cable to the calculator.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link through libticables2 / libticalcs2: cable choice, model choice,
 // ready check, memory and listing, silent send, and every failure as a sentence.
 #include "tavrilo/link/link.h"

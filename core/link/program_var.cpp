@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the one program variable of a .83p / .8xp file.
 #include <cstdint>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screens of a BASIC program as it stands, found by running the few
 // statements the BASIC compile writes.
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavrilo/system/file_io.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Temporary files that are removed when SIGINT, SIGTERM, SIGHUP, SIGQUIT or
 // SIGXFSZ (a file size limit) ends the process.
 #pragma once

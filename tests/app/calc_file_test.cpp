@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Make calculator file... through the seam: the dialog, each kind of
 // file, Cancel, failures and the memory warning.
 #include <QApplication>

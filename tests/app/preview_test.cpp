@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Preview window through the test seam.
 #include <QImage>
 #include <QProgressDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File > Send to calculator... through the seam, to a stand-in calculator on the virtual link.
 #include <QProgressDialog>
 #include <QtTest>

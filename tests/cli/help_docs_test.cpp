@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The man page and the README show the command line that --help shows.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert preview: the screens as PNG files.
 #include <gtest/gtest.h>
 #include <png.h>

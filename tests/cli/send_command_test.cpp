@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert send as a process, to a stand-in calculator on the virtual link.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small reader of the generated BASIC program for the tests: runs ClrDraw,
 // Text(r,c,"s"), Pause, ClrHome and Disp "s" and records the screens.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator files the core makes, as strings for comparison: a failure
 // gives "failed: " and its message, which no file equals.
 #pragma once

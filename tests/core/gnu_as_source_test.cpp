@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rewrites that turn the generated source into GNU as source.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Assembly programs built with GNU as and written as .83p files of hex digits,
 // read back with libtifiles; the tools missing or failing.
 #include <gtest/gtest.h>

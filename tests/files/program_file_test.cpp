@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program files read back by libtifiles, an independent reader of the format.
 #include <gtest/gtest.h>
 

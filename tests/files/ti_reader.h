@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads a program file back with libtifiles, an independent reader of the format.
 #include <cstdint>

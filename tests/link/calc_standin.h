@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TI-83 / TI-83 Plus stand-in on libticables' virtual link (CABLE_VTI), for
 // tests: it answers the calculator's side of a silent transfer in a thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page texts the rig runs: rows of mixed width under three endings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .83p and .8xp files of the generated assembly programs, decoded and run
 // on the emulated calculators: what a user sees page by page under every
 // combination of the layout options, the same on the TI-83 Plus as on the TI-83.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A TI-83 or TI-83 Plus in miniature for the tests: runs programs on z80ex,
 // built by the core with GNU as, and plays the system routines at the
 // calculator's addresses (on the TI-83 Plus reached by rst 28h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rig itself: it must turn a faulty program into a failing test.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen model against the emulated calculator: the screens it predicts are
 // the screens the generated assembly program shows, key by key.
 #include <gtest/gtest.h>

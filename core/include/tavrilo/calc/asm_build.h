@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generated assembly source turned into machine code for the TI-83 or for
 // the TI-83 Plus family with GNU binutils for the Z80 (z80-unknown-coff-as,
 // -ld and -objcopy on PATH).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program files that hold an assembly program. The TI-83 runs it with
 // Send(9prgmNAME from a protected program of hexadecimal digit tokens; the
 // TI-83 Plus and 84 Plus run it with Asm(prgmNAME from a protected program of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The token bytes of the BASIC program for a program file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program variable files that link software sends to the calculator.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TI-83 token bytes for the BASIC program text.
 #pragma once
 

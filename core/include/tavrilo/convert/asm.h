@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Z80 assembly source (TASM syntax) that shows a text page by page on a TI-83.
 #pragma once
 

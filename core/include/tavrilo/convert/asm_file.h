@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembly source file: where it goes and how it is written.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembly output's layout flags and page furniture, and the line sink
 // every assembly source is written through.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The assembly source generated straight into any line output, without a
 // virtual call per line. An output has Line(line) and Joined(a, b, c), the
 // line a + b + c; the generator calls them in the order of the source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one-line calculator BASIC program that shows a text page by page.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The BASIC program generated straight into any output with Put(piece),
 // without a virtual call per piece. No command word is split between pieces.
 #pragma once

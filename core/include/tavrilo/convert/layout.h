@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Row and page layout of the calculator's graph screen, shared by both generators.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An ordered list of text lines kept in one buffer, cheap to fill and to index.
 #pragma once
 

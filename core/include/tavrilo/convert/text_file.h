@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a text file's bytes become the text the conversion takes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which characters a calculator BASIC program may carry.
 #pragma once
 

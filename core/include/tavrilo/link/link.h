@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending a program variable to a calculator over its link cable, through
 // Debian's libticables2 / libticalcs2. No GUI here: the window and the command
 // line both drive this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculator's two fonts as drawn by this project: the small variable-width
 // font of the graph screen and the large 5 x 7 font of the home screen.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws a screen of the model as the calculator's 96 x 64 one-bit display.
 #pragma once
 

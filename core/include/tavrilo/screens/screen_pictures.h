@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screens as PNG pictures, black on white.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screens a user steps through when the generated program runs, in order,
 // laid out by the same routine as the generators.
 #pragma once

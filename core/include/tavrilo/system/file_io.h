@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-exact file reading and writing that reports every failure.
 #pragma once
 

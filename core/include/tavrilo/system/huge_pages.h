@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backing large buffers with huge pages.
 #pragma once
 

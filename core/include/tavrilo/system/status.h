@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the core reports a failure a user sees: one sentence, with the
 // system's error number behind it where there is one.
 #pragma once

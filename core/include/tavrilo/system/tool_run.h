@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Outside programs run as child processes in a private temporary directory.
 #pragma once
 
