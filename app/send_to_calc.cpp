@@ -78,7 +78,9 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     LinkOptions options = CalcFile()->Connection();
     options.cancel = &job->cancel;
     std::thread worker([this, job, options, var = std::move(var)] {
-        const auto replace = [this](const std::string& n) {
+        const auto replace = [this, job](const std::string& n) {
+            // A window that stopped waiting (closed) can no longer answer.
+            if (job->cancel) return false;
             bool yes = false;
             QMetaObject::invokeMethod(
                 this, [&] { yes = AskReplace(QString::fromStdString(n)); }, Qt::BlockingQueuedConnection);
@@ -123,6 +125,8 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     });
     poll.start(kPollMs);
     wait.exec();
+    // The loop also ends when the program is closed: the transfer stops then.
+    if (!job->done) job->cancel = true;
     worker.join();
     progress.hide();
     ChkNO = false;

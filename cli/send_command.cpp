@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -78,8 +79,12 @@ int RunSend(const SendArgs& a) {
     std::signal(SIGINT, OnInterrupt);
     const bool terminal = isatty(STDERR_FILENO) == 1;
     for (const std::string& file : a.files) {
+        // No program file is larger than its header, the format's 65,535
+        // bytes of data and its checksum.
+        constexpr std::uint64_t kLargestFile = 55 + 65535 + 2;
         std::string bytes;
-        const Status read = ReadWholeFile(file, bytes);
+        std::uint64_t size = 0;
+        const Status read = ReadRegularFile(file, kLargestFile, bytes, size);
         if (!read.ok()) {
             Err("cannot read '" + file + "': " + read.message);
             return 1;

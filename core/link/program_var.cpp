@@ -51,6 +51,8 @@ ProgramVar ParseProgramFile(std::string_view b) {
         Bad("it holds more than one variable, or its sizes disagree");
     if (var.type != 0x05 && var.type != 0x06) Bad("its variable is not a program");
     if (var.name.empty()) Bad("its program has no name");
+    // A program's data begins with the size of what follows it.
+    if (size < 2 || Word(b, dataAt) != size - 2) Bad("its program's own size is wrong");
     var.data.assign(b.begin() + dataAt, b.begin() + dataAt + size);
     return var;
 }

@@ -177,4 +177,12 @@ TEST(Link, RefusesWhatIsNotAWellFormedProgramFile) {
     EXPECT_EQ(Failure([&] { ParseProgramFile(file.substr(0, file.size() - 1)); }).kind(), LinkError::Kind::BadFile);
     file[60] ^= 1;
     EXPECT_EQ(Failure([&] { ParseProgramFile(file); }).kind(), LinkError::Kind::BadFile);
+    // Whole and summed right, but the program's own size word says 0 bytes.
+    file[60] ^= 1;
+    file[70] = file[71] = 0;
+    unsigned sum = 0;
+    for (std::size_t i = 55; i + 2 < file.size(); ++i) sum += static_cast<unsigned char>(file[i]);
+    file[file.size() - 2] = static_cast<char>(sum & 0xFF);
+    file[file.size() - 1] = static_cast<char>(sum >> 8 & 0xFF);
+    EXPECT_EQ(Failure([&] { ParseProgramFile(file); }).kind(), LinkError::Kind::BadFile);
 }
