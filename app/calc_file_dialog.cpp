@@ -23,6 +23,11 @@ QString DefaultProgramName(const QString& textFilePath) {
     return name.isEmpty() ? QStringLiteral("TEXT") : name;
 }
 
+QString AsmRunHint(CalcFileKind kind, const QString& name) {
+    return kind == CalcFileKind::Asm83 ? QStringLiteral("On the TI-83: Send(9prgm") + name
+                                       : QStringLiteral("On the TI-83 Plus / 84 Plus: Asm(prgm") + name;
+}
+
 QString Extension(CalcFileKind kind) {
     return CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral(".8xp") : QStringLiteral(".83p");
 }

@@ -89,6 +89,9 @@ std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const Asm
                            const ToolLimits& limits = {});
 std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens);
 
+// How an assembly program of that kind and name is started on the calculator.
+QString AsmRunHint(CalcFileKind kind, const QString& name);
+
 // The file's extension with its dot, and the calculator's free user memory.
 QString Extension(CalcFileKind kind);
 std::size_t FreeUserMemory(CalcFileKind kind);

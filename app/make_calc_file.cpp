@@ -231,8 +231,7 @@ void Form1::MakeCalcFile() {
                        QStringLiteral(" Bytes"));
         MessageRequest created;
         created.text = QStringLiteral("File is created at: ") + *path;
-        if (kind == CalcFileKind::Asm83) created.text += QStringLiteral("\rOn the TI-83: Send(9prgm") + name;
-        if (kind == CalcFileKind::Asm8x) created.text += QStringLiteral("\rOn the TI-83 Plus / 84 Plus: Asm(prgm") + name;
+        if (IsAssembly(kind)) created.text += QStringLiteral("\r") + AsmRunHint(kind, name);
         port_.Message(this, created);
     } catch (...) {
         const ErrorInfo error = CurrentError();

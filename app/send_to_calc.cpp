@@ -36,9 +36,7 @@ struct SendJob {
 };
 
 QString RunHint(CalcFileKind kind, const QString& name) {
-    if (kind == CalcFileKind::Asm83) return QStringLiteral("On the TI-83: Send(9prgm") + name;
-    if (kind == CalcFileKind::Asm8x) return QStringLiteral("On the TI-83 Plus / 84 Plus: Asm(prgm") + name;
-    return QStringLiteral("To run it: PRGM, ") + name + QStringLiteral(", ENTER");
+    return IsAssembly(kind) ? AsmRunHint(kind, name) : QStringLiteral("To run it: PRGM, ") + name + QStringLiteral(", ENTER");
 }
 
 }  // namespace

@@ -366,7 +366,11 @@ void Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     if (m.Cancelled()) m.Fail(kAbort, Impl::Phase::Sending, var.name);
     FileContent* content = tifiles_content_create_regular(m.model);
     VarEntry* ve = tifiles_ve_create_alloc_data(static_cast<uint32_t>(var.data.size()));
-    if (!content || !ve) throw LinkError(LinkError::Kind::Other, "Out of memory while preparing " + var.name + ".");
+    if (!content || !ve) {
+        if (content) tifiles_content_delete_regular(content);
+        if (ve) tifiles_ve_delete(ve);
+        throw LinkError(LinkError::Kind::Other, "Out of memory while preparing " + var.name + ".");
+    }
     std::snprintf(ve->name, sizeof ve->name, "%s", var.name.c_str());
     ve->type = var.type;
     ve->version = var.version;

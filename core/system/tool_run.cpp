@@ -63,10 +63,10 @@ std::string FindOnPath(const std::string& program) {
         std::string dir(rest.substr(0, colon));
         // The tools run in another directory: a relative entry is made absolute.
         dir = Absolute(dir);
-        if (dir.empty()) return {};
+        // An entry that cannot be made absolute is passed over, not the rest of PATH.
         const std::string full = dir + "/" + program;
         struct stat st {};
-        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
+        if (!dir.empty() && stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
             return full;
         if (colon == std::string_view::npos) return {};
         rest.remove_prefix(colon + 1);
