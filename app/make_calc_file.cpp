@@ -3,9 +3,7 @@
 // the calculator, of the BASIC program or the assembly program.
 #include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <exception>
@@ -36,9 +34,6 @@ namespace {
 void Check(const Status& r) {
     if (!r.ok()) throw IoFailure(r.code != 0 ? r : Status::Failed(r.message, EIO));
 }
-
-// How often the window looks whether the build has ended.
-constexpr int kPollMs = 20;
 
 // The editor's BASIC program as it stands when it is one, else the text made
 // into one. A program edited so that it no longer tokenizes is refused, not
@@ -118,15 +113,10 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     setEnabled(false);
     ProgressWindow()->SetCancellable(true);
     ShowProgress();
-    QEventLoop wait;
-    QTimer poll;
-    poll.callOnTimeout(&wait, [&] {
-        if (job->done) wait.quit();
-    });
-    poll.start(kPollMs);
+    bool cancelled = false;
     const QMetaObject::Connection cancel =
-        connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, &wait, &QEventLoop::quit);
-    wait.exec();
+        connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, this, [&] { cancelled = true; });
+    WaitUntil([&] { return job->done || cancelled; });
     disconnect(cancel);
     ProgressWindow()->SetCancellable(false);
 

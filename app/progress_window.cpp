@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "progress_window.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <qdrawutil.h>
 
 namespace tavrilo {
@@ -55,6 +57,16 @@ void Form4::SetCancellable(bool cancellable) {
 void Form4::paintEvent(QPaintEvent*) {
     QPainter p(this);
     qDrawWinPanel(&p, rect(), palette(), false);
+}
+
+void WaitUntil(const std::function<bool()>& ended) {
+    QEventLoop wait;
+    QTimer poll;
+    poll.callOnTimeout(&wait, [&] {
+        if (ended()) wait.quit();
+    });
+    poll.start(20);
+    wait.exec();
 }
 
 }  // namespace tavrilo

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 
 namespace tavrilo {
 
@@ -26,5 +27,9 @@ private:
     QLabel* label1_;
     QPushButton* cancel_;
 };
+
+// Runs the window's events until ended() says yes (asked every 20 ms) or the
+// program is closed: how the window waits for work on another thread.
+void WaitUntil(const std::function<bool()>& ended);
 
 }  // namespace tavrilo

@@ -4,9 +4,7 @@
 // of into a file. The link runs on its own thread; the window waits for it
 // with a progress dialog whose Cancel stops it.
 #include <QApplication>
-#include <QEventLoop>
 #include <QProgressDialog>
-#include <QTimer>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -15,15 +13,13 @@
 #include "calc_file_dialog.h"
 #include "error_info.h"
 #include "main_window.h"
+#include "progress_window.h"
 #include "module1.h"
 #include "options_dialog.h"
 #include "tavrilo/link/link.h"
 
 namespace tavrilo {
 namespace {
-
-// How often the window takes the link's progress and looks whether it has ended.
-constexpr int kPollMs = 20;
 
 // One transfer, shared by the window and the thread that runs it.
 struct SendJob {
@@ -112,17 +108,13 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
         progress.setLabelText(QStringLiteral("Stopping..."));
     });
     progress.show();
-    QEventLoop wait;
-    QTimer poll;
-    poll.callOnTimeout(&wait, [&] {
+    WaitUntil([&] {
         if (const std::size_t total = job->total) {
             progress.setMaximum(static_cast<int>(total));
             progress.setValue(static_cast<int>(job->sent));
         }
-        if (job->done) wait.quit();
+        return job->done.load();
     });
-    poll.start(kPollMs);
-    wait.exec();
     // The loop also ends when the program is closed: the transfer stops then.
     if (!job->done) job->cancel = true;
     worker.join();
