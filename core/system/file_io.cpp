@@ -162,11 +162,7 @@ Status ReadRegularFile(const std::string& path, std::uint64_t maxBytes, std::str
     struct stat st {};
     if (fstat(fd.get(), &st) != 0) return Status::FromErrno(errno);
     if (S_ISDIR(st.st_mode)) return Status::FromErrno(EISDIR);
-    if (!S_ISREG(st.st_mode)) {
-        Status r = Status::FromErrno(EINVAL);
-        r.message = "not a regular file";
-        return r;
-    }
+    if (!S_ISREG(st.st_mode)) return Status::Failed("not a regular file", EINVAL);
     size = static_cast<std::uint64_t>(st.st_size);
     if (size > maxBytes) return Status::FromErrno(EFBIG);
     const int flags = fcntl(fd.get(), F_GETFL);
@@ -403,9 +399,9 @@ Status FileSet::Add(const std::string& name, std::string_view bytes) {
     if (stagingFd_ < 0) return Status::FromErrno(EBADF);
     Fd fd(::openat(stagingFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode()));
     if (fd.get() < 0) return Status::FromErrno(errno);
-    BufferedWriter out(fd.get());
-    out.Write(bytes);
-    Status r = out.Flush();
+    out_.Reset(fd.get());
+    out_.Write(bytes);
+    Status r = out_.Flush();
     if (!r.ok()) return r;
     added_.push_back(name);
     return {};

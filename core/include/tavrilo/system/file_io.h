@@ -144,6 +144,7 @@ private:
     int stagingFd_ = -1;
     int watch_ = -1;
     std::vector<std::string> earlier_, added_;
+    BufferedWriter out_;  // one buffer for every file of the set
 };
 
 }  // namespace tavrilo
