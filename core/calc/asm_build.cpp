@@ -16,17 +16,6 @@ std::string Ti83CodeRoom() {
     return "from 9327h the TI-83 has room for " + std::to_string(kTi83MaxCode) + " bytes of code";
 }
 
-namespace {
-
-// n with a comma between thousands: 8,811.
-std::string Grouped(std::size_t n) {
-    std::string digits = std::to_string(n);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-    return digits;
-}
-
-}  // namespace
-
 std::string Ti83CodeProblem(std::size_t atLeast) {
     return "This text needs at least " + Grouped(atLeast) +
            " bytes of machine code; a TI-83 program loaded at 9327h has room for " + Grouped(kTi83MaxCode) +

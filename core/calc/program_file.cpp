@@ -3,6 +3,12 @@
 
 namespace tavrilo {
 
+std::string Grouped(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+    return digits;
+}
+
 namespace {
 
 std::size_t EntryHeaderLength(CalcKind kind) { return kind == CalcKind::Ti83 ? 0x0B : 0x0D; }

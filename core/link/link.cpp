@@ -14,6 +14,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "tavrilo/calc/program_file.h"
+
 namespace tavrilo {
 namespace {
 
@@ -58,15 +60,6 @@ void InitLibraries() {
         tifiles_library_init();
         ticalcs_library_init();
     });
-}
-
-std::string Thousands(std::size_t n) {
-    std::string digits = std::to_string(n), out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
 }
 
 std::string Seconds(int n) { return n == 1 ? "1 second" : std::to_string(n) + " seconds"; }
@@ -357,8 +350,8 @@ void Link::CheckRoom(const ProgramVar& var) {
     const auto free = FreeMemory();
     const std::size_t needed = BytesNeeded(var);
     if (free && needed > *free)
-        throw LinkError(LinkError::Kind::NoRoom, var.name + " needs " + Thousands(needed) +
-                                                     " bytes; the calculator has " + Thousands(*free) + " free");
+        throw LinkError(LinkError::Kind::NoRoom, var.name + " needs " + Grouped(needed) +
+                                                     " bytes; the calculator has " + Grouped(*free) + " free");
 }
 
 void Link::Send(const ProgramVar& var, const LinkProgress& progress) {

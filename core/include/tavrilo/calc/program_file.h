@@ -28,6 +28,9 @@ inline constexpr std::string_view kNameRule =
 
 bool ValidProgramName(std::string_view name);
 
+// n with a comma between thousands, as the messages give sizes: 27,865.
+std::string Grouped(std::size_t n);
+
 // Bytes of the data section for a program of tokenCount token bytes.
 std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
 
