@@ -120,22 +120,19 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     disconnect(cancel);
     ProgressWindow()->SetCancellable(false);
 
-    if (!job->done) {
+    const bool finished = job->done;
+    if (!finished) {
         // The assembler is killed at once and its folder removed; the BASIC
         // tokens, all in memory, are left to finish and dropped.
         job->cancel = true;
-        if (IsAssembly(kind)) worker.join();
-        else worker.detach();
-        HideProgress();
-        ChkNO = false;
-        GiveBack();
-        return std::nullopt;
+        if (!IsAssembly(kind)) worker.detach();
     }
-    worker.join();
-    if (job->error) std::rethrow_exception(job->error);  // ends through EndFailed, which gives the window back
+    if (worker.joinable()) worker.join();
     HideProgress();
     ChkNO = false;
     GiveBack();
+    if (!finished) return std::nullopt;
+    if (job->error) std::rethrow_exception(job->error);  // ends through EndFailed
     return std::move(job->tokens);
 }
 
