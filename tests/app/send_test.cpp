@@ -66,9 +66,10 @@ private slots:
             maxGapMs = std::max<int>(maxGapMs, (Clock::now() - last) / std::chrono::milliseconds(1));
             last = Clock::now(), ++ticks;
             auto* p = form->findChild<QProgressDialog*>(QStringLiteral("SendProgress"));
-            if (!p || !p->isVisible() || p->value() <= 0) return;
+            // After Cancel the label says "Stopping..." until the link's next block.
+            if (!p || !p->isVisible() || p->value() <= 0 || cancelled != Clock::time_point{}) return;
             QVERIFY(p->labelText().contains("TEXT") && p->maximum() > 24000);
-            if (cancel && cancelled == Clock::time_point{}) cancelled = last, p->findChild<QPushButton*>()->click();
+            if (cancel) cancelled = last, p->findChild<QPushButton*>()->click();
         });
         timer.start(10);
         Run(CalcFileKind::Basic8x);
