@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavrilo/system/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -354,6 +355,46 @@ Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader 
     return file.Commit();
 }
 
+namespace {
+
+bool IsTempName(std::string_view name) {
+    const std::string_view head(kTempPattern, sizeof kTempPattern - 7);
+    return name.size() == head.size() + 6 && name.substr(0, head.size()) == head &&
+           name.find_first_not_of(kTempLetters, head.size()) == std::string_view::npos;
+}
+
+// Removes the staging folders that runs killed outright left in the folder
+// dirFd. Only the holder of the folder's lock makes one, so the caller, holding
+// it, finds none of a live run. Only plain files in them go; anything else
+// keeps its folder.
+DIR* OpenDir(int fd) {
+    const int own = fd < 0 ? -1 : ::dup(fd);
+    DIR* d = own < 0 ? nullptr : fdopendir(own);
+    if (d == nullptr && own >= 0) ::close(own);
+    return d;
+}
+
+void RemoveLeftStaging(int dirFd) {
+    DIR* d = OpenDir(dirFd);
+    if (d == nullptr) return;
+    while (const dirent* e = readdir(d)) {
+        if (!IsTempName(e->d_name)) continue;
+        Fd staging(::openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        DIR* inner = OpenDir(staging.get());
+        if (inner == nullptr) continue;
+        while (const dirent* f = readdir(inner)) {
+            struct stat st {};
+            if (fstatat(staging.get(), f->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+                unlinkat(staging.get(), f->d_name, 0);
+        }
+        closedir(inner);
+        unlinkat(dirFd, e->d_name, AT_REMOVEDIR);
+    }
+    closedir(d);
+}
+
+}  // namespace
+
 FileSet::~FileSet() {
     if (stagingFd_ >= 0) ::close(stagingFd_);
     if (!staging_.empty()) {
@@ -372,6 +413,7 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
     if (dirFd_ < 0) return Status::FromErrno(errno);
     if (flock(dirFd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
+    RemoveLeftStaging(dirFd_);
     std::string list;
     Status r = ReadWholeFile(dir + "/" + listName, list);
     if (!r.ok() && r.code != ENOENT) return r;

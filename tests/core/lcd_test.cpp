@@ -258,6 +258,23 @@ TEST(Pictures, ARunEndedBySignalLeavesTheEarlierSetWhole) {
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(test::Slurp(dir / PictureName(i)), before[i]) << i;
 }
 
+// SIGKILL gives no chance to clean up: the next run into the folder removes what was left.
+TEST(Pictures, TheNextRunClearsWhatAKilledRunLeft) {
+    test::TempDir dir;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), dir.path(), 1,
+                     [](std::size_t n) { return n < 2 || raise(SIGKILL) != 0; });
+        _exit(0);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_EQ(test::EntryCount(dir.path()), 1u);  // the staging folder
+    const PicturesResult r = SavePictures(ScreenModel::ForAsm("row\r\n", AsmOpts{}), dir.path(), 1);
+    EXPECT_EQ(test::EntryCount(dir.path()), r.written + 1);  // the pictures and the list
+}
+
 // While one run writes into a folder, another fails there instead of mixing its pictures in.
 TEST(Pictures, ASecondRunIntoABusyFolderFails) {
     test::TempDir dir;
