@@ -9,8 +9,6 @@
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/basic_program.h"
 #include "tavrilo/calc/program_file.h"
-#include "tavrilo/convert/asm_stream.h"
-#include "tavrilo/convert/basic_stream.h"
 #include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/convert/version.h"
@@ -107,12 +105,10 @@ int Convert(const ConvertArgs& a, std::string& text, Output& out) {
     if (a.programFile) return WriteProgramFile(a, text, out);
     if (a.mode == Mode::Basic) {
         ChkBadChrsInPlace(text);
-        Pieces pieces(out.Writer());
-        T2BasicTo(text, pieces);
+        WriteBasic(text, out.Writer());
         out.Writer().Write("\n");
     } else {
-        CrLfLines lines(out.Writer());
-        StreamAsmTo(text, a.opts, lines);
+        WriteAsm(text, a.opts, out.Writer());
     }
     return Finish(out);
 }

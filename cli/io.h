@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "tavrilo/convert/asm_opts.h"
 #include "tavrilo/system/file_io.h"
 
 namespace tavrilo::cli {
@@ -33,6 +34,12 @@ private:
     AtomicFile file_;
     BufferedWriter direct_;
 };
+
+// The BASIC program and the assembly source of text, written into out. They
+// have a translation unit of their own, where the compiler inlines the
+// writer into the generators.
+void WriteBasic(std::string_view text, BufferedWriter& out);
+void WriteAsm(std::string_view text, const AsmOpts& opts, BufferedWriter& out);
 
 // What the generators write through on the way to a file: lines ended by
 // CR LF (StreamAsmTo), or pieces as they come (T2BasicTo), straight into the
