@@ -1,18 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert send: program files over the link cable to the calculator.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <csignal>
-#include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "commands.h"
-#include "tavrilo/link/link.h"
-#include "tavrilo/system/file_io.h"
+#include "send_module.h"
 
 namespace tavrilo::cli {
 namespace {
@@ -21,94 +19,48 @@ std::atomic<bool> interrupted{false};
 
 void OnInterrupt(int) { interrupted = true; }
 
-struct SendArgs {
-    std::string cable = "auto";  // auto, usb, graylink or virtual
-    std::string device;          // the GrayLink's serial port
-    int timeoutSeconds = 3;
-    std::vector<std::string> files;
-};
-
-// "STORY [##########          ]  50%" on one line of a terminal, redrawn as
-// the percentage moves.
-class Bar {
-public:
-    Bar(const std::string& name, bool shown) : name_(name), shown_(shown) {}
-    ~Bar() {
-        if (drawn_) std::fputs("\r\033[K", stderr);
+// Where the send module is: beside the program in the build tree, or in the
+// library folder it is installed in, both found from the program's own place.
+void* LoadModule(std::string& why) {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    for (const std::string& path : {dir + TAVRILO_SEND_MODULE_FROM_BIN, dir + TAVRILO_SEND_MODULE}) {
+        if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
+        if (access(path.c_str(), F_OK) == 0) {
+            why = dlerror();
+            return nullptr;
+        }
     }
-    void operator()(std::size_t sent, std::size_t total) {
-        const int percent = total == 0 ? 100 : static_cast<int>(sent * 100 / total);
-        if (!shown_ || percent == percent_) return;
-        percent_ = percent;
-        drawn_ = true;
-        const int filled = percent * kWidth / 100;
-        std::fprintf(stderr, "\r%s [%s%s] %3d%%", name_.c_str(), std::string(filled, '#').c_str(),
-                     std::string(kWidth - filled, ' ').c_str(), percent);
-        std::fflush(stderr);
-    }
-
-private:
-    static constexpr int kWidth = 30;
-    std::string name_;
-    bool shown_;
-    bool drawn_ = false;
-    int percent_ = -1;
-};
-
-LinkOptions Options(const SendArgs& a) {
-    LinkOptions o;
-    o.cable = a.cable == "usb"        ? CableKind::Usb
-              : a.cable == "graylink" ? CableKind::GrayLink
-              : a.cable == "virtual"  ? CableKind::Virtual
-                                      : CableKind::Auto;
-    o.device = a.device;
-    o.timeoutSeconds = a.timeoutSeconds;
-    o.cancel = &interrupted;
-    return o;
+    why = "no " TAVRILO_SEND_MODULE " beside the program or in " TAVRILO_SEND_MODULE_FROM_BIN;
+    return nullptr;
 }
 
-// One line for each file sent; the first failure ends the command.
-int RunSend(const SendArgs& a) {
-    if (a.cable == "graylink" && a.device.empty()) return UsageError("--cable graylink needs --device PATH");
-    if (!a.device.empty() && a.cable != "graylink" && a.cable != "auto")
+int RunSend(SendRequest& r) {
+    if (r.cable == "graylink" && r.device.empty()) return UsageError("--cable graylink needs --device PATH");
+    if (!r.device.empty() && r.cable != "graylink" && r.cable != "auto")
         return UsageError("--device is for --cable graylink");
-    SendArgs chosen = a;
-    if (!a.device.empty()) chosen.cable = "graylink";
-    const LinkOptions options = Options(chosen);
+    if (!r.device.empty()) r.cable = "graylink";
+    std::string why;
+    void* module = LoadModule(why);
+    const auto send = module ? reinterpret_cast<SendFiles>(dlsym(module, kSendFilesSymbol)) : nullptr;
+    if (send == nullptr) {
+        Err("cannot send: the link code cannot be loaded: " + (module ? std::string(dlerror()) : why));
+        return 1;
+    }
     // Ctrl+C stops the transfer at its next block, so the calculator is left waiting for nothing.
     std::signal(SIGINT, OnInterrupt);
-    const bool terminal = isatty(STDERR_FILENO) == 1;
-    for (const std::string& file : a.files) {
-        // No program file is larger than its header, the format's 65,535
-        // bytes of data and its checksum.
-        constexpr std::uint64_t kLargestFile = 55 + 65535 + 2;
-        std::string bytes;
-        std::uint64_t size = 0;
-        const Status read = ReadRegularFile(file, kLargestFile, bytes, size);
-        if (!read.ok()) {
-            Err("cannot read '" + file + "': " + read.message);
-            return 1;
-        }
-        try {
-            const ProgramVar var = ParseProgramFile(bytes);
-            {
-                Bar bar(var.name, terminal);
-                SendProgram(options, var, {}, std::ref(bar));
-            }
-            std::printf("sent %s from '%s', %zu bytes\n", var.name.c_str(), file.c_str(), var.data.size() - 2);
-            std::fflush(stdout);
-        } catch (const LinkError& e) {
-            Err("cannot send '" + file + "': " + e.what());
-            return 1;
-        }
-    }
-    return 0;
+    r.interrupted = &interrupted;
+    r.terminal = isatty(STDERR_FILENO) == 1;
+    r.err = Err;
+    return send(r);
 }
 
 }  // namespace
 
 void AddSendCommand(CommandLine& line) {
-    auto a = std::make_shared<SendArgs>();
+    auto a = std::make_shared<SendRequest>();
     CLI::App* send = line.Declare("send", "each program file (.83p, .8xp) to the calculator over its link cable, in "
                                           "order; the first failure ends it");
     send->add_option("--cable", a->cable,

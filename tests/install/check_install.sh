@@ -35,6 +35,8 @@ case $mode in
           fail "$p: Depends lacks $lib: $depends"
       done
       [ "$p" = tavrilo ] || [[ $depends != *qt* ]] || fail "$p depends on Qt: $depends"
+      # Also from send's module, which the program loads only for send.
+      [[ $depends == *libticalcs2-* ]] || fail "$p: Depends lacks libticalcs2: $depends"
       [ "$(dpkg-deb -f "$deb" Recommends)" = binutils-z80 ] ||
         fail "$p: Recommends is not binutils-z80: $(dpkg-deb -f "$deb" Recommends)"
     done
@@ -61,6 +63,9 @@ bins=$(cd "$usr/bin" && ls | tr '\n' ' ')
 [ "$bins" = "${programs[*]} " ] || fail "bin/ holds: $bins"
 out=$(printf 'hi\r\n' | "$usr/bin/tavrilo-convert" basic)
 [ -n "$out" ] || fail "the installed tavrilo-convert made nothing"
+# send finds its module from where the program is installed.
+out=$("$usr/bin/tavrilo-convert" send "$scratch/none.8xp" 2>&1) || true
+[[ $out == *"cannot read '$scratch/none.8xp'"* ]] || fail "the installed send: $out"
 
 for p in "${programs[@]}"; do
   for f in copyright changelog.gz; do
