@@ -6,8 +6,8 @@
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
 #include "io.h"
-#include "tavrilo/convert/asm_stream.h"
-#include "tavrilo/convert/basic_stream.h"
+#include "tavrilo/convert/asm.h"
+#include "tavrilo/convert/basic.h"
 
 namespace tavrilo {
 namespace {
@@ -32,10 +32,7 @@ TEST(T2Basic, IntoAWriter) {
     for (const std::string& text : {std::string(), std::string("HI"), Repeat("ROW\r\n", 8), book}) {
         bool flushed = false;
         const std::string written = test::WrittenBy(
-            [&](BufferedWriter& out) {
-                cli::Pieces pieces(out);
-                T2BasicTo(text, pieces);
-            },
+            [&](BufferedWriter& out) { cli::WriteBasic(text, out); },
             &flushed);
         EXPECT_TRUE(flushed);
         ASSERT_TRUE(written == T2Basic(text)) << text.size();
@@ -51,10 +48,7 @@ TEST(StreamAsm, IntoAWriterAsLinesWithCrLf) {
         for (const AsmOpts& opts : {kAll, kNone}) {
             bool flushed = false;
             const std::string written = test::WrittenBy(
-                [&](BufferedWriter& out) {
-                    cli::CrLfLines lines(out);
-                    StreamAsmTo(text, opts, lines);
-                },
+                [&](BufferedWriter& out) { cli::WriteAsm(text, opts, out); },
                 &flushed);
             EXPECT_TRUE(flushed);
             ASSERT_TRUE(written == Joined(AsmLines(text, opts))) << text.size();
