@@ -8,8 +8,11 @@
 #include <ticables.h>
 #include <ticalcs.h>
 #include <tifiles.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -25,7 +28,10 @@ enum : int {
     kWriteTimeout = 6,
     kLibusbOpen = 37,
     kLibusbClaim = 38,
+    kSerialOpen = 35,
+    kSerialIoctl = 36,
     kNoRoot = 42,
+    kSerialDevice = 43,
     kUsbfs = 45,
     kTtyOpen = 46,
     kTtyIoctl = 47,
@@ -131,7 +137,10 @@ struct Link::Impl {
                             "The USB link cable cannot be opened for lack of permission: install Debian's "
                             "libticables package, whose udev rules give the logged-in user access, then "
                             "unplug the cable and plug it in again.");
+        case kSerialOpen:
+        case kSerialIoctl:
         case kNoRoot:
+        case kSerialDevice:
         case kTtyOpen:
         case kTtyIoctl:
             throw LinkError(K::Permission, "The serial port " + options.device +
@@ -212,6 +221,21 @@ struct Link::Impl {
         return e->retval;
     }
 
+    // libticables names a port it cannot use by a placeholder, so the port is looked at first.
+    static void CheckSerialPort(const std::string& device) {
+        struct stat st {};
+        int err = 0;
+        if (stat(device.c_str(), &st) != 0 || (S_ISCHR(st.st_mode) && access(device.c_str(), R_OK | W_OK) != 0))
+            err = errno;
+        else if (!S_ISCHR(st.st_mode))
+            err = ENOTTY;
+        if (err == 0) return;
+        throw LinkError(err == EACCES ? LinkError::Kind::Permission : LinkError::Kind::NoCable,
+                        "The serial port " + device + " cannot be used (" +
+                            (err == ENOTTY ? std::string("it is not a serial port") : std::strerror(err)) +
+                            "): check that it is the GrayLink's port and that you may use it (group dialout).");
+    }
+
     void ChooseCable(LinkFamily family) {
         const bool plus = family == LinkFamily::Ti83Plus;
         model = plus ? CALC_TI83P : CALC_TI83;
@@ -223,6 +247,7 @@ struct Link::Impl {
             if (options.device.empty())
                 throw LinkError(LinkError::Kind::NoCable,
                                 "A serial GrayLink needs its port named, such as /dev/ttyS0 or /dev/ttyUSB0.");
+            CheckSerialPort(options.device);
             cableModel = CABLE_GRY;
             return;
         case CableKind::Auto:

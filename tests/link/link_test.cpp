@@ -170,6 +170,10 @@ TEST(Link, NoCableSaysWhichAreLookedFor) {
     e = Failure([&] { Link(gray, LinkFamily::Ti83); });
     EXPECT_EQ(e.kind(), LinkError::Kind::NoCable);
     EXPECT_NE(std::string(e.what()).find("port named"), std::string::npos);
+    gray.device = "/nonexistent/ttyS9";
+    e = Failure([&] { Link(gray, LinkFamily::Ti83); });
+    EXPECT_STREQ(e.what(), "The serial port /nonexistent/ttyS9 cannot be used (No such file or directory): check "
+                           "that it is the GrayLink's port and that you may use it (group dialout).");
 }
 
 TEST(Link, RefusesWhatIsNotAWellFormedProgramFile) {
