@@ -1,5 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert basic and asm.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -113,6 +117,15 @@ int Convert(const ConvertArgs& a, std::string& text, Output& out) {
     return Finish(out);
 }
 
+// Whether -o names the file the text was read from, by name or through a link.
+bool WouldReplaceTheText(const ConvertArgs& a) {
+    struct stat in {}, out {};
+    if (a.output.empty() || a.output == "-" || stat(a.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode))
+        return false;
+    const bool read = a.input.file == "-" ? fstat(STDIN_FILENO, &in) == 0 : stat(a.input.file.c_str(), &in) == 0;
+    return read && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
 int Run(ConvertArgs& a) {
     if (a.mode == Mode::Asm) a.opts = a.layout.Opts();
     const bool plus = a.o8x->count() > 0;
@@ -134,6 +147,7 @@ int Run(ConvertArgs& a) {
         std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
         std::fputc('\n', stderr);
     }
+    if (WouldReplaceTheText(a)) return Failure("write", a.output, Status::Failed("it is the text's own file", EINVAL));
     Output out;
     r = out.Open(a.output);
     if (!r.ok()) return Failure("write", out.Shown(), r);

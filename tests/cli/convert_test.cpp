@@ -151,6 +151,13 @@ TEST(Convert, ReadAndWriteFailures) {
     EXPECT_NE(r.err.find("File name too long"), std::string::npos);
     EXPECT_EQ(EntryCount(dir.path()), 2u);  // plain and taken: no partial file
 
+    // The text's own file, here through a link, is not replaced by the program.
+    Spit(dir / "text.txt", "TEXT");
+    std::filesystem::create_symlink(dir / "text.txt", dir / "link.txt");
+    r = Convert(dir, "basic -o '" + (dir / "link.txt") + "' '" + (dir / "text.txt") + "'");
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot write '" + (dir / "link.txt") + "': it is the text's own file\n");
+    EXPECT_EQ(Slurp(dir / "text.txt"), "TEXT");
+
     r = Convert(dir, "basic", "TEXT", "/dev/full");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tavrilo-convert: cannot write '-': No space left on device\n");
