@@ -117,11 +117,10 @@ int Convert(const ConvertArgs& a, std::string& text, Output& out) {
     return Finish(out);
 }
 
-// Whether -o names the file the text was read from, by name or through a link.
+// Whether the file -o names is the one the text was read from, by name or through a link.
 bool WouldReplaceTheText(const ConvertArgs& a) {
     struct stat in {}, out {};
-    if (a.output.empty() || a.output == "-" || stat(a.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode))
-        return false;
+    if (stat(a.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode)) return false;
     const bool read = a.input.file == "-" ? fstat(STDIN_FILENO, &in) == 0 : stat(a.input.file.c_str(), &in) == 0;
     return read && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
@@ -147,9 +146,9 @@ int Run(ConvertArgs& a) {
         std::fwrite(kQuoteWarning.data(), 1, kQuoteWarning.size(), stderr);
         std::fputc('\n', stderr);
     }
-    if (WouldReplaceTheText(a)) return Failure("write", a.output, Status::Failed("it is the text's own file", EINVAL));
     Output out;
     r = out.Open(a.output);
+    if (r.ok() && out.ToFile() && WouldReplaceTheText(a)) r = Status::Failed("it is the text's own file", EINVAL);
     if (!r.ok()) return Failure("write", out.Shown(), r);
     return Convert(a, text, out);
 }

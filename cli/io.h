@@ -25,6 +25,8 @@ public:
     BufferedWriter& Writer() { return toFile_ ? file_.Writer() : direct_; }
     // Writes what is left; a file then takes its name. Without Finish a file is discarded.
     Status Finish();
+    // Whether a named file is written, not a descriptor already open.
+    bool ToFile() const { return toFile_; }
     // The name for messages: "-" for standard output.
     const std::string& Shown() const { return shown_; }
 
