@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "command_line.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -115,6 +116,19 @@ int UsageError(std::string_view problem) {
     return 2;
 }
 
+int WholeNumber(std::string_view option, const std::string& text, int min, int max, int& n) {
+    const bool digits = !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+    n = digits ? std::stoi(text) : min - 1;
+    if (n >= min && n <= max) return 0;
+    return UsageError(std::string(option) + " takes a whole number from " + std::to_string(min) + " to " +
+                      std::to_string(max) + ", not '" + text + "'");
+}
+
+int OneOf(std::string_view option, const std::string& text, const std::vector<std::string>& names) {
+    if (std::find(names.begin(), names.end(), text) != names.end()) return 0;
+    return UsageError(std::string(option) + " takes " + Or(names) + ", not '" + text + "'");
+}
+
 CommandLine::CommandLine() : app_("Turns a text into a TI-83 program that shows it page by page.", "tavrilo-convert") {
     app_.set_help_flag();  // the help is printed below, from the declarations
     app_.add_flag("-h,--help", help_, "print this help and exit");
@@ -197,11 +211,22 @@ std::string CommandLine::Diagnose(const std::vector<std::string>& args, const CL
             return isLong ? "option '" + name + "' requires an argument"
                           : "option requires an argument -- '" + name.substr(1) + "'";
     }
+    const CLI::App* last = chain.back();
+    const std::vector<const CLI::App*> subs = Declared(last);
+    // A command that needs one of its own says so; its operand may have taken a wrong name for one.
+    std::string needs;
+    if (subs.size() > 1 && last != &app_) {
+        std::vector<std::string> names;
+        for (const CLI::App* sub : const_cast<CLI::App*>(last)->get_subcommands([](CLI::App*) { return true; }))
+            names.push_back(sub->get_name());
+        needs = Path(last) + " needs " + Or(names);
+    }
     for (const std::string& extra : app_.remaining(true)) {
         if (extra == "--") continue;  // CLI11 keeps the end of the options among the extras
         if (extra.size() > 1 && extra.compare(0, 2, "--") == 0) return "unrecognized option '" + extra + "'";
         if (extra.size() > 1 && extra[0] == '-') return "invalid option -- '" + extra.substr(1, 1) + "'";
         if (chain.size() == 1) return "unknown command '" + extra + "'";
+        if (!needs.empty()) return needs;
         return "extra operand '" + extra + "'";
     }
     for (const CLI::App* command : chain)
@@ -210,15 +235,7 @@ std::string CommandLine::Diagnose(const std::vector<std::string>& args, const CL
                 if (o->count() > 0 && other->count() > 0)
                     return "options '" + o->get_name() + "' and '" + other->get_name() +
                            "' cannot be used together";
-    const CLI::App* last = chain.back();
-    const std::vector<const CLI::App*> subs = Declared(last);
-    if (subs.size() > 1) {
-        if (last == &app_) return "missing operand";
-        std::vector<std::string> names;
-        for (const CLI::App* sub : const_cast<CLI::App*>(last)->get_subcommands([](CLI::App*) { return true; }))
-            names.push_back(sub->get_name());
-        return Path(last) + " needs " + Or(names);
-    }
+    if (subs.size() > 1) return last == &app_ ? "missing operand" : needs;
     for (const CLI::App* command : chain)
         for (const CLI::Option* o : command->get_options())
             if (o->get_required() && o->count() == 0) return Path(command) + " needs " + Label(o);

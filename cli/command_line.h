@@ -45,5 +45,10 @@ private:
 void Err(std::string_view text);
 // Reports a wrong command line: the problem, then where to read more. Returns 2.
 int UsageError(std::string_view problem);
+// text as a whole number from min to max, decimal only (010 is ten); else a
+// usage error "OPTION takes a whole number from MIN to MAX, not 'TEXT'" and 2.
+int WholeNumber(std::string_view option, const std::string& text, int min, int max, int& n);
+// text as one of names; else a usage error "OPTION takes A, B or C, not 'TEXT'" and 2.
+int OneOf(std::string_view option, const std::string& text, const std::vector<std::string>& names);
 
 }  // namespace tavrilo::cli

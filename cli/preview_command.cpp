@@ -23,13 +23,7 @@ struct PreviewArgs {
 int RunPreview(const PreviewArgs& p, Mode mode) {
     int scale = kDefaultScale;
     if (p.scaleOption->count() > 0) {
-        // Decimal only: 010 is ten, not eight.
-        const std::string& t = p.scaleText;
-        const bool digits = !t.empty() && t.size() <= 2 && t.find_first_not_of("0123456789") == std::string::npos;
-        scale = digits ? std::stoi(t) : 0;
-        if (scale < kMinScale || scale > kMaxScale)
-            return UsageError("--scale takes a whole number from " + std::to_string(kMinScale) + " to " +
-                              std::to_string(kMaxScale) + ", not '" + t + "'");
+        if (const int bad = WholeNumber("--scale", p.scaleText, kMinScale, kMaxScale, scale)) return bad;
     }
     if (p.dir.empty()) return UsageError("preview needs -o DIR");
     if (p.dir == "-") return UsageError("the pictures need a folder; '-' is standard output");

@@ -37,7 +37,18 @@ void* LoadModule(std::string& why) {
     return nullptr;
 }
 
-int RunSend(SendRequest& r) {
+struct SendArgs {
+    SendRequest request;
+    std::string timeoutText;
+    CLI::Option* timeoutOption = nullptr;
+};
+
+int RunSend(SendArgs& a) {
+    SendRequest& r = a.request;
+    if (const int bad = OneOf("--cable", r.cable, {"auto", "usb", "graylink", "virtual"})) return bad;
+    if (a.timeoutOption->count() > 0) {
+        if (const int bad = WholeNumber("--timeout", a.timeoutText, 1, 600, r.timeoutSeconds)) return bad;
+    }
     if (r.cable == "graylink" && r.device.empty()) return UsageError("--cable graylink needs --device PATH");
     if (!r.device.empty() && r.cable != "graylink" && r.cable != "auto")
         return UsageError("--device is for --cable graylink");
@@ -60,20 +71,19 @@ int RunSend(SendRequest& r) {
 }  // namespace
 
 void AddSendCommand(CommandLine& line) {
-    auto a = std::make_shared<SendRequest>();
+    auto a = std::make_shared<SendArgs>();
     CLI::App* send = line.Declare("send", "each program file (.83p, .8xp) to the calculator over its link cable, in "
                                           "order; the first failure ends it");
-    send->add_option("--cable", a->cable,
+    send->add_option("--cable", a->request.cable,
                      "auto (the USB cable plugged in, the default), usb, graylink (a serial GrayLink on "
                      "--device) or virtual (an emulator's virtual link)")
-        ->type_name("KIND")
-        ->check(CLI::IsMember({"auto", "usb", "graylink", "virtual"}).description(""));
-    send->add_option("--device", a->device, "the GrayLink's serial port, such as /dev/ttyS0")->type_name("PATH");
-    send->add_option("--timeout", a->timeoutSeconds,
-                     "how long the calculator may take to answer, 1 to 600 (default 3)")
-        ->type_name("SECONDS")
-        ->check(CLI::Range(1, 600).description(""));
-    send->add_option("FILE", a->files)->required();
+        ->type_name("KIND");
+    send->add_option("--device", a->request.device, "the GrayLink's serial port, such as /dev/ttyS0")
+        ->type_name("PATH");
+    a->timeoutOption = send->add_option("--timeout", a->timeoutText,
+                                        "how long the calculator may take to answer, 1 to 600 (default 3)")
+                           ->type_name("SECONDS");
+    send->add_option("FILE", a->request.files)->required();
     line.OnRun(send, [a] { return RunSend(*a); });
 }
 
