@@ -137,6 +137,10 @@ int Run(ConvertArgs& a) {
     }
     if (a.outputOption->count() > 0 && a.output.empty()) return UsageError("-o needs a file name");
     if (a.programFile && a.output.empty()) return UsageError("a program file needs -o OUT");
+    if (a.programFile && a.output == "-" && isatty(STDOUT_FILENO) == 1) {
+        Err("a program file is not written to a terminal: redirect standard output, or name a file with -o");
+        return 1;
+    }
 
     std::string text;
     Status r = a.input.Read(text);

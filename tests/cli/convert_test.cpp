@@ -276,6 +276,13 @@ TEST(Convert, ProgramFileRefusals) {
     r = Convert(dir, "basic --8xp BOOK -o '" + (dir / "none/p.8xp") + "'", "HI");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Slurp(out), "old");
+    // Not to a terminal: there the program's output is the terminal's, as script(1) shows it.
+    Spit(dir / "hi.txt", "HI");
+    r = RunShell(dir, "timeout 10 script -qec \"", "basic --8xp A -o - '" + (dir / "hi.txt") + "'\" /dev/null", "",
+                 "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("a program file is not written to a terminal"), std::string::npos) << r.out;
+    std::filesystem::remove(dir / "hi.txt");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
 }
 
