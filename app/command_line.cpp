@@ -38,6 +38,25 @@ std::optional<QString> InfoRequested(const QStringList& arguments) {
     return std::nullopt;
 }
 
+std::optional<QString> UsageProblem(const QStringList& arguments) {
+    bool file = false, options = true;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (options && arg == QLatin1String("--")) {
+            options = false;
+        } else if (options && arg.startsWith(QLatin1String("--"))) {
+            return QStringLiteral("unrecognized option '%1'").arg(arg);
+        } else if (options && arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
+            return QStringLiteral("invalid option -- '%1'").arg(arg.mid(1, 1));
+        } else if (file) {
+            return QStringLiteral("extra operand '%1'").arg(arg);
+        } else {
+            file = true;
+        }
+    }
+    return std::nullopt;
+}
+
 void OpenFileArgument(Form1& form, const QStringList& arguments) {
     // Logged as File > Open logs it, the dialog's choice made by the command line.
     if (std::optional<QString> file = FileArgument(arguments)) {

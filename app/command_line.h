@@ -17,6 +17,10 @@ std::optional<QString> FileArgument(const QStringList& arguments);
 // the program; nothing for any other command line.
 std::optional<QString> InfoRequested(const QStringList& arguments);
 
+// What is wrong with the arguments left after the toolkit took its own
+// (-style, -platform, ...), as getopt names it; nothing when they are right.
+std::optional<QString> UsageProblem(const QStringList& arguments);
+
 // Opens FILE in form as File > Open does, when one is given.
 void OpenFileArgument(Form1& form, const QStringList& arguments);
 

@@ -21,6 +21,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
+    if (const std::optional<QString> problem = tavrilo::UsageProblem(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "tavrilo: %s\nTry 'tavrilo --help' for more information.\n",
+                     problem->toLocal8Bit().constData());
+        return 2;
+    }
     QApplication::setApplicationName(QStringLiteral("Tavrilo"));
     QApplication::setQuitOnLastWindowClosed(false);
     int status;

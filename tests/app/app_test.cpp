@@ -410,6 +410,11 @@ private slots:
                                 "\nLicense GPL-3.0-or-later"));
         QCOMPARE(InfoRequested({"tavrilo", "--", "--help"}), std::nullopt);
         QCOMPARE(InfoRequested({"tavrilo", "a.txt"}), std::nullopt);
+        // Anything else than one FILE is a usage error.
+        QCOMPARE(UsageProblem({"tavrilo", "--", "-x.txt"}), std::nullopt);
+        QCOMPARE(UsageProblem({"tavrilo", "--bogus"}), std::optional<QString>("unrecognized option '--bogus'"));
+        QCOMPARE(UsageProblem({"tavrilo", "-x"}), std::optional<QString>("invalid option -- 'x'"));
+        QCOMPARE(UsageProblem({"tavrilo", "a.txt", "b.txt"}), std::optional<QString>("extra operand 'b.txt'"));
 
         form->Text1()->ReplaceAll("unsaved");
         OpenFileArgument(*form, {"tavrilo"});
