@@ -34,7 +34,7 @@ void Form1::Compile() {
                               "If you know how to do that, pleas send me a e-mail and i'l give you "
                               "credits for it.");
     ask.title = QStringLiteral("Asm/Basic");
-    ask.yesNoCancel = true;
+    ask.buttons = Buttons::YesNoCancel;
     ask.defaultButton = Answer::Yes;
     Answer answer = port_.Message(this, ask);
     if (answer == Answer::No) {

@@ -192,7 +192,7 @@ void Form1::MakeCalcFile() {
                                                                     : QStringLiteral("TI-83"))
                             .arg(freeMemory);
             warn.title = QStringLiteral("Memory");
-            warn.yesNoCancel = true;
+            warn.buttons = Buttons::YesNo;
             warn.defaultButton = Answer::No;
             if (port_.Message(this, warn) != Answer::Yes) {
                 unsetCursor();

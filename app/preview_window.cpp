@@ -313,7 +313,7 @@ void PreviewWindow::SavePictures() {
             MessageRequest ask;
             ask.text = QStringLiteral("The text makes %1 pictures. Save all %1 in %2?").arg(count).arg(*dir);
             ask.title = QStringLiteral("Save pictures");
-            ask.yesNoCancel = true;
+            ask.buttons = Buttons::YesNo;
             ask.defaultButton = Answer::No;
             if (port_.Message(this, ask) != Answer::Yes) return;
         }

@@ -38,17 +38,20 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& r
 }  // namespace
 
 Answer QtUiPort::Message(QWidget* parent, const MessageRequest& request) {
+    const QMessageBox::StandardButtons buttons =
+        request.buttons == Buttons::YesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+        : request.buttons == Buttons::YesNo     ? QMessageBox::Yes | QMessageBox::No
+                                                : QMessageBox::Ok;
     QMessageBox box(request.critical ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    request.title.isEmpty() ? kAppTitle : request.title, WithLineBreaks(request.text),
-                    request.yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
-                                     : QMessageBox::Ok,
+                    request.title.isEmpty() ? kAppTitle : request.title, WithLineBreaks(request.text), buttons,
                     parent);
     box.setTextFormat(Qt::PlainText);
-    if (!request.yesNoCancel) return box.exec(), Answer::Ok;
+    if (request.buttons == Buttons::Ok) return box.exec(), Answer::Ok;
     box.setDefaultButton(request.defaultButton == Answer::No       ? QMessageBox::No
                          : request.defaultButton == Answer::Cancel ? QMessageBox::Cancel
                                                                 : QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::Cancel);
+    // Esc is Cancel, or No where there is no Cancel.
+    box.setEscapeButton(request.buttons == Buttons::YesNo ? QMessageBox::No : QMessageBox::Cancel);
     switch (box.exec()) {
         case QMessageBox::No: return Answer::No;
         case QMessageBox::Yes: return Answer::Yes;

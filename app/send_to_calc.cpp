@@ -47,7 +47,7 @@ void Form1::SendToCalc() {
 bool Form1::AskReplace(const QString& name) {
     MessageRequest ask;
     ask.text = QStringLiteral("Replace %1 on the calculator?").arg(name);
-    ask.yesNoCancel = true;
+    ask.buttons = Buttons::YesNo;
     ask.defaultButton = Answer::No;
     return port_.Message(this, ask) == Answer::Yes;
 }

@@ -14,11 +14,12 @@ namespace tavrilo {
 inline const QString kAppTitle = QStringLiteral("Tavrilo");
 
 enum class Answer { Ok, Yes, No, Cancel };
+enum class Buttons { Ok, YesNo, YesNoCancel };
 
 struct MessageRequest {
     QString text;  // a lone CR or LF starts a new line
     QString title = kAppTitle;
-    bool yesNoCancel = false;  // else OK only
+    Buttons buttons = Buttons::Ok;
     bool critical = false;     // the critical-error icon
     Answer defaultButton = Answer::Ok;
 };

@@ -141,7 +141,7 @@ private slots:
         QTest::keyClick(form->Text1(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(port->messages.size(), size_t(1));
         QCOMPARE(port->messages[0].title, QStringLiteral("Asm/Basic"));
-        QVERIFY(port->messages[0].yesNoCancel);
+        QVERIFY(port->messages[0].buttons == Buttons::YesNoCancel);
         QVERIFY(port->messages[0].defaultButton == Answer::Yes);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));

@@ -392,7 +392,7 @@ private slots:
         QCOMPARE(port->messages.size(), size_t(2));
         const MessageRequest warning = port->messages[1];
         QVERIFY(warning.text.contains(QString::number(size)) && warning.text.contains("24000"));
-        QVERIFY(warning.yesNoCancel);
+        QVERIFY(warning.buttons == Buttons::YesNo);
         QVERIFY(!QFile::exists(Path("book.8xp")));
         QVERIFY(Log().endsWith("Make calculator file... Cancel by user...\r\n"));
         QCOMPARE(port->fileDialogs.size(), size_t(1));  // asked before the save dialog, which never came
