@@ -187,10 +187,10 @@ void Form1::MakeCalcFile() {
             MessageRequest warn;
             warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
                                        "about %3 bytes free for programs.\rMake the file anyway?")
-                            .arg(tokens.size())
+                            .arg(QString::fromStdString(Grouped(tokens.size())))
                             .arg(CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus")
                                                                     : QStringLiteral("TI-83"))
-                            .arg(freeMemory);
+                            .arg(QString::fromStdString(Grouped(freeMemory)));
             warn.title = QStringLiteral("Memory");
             warn.buttons = Buttons::YesNo;
             warn.defaultButton = Answer::No;

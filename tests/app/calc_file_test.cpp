@@ -391,7 +391,7 @@ private slots:
         Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
         QCOMPARE(port->messages.size(), size_t(2));
         const MessageRequest warning = port->messages[1];
-        QVERIFY(warning.text.contains(QString::number(size)) && warning.text.contains("24000"));
+        QVERIFY(warning.text.contains(QString::fromStdString(Grouped(size))) && warning.text.contains("24,000"));
         QVERIFY(warning.buttons == Buttons::YesNo);
         QVERIFY(!QFile::exists(Path("book.8xp")));
         QVERIFY(Log().endsWith("Make calculator file... Cancel by user...\r\n"));
@@ -408,7 +408,7 @@ private slots:
         form->Text1()->ReplaceAll(wide);
         port->answers = {Answer::No};
         Make("WIDE", CalcFileKind::Asm8x, Path("wide.8xp"));
-        QVERIFY(port->messages.back().text.contains("the TI-83 Plus has only about 24000 bytes"));
+        QVERIFY(port->messages.back().text.contains("the TI-83 Plus has only about 24,000 bytes"));
         QVERIFY(!QFile::exists(Path("wide.8xp")));
         form->Text1()->ReplaceAll(book);
 
