@@ -68,11 +68,7 @@ void Form1::Save() {
     if (!path) return;
     Status r;
     try {
-        // The last line is ended by CR LF; a text that ends in one already is
-        // written as it is, so that opening and saving a file keeps it the same.
-        std::string bytes = text1_->Bytes();
-        if (bytes.size() < 2 || bytes.compare(bytes.size() - 2, 2, "\r\n") != 0) bytes += "\r\n";
-        r = WriteWholeFile(LocalPath(*path), bytes);
+        r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
     }
