@@ -23,17 +23,22 @@ void OnInterrupt(int) { interrupted = true; }
 // library folder it is installed in, both found from the program's own place.
 void* LoadModule(std::string& why) {
     char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string();
-    dir = dir.substr(0, dir.rfind('/') + 1);
-    for (const std::string& path : {dir + TAVRILO_SEND_MODULE_FROM_BIN, dir + TAVRILO_SEND_MODULE}) {
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof self) {
+        why = "the program's own folder cannot be found (/proc/self/exe)";
+        return nullptr;
+    }
+    std::string dir(self, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    const std::string installed = dir + TAVRILO_SEND_MODULE_FROM_BIN, beside = dir + TAVRILO_SEND_MODULE;
+    for (const std::string& path : {installed, beside}) {
         if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
         if (access(path.c_str(), F_OK) == 0) {
             why = dlerror();
             return nullptr;
         }
     }
-    why = "no " TAVRILO_SEND_MODULE " beside the program or in " TAVRILO_SEND_MODULE_FROM_BIN;
+    why = "neither " + installed + " nor " + beside + " is there";
     return nullptr;
 }
 
@@ -65,7 +70,10 @@ int RunSend(SendArgs& a) {
     r.interrupted = &interrupted;
     r.terminal = isatty(STDERR_FILENO) == 1;
     r.err = Err;
-    return send(r);
+    const int status = send(r);
+    if (status != kOtherLayout) return status;
+    Err("cannot send: " TAVRILO_SEND_MODULE " is of another version of this program");
+    return 1;
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ LinkOptions Options(const SendRequest& r) {
 
 extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const tavrilo::cli::SendRequest& r) {
     using namespace tavrilo;
+    if (r.layout != cli::kSendLayout) return cli::kOtherLayout;
     const LinkOptions options = cli::Options(r);
     for (const std::string& file : r.files) {
         // No program file is larger than its header, the format's 65,535

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert send runs in a module of its own, loaded only for send, so
-// that the other commands start without the link libraries.
+// that the other commands start without the link libraries. The module links
+// its own copy of the core: what it does must not need the program's state
+// (such as the temporary files the signal handlers remove).
 #pragma once
 
 #include <atomic>
@@ -10,7 +12,12 @@
 
 namespace tavrilo::cli {
 
+// The layout of SendRequest; a module built for another answers kOtherLayout.
+inline constexpr int kSendLayout = 1;
+inline constexpr int kOtherLayout = -1;
+
 struct SendRequest {
+    int layout = kSendLayout;  // first, where every layout has it
     std::string cable = "auto";  // auto, usb, graylink or virtual
     std::string device;  // the GrayLink's serial port
     int timeoutSeconds = 3;
