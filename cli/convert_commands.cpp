@@ -117,6 +117,11 @@ int Convert(const ConvertArgs& a, std::string& text, Output& out) {
     return Finish(out);
 }
 
+int NotToATerminal() {
+    Err("a program file is not written to a terminal: redirect standard output, or name a file with -o");
+    return 1;
+}
+
 // Whether the file -o names is the one the text was read from, by name or through a link.
 bool WouldReplaceTheText(const ConvertArgs& a) {
     struct stat in {}, out {};
@@ -137,10 +142,8 @@ int Run(ConvertArgs& a) {
     }
     if (a.outputOption->count() > 0 && a.output.empty()) return UsageError("-o needs a file name");
     if (a.programFile && a.output.empty()) return UsageError("a program file needs -o OUT");
-    if (a.programFile && a.output == "-" && isatty(STDOUT_FILENO) == 1) {
-        Err("a program file is not written to a terminal: redirect standard output, or name a file with -o");
-        return 1;
-    }
+    // Checked before the text is read too, which might be typed at that terminal.
+    if (a.programFile && a.output == "-" && isatty(STDOUT_FILENO) == 1) return NotToATerminal();
 
     std::string text;
     Status r = a.input.Read(text);
@@ -154,6 +157,7 @@ int Run(ConvertArgs& a) {
     r = out.Open(a.output);
     if (r.ok() && out.ToFile() && WouldReplaceTheText(a)) r = Status::Failed("it is the text's own file", EINVAL);
     if (!r.ok()) return Failure("write", out.Shown(), r);
+    if (a.programFile && out.Terminal()) return NotToATerminal();
     return Convert(a, text, out);
 }
 

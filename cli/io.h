@@ -2,6 +2,8 @@
 // Where tavrilo-convert reads its text and writes its result.
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 #include <string_view>
 
@@ -25,6 +27,8 @@ public:
     BufferedWriter& Writer() { return toFile_ ? file_.Writer() : direct_; }
     // Writes what is left; a file then takes its name. Without Finish a file is discarded.
     Status Finish();
+    // Whether what is written reaches a terminal.
+    bool Terminal() { return isatty(Writer().Fd()) == 1; }
     // Whether a named file is written, not a descriptor already open.
     bool ToFile() const { return toFile_; }
     // The name for messages: "-" for standard output.

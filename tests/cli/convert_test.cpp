@@ -278,10 +278,12 @@ TEST(Convert, ProgramFileRefusals) {
     EXPECT_EQ(Slurp(out), "old");
     // Not to a terminal: there the program's output is the terminal's, as script(1) shows it.
     Spit(dir / "hi.txt", "HI");
-    r = RunShell(dir, "timeout 10 script -qec \"", "basic --8xp A -o - '" + (dir / "hi.txt") + "'\" /dev/null", "",
-                 "");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("a program file is not written to a terminal"), std::string::npos) << r.out;
+    for (const char* to : {"-", "/dev/tty"}) {
+        r = RunShell(dir, "timeout 10 script -qec \"",
+                     std::string("basic --8xp A -o ") + to + " '" + (dir / "hi.txt") + "'\" /dev/null", "", "");
+        EXPECT_EQ(r.status, 1) << to;
+        EXPECT_NE(r.out.find("a program file is not written to a terminal"), std::string::npos) << r.out;
+    }
     std::filesystem::remove(dir / "hi.txt");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
 }

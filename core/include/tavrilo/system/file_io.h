@@ -36,6 +36,7 @@ public:
     BufferedWriter& operator=(const BufferedWriter&) = delete;
 
     void Reset(int fd);
+    int Fd() const { return fd_; }
     void Write(std::string_view bytes) {
         if (bytes.size() < kBufferSize - used_ && buffer_) {
             Copy(buffer_.get() + used_, bytes);
