@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert basic and asm.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -122,14 +121,6 @@ int NotToATerminal() {
     return 1;
 }
 
-// Whether the file -o names is the one the text was read from, by name or through a link.
-bool WouldReplaceTheText(const ConvertArgs& a) {
-    struct stat in {}, out {};
-    if (stat(a.output.c_str(), &out) != 0 || !S_ISREG(out.st_mode)) return false;
-    const bool read = a.input.file == "-" ? fstat(STDIN_FILENO, &in) == 0 : stat(a.input.file.c_str(), &in) == 0;
-    return read && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-}
-
 int Run(ConvertArgs& a) {
     if (a.mode == Mode::Asm) a.opts = a.layout.Opts();
     const bool plus = a.o8x->count() > 0;
@@ -155,7 +146,7 @@ int Run(ConvertArgs& a) {
     }
     Output out;
     r = out.Open(a.output);
-    if (r.ok() && out.ToFile() && WouldReplaceTheText(a)) r = Status::Failed("it is the text's own file", EINVAL);
+    if (r.ok() && out.ToFile() && IsTheInput(a.output)) r = Status::Failed("it is the text's own file", EINVAL);
     if (!r.ok()) return Failure("write", out.Shown(), r);
     if (a.programFile && out.Terminal()) return NotToATerminal();
     return Convert(a, text, out);

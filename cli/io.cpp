@@ -2,6 +2,7 @@
 #include "io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,17 @@ namespace {
 std::string& LastInput() {
     static std::string name = "-";
     return name;
+}
+
+// The regular file ReadInput last read, as the descriptor it read from showed it.
+struct FileId {
+    bool regular = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+FileId& LastInputFile() {
+    static FileId id;
+    return id;
 }
 
 // The descriptor a name stands for when it names one this process already
@@ -39,8 +51,20 @@ const std::string& InputName() { return LastInput(); }
 
 Status ReadInput(const std::string& name, std::string& bytes) {
     LastInput() = name;
-    if (name == "-") return ReadAll(STDIN_FILENO, bytes);
-    return ReadWholeFile(name, bytes);
+    const int fd = name == "-" ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Status::FromErrno(errno);
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    LastInputFile() = {regular, st.st_dev, st.st_ino};
+    const Status r = ReadAll(fd, bytes);
+    if (fd != STDIN_FILENO) ::close(fd);
+    return r;
+}
+
+bool IsTheInput(const std::string& path) {
+    struct stat st {};
+    const FileId& in = LastInputFile();
+    return in.regular && stat(path.c_str(), &st) == 0 && st.st_dev == in.dev && st.st_ino == in.ino;
 }
 
 Status Output::Open(const std::string& name) {

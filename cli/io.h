@@ -16,6 +16,8 @@ namespace tavrilo::cli {
 Status ReadInput(const std::string& name, std::string& bytes);
 // The name ReadInput was last given; "-" before that.
 const std::string& InputName();
+// Whether path names the regular file ReadInput last read, by any name.
+bool IsTheInput(const std::string& path);
 
 // The file named by -o, written as AtomicFile writes, or a descriptor already
 // open: standard output for no name or "-", and the one /dev/stdout,
