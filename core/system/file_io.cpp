@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "tavrilo/system/huge_pages.h"
 #include "temp_cleanup.h"
@@ -363,31 +366,47 @@ bool IsTempName(std::string_view name) {
            name.find_first_not_of(kTempLetters, head.size()) == std::string_view::npos;
 }
 
-// Removes the staging folders that runs killed outright left in the folder
-// dirFd. Only the holder of the folder's lock makes one, so the caller, holding
-// it, finds none of a live run. Only plain files in them go; anything else
-// keeps its folder.
+// A directory stream of its own over the folder fd.
 DIR* OpenDir(int fd) {
-    const int own = fd < 0 ? -1 : ::dup(fd);
+    const int own = fd < 0 ? -1 : ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* d = own < 0 ? nullptr : fdopendir(own);
     if (d == nullptr && own >= 0) ::close(own);
     return d;
 }
 
+// The names in the folder fd when every entry is a plain file of this user's; else nothing.
+std::optional<std::vector<std::string>> OwnPlainFiles(int fd) {
+    DIR* d = OpenDir(fd);
+    if (d == nullptr) return std::nullopt;
+    std::vector<std::string> names;
+    bool plain = true;
+    while (const dirent* e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        struct stat st {};
+        plain = fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid();
+        if (!plain) break;
+        names.emplace_back(e->d_name);
+    }
+    closedir(d);
+    if (!plain) return std::nullopt;
+    return names;
+}
+
+// Removes the staging folders that runs killed outright left in the folder
+// dirFd. Only the holder of the folder's lock makes one, so the caller, holding
+// it, finds none of a live run. A folder goes only when it is this user's and
+// holds nothing but this user's plain files.
 void RemoveLeftStaging(int dirFd) {
     DIR* d = OpenDir(dirFd);
     if (d == nullptr) return;
     while (const dirent* e = readdir(d)) {
         if (!IsTempName(e->d_name)) continue;
         Fd staging(::openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        DIR* inner = OpenDir(staging.get());
-        if (inner == nullptr) continue;
-        while (const dirent* f = readdir(inner)) {
-            struct stat st {};
-            if (fstatat(staging.get(), f->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-                unlinkat(staging.get(), f->d_name, 0);
-        }
-        closedir(inner);
+        struct stat st {};
+        if (staging.get() < 0 || fstat(staging.get(), &st) != 0 || st.st_uid != geteuid()) continue;
+        const std::optional<std::vector<std::string>> files = OwnPlainFiles(staging.get());
+        if (!files) continue;
+        for (const std::string& f : *files) unlinkat(staging.get(), f.c_str(), 0);
         unlinkat(dirFd, e->d_name, AT_REMOVEDIR);
     }
     closedir(d);
@@ -411,9 +430,11 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
     list_ = listName;
     dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0) return Status::FromErrno(errno);
-    if (flock(dirFd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+    const bool locked = flock(dirFd_, LOCK_EX | LOCK_NB) == 0;
+    if (!locked && errno == EWOULDBLOCK)
         return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
-    RemoveLeftStaging(dirFd_);
+    // Without a lock (a file system that has none) a live run's folder cannot be told apart.
+    if (locked) RemoveLeftStaging(dirFd_);
     std::string list;
     Status r = ReadWholeFile(dir + "/" + listName, list);
     if (!r.ok() && r.code != ENOENT) return r;

@@ -271,8 +271,12 @@ TEST(Pictures, TheNextRunClearsWhatAKilledRunLeft) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
     ASSERT_EQ(test::EntryCount(dir.path()), 1u);  // the staging folder
+    // A folder of that name holding more than plain files is not one the program left.
+    std::filesystem::create_directories(dir / ".tavrilo-Keep01/sub");
+    test::Spit(dir / ".tavrilo-Keep01/notes", "mine");
     const PicturesResult r = SavePictures(ScreenModel::ForAsm("row\r\n", AsmOpts{}), dir.path(), 1);
-    EXPECT_EQ(test::EntryCount(dir.path()), r.written + 1);  // the pictures and the list
+    EXPECT_EQ(test::EntryCount(dir.path()), r.written + 2);  // the pictures, the list and .tavrilo-Keep01
+    EXPECT_EQ(test::Slurp(dir / ".tavrilo-Keep01/notes"), "mine");
 }
 
 // While one run writes into a folder, another fails there instead of mixing its pictures in.
