@@ -46,7 +46,9 @@ std::optional<QString> UsageProblem(const QStringList& arguments) {
             options = false;
         } else if (options && arg.startsWith(QLatin1String("--"))) {
             return QStringLiteral("unrecognized option '%1'").arg(arg);
-        } else if (options && arg.size() > 1 && arg.startsWith(QLatin1Char('-'))) {
+        } else if (options && arg == QLatin1String("-")) {
+            return QStringLiteral("the window reads no standard input ('-'): name a file");
+        } else if (options && arg.startsWith(QLatin1Char('-'))) {
             return QStringLiteral("invalid option -- '%1'").arg(arg.mid(1, 1));
         } else if (file) {
             return QStringLiteral("extra operand '%1'").arg(arg);

@@ -414,6 +414,7 @@ private slots:
         QCOMPARE(UsageProblem({"tavrilo", "--", "-x.txt"}), std::nullopt);
         QCOMPARE(UsageProblem({"tavrilo", "--bogus"}), std::optional<QString>("unrecognized option '--bogus'"));
         QCOMPARE(UsageProblem({"tavrilo", "-x"}), std::optional<QString>("invalid option -- 'x'"));
+        QVERIFY(UsageProblem({"tavrilo", "-"}).value_or("").contains("no standard input"));
         QCOMPARE(UsageProblem({"tavrilo", "a.txt", "b.txt"}), std::optional<QString>("extra operand 'b.txt'"));
 
         form->Text1()->ReplaceAll("unsaved");
