@@ -12,7 +12,6 @@
 #include "prose.h"
 #include "io.h"
 #include "tavrilo/convert/asm_stream.h"
-#include "tavrilo/convert/basic_stream.h"
 #include "tavrilo/system/file_io.h"
 #include "tavrilo/convert/text_rules.h"
 
@@ -55,8 +54,7 @@ void BM_BasicToFile(benchmark::State& state) {
         ChkBadChrsInPlace(text);
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        cli::Pieces pieces(file.Writer());
-        T2BasicTo(text, pieces);
+        cli::WriteBasic(text, file.Writer());
         file.Writer().Write("\n");
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
@@ -70,8 +68,7 @@ void BM_AsmToFile(benchmark::State& state) {
     for (auto _ : state) {
         AtomicFile file;
         if (!file.Open(out).ok()) state.SkipWithError("open");
-        cli::CrLfLines lines(file.Writer());
-        StreamAsmTo(text, AsmOpts{}, lines);
+        cli::WriteAsm(text, AsmOpts{}, file.Writer());
         if (!file.Commit().ok()) state.SkipWithError("commit");
     }
     std::remove(out.c_str());

@@ -49,30 +49,4 @@ private:
 void WriteBasic(std::string_view text, BufferedWriter& out);
 void WriteAsm(std::string_view text, const AsmOpts& opts, BufferedWriter& out);
 
-// What the generators write through on the way to a file: lines ended by
-// CR LF (StreamAsmTo), or pieces as they come (T2BasicTo), straight into the
-// writer's buffer.
-class CrLfLines {
-public:
-    explicit CrLfLines(BufferedWriter& out) : out_(out) {}
-    void Line(std::string_view line) { out_.WriteCrLf(line); }
-    void Joined(std::string_view a, std::string_view b, std::string_view c) {
-        out_.Write(a);
-        out_.Write(b);
-        out_.WriteCrLf(c);
-    }
-
-private:
-    BufferedWriter& out_;
-};
-
-class Pieces {
-public:
-    explicit Pieces(BufferedWriter& out) : out_(out) {}
-    void Put(std::string_view piece) { out_.Write(piece); }
-
-private:
-    BufferedWriter& out_;
-};
-
 }  // namespace tavrilo::cli
