@@ -11,7 +11,7 @@
 
 #include "prose.h"
 #include "io.h"
-#include "tavrilo/convert/asm_stream.h"
+#include "tavrilo/convert/asm.h"
 #include "tavrilo/system/file_io.h"
 #include "tavrilo/convert/text_rules.h"
 
