@@ -83,28 +83,19 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     return request;
 }
 
-// One build of a program's tokens, shared by the window and the thread that
-// runs it, so that either may be gone first.
-struct TokensJob {
-    std::atomic<bool> done{false};
-    std::atomic<bool> cancel{false};  // stops the assembler
+// One build of a program's tokens; cancel stops the assembler.
+struct TokensJob : ThreadWork {
     std::string tokens;
-    std::exception_ptr error;
 };
 
 }  // namespace
 
 std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts) {
     auto job = std::make_shared<TokensJob>();
-    std::thread worker([job, kind, text = std::move(text), opts] {
-        try {
-            ToolLimits limits;
-            limits.cancel = &job->cancel;
-            job->tokens = CalcFileTokens(kind, text, opts, limits);
-        } catch (...) {
-            job->error = std::current_exception();
-        }
-        job->done = true;
+    std::thread worker = StartWork(job, [kind, text = std::move(text), opts](TokensJob& j) {
+        ToolLimits limits;
+        limits.cancel = &j.cancel;
+        j.tokens = CalcFileTokens(kind, text, opts, limits);
     });
 
     // The window waits with the Working window and its Cancel; the events of

@@ -22,13 +22,10 @@ namespace tavrilo {
 namespace {
 
 // One transfer, shared by the window and the thread that runs it.
-struct SendJob {
-    std::atomic<bool> cancel{false};
-    std::atomic<bool> done{false};
+struct SendJob : ThreadWork {
     std::atomic<std::size_t> sent{0};
     std::atomic<std::size_t> total{0};
     bool sentOk = false;  // false with no error: the user kept the calculator's program
-    std::exception_ptr error;
 };
 
 QString RunHint(CalcFileKind kind, const QString& name) {
@@ -71,25 +68,20 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     auto job = std::make_shared<SendJob>();
     LinkOptions options = CalcFile()->Connection();
     options.cancel = &job->cancel;
-    std::thread worker([this, job, options, var = std::move(var)] {
-        const auto replace = [this, job](const std::string& n) {
+    std::thread worker = StartWork(job, [this, options, var = std::move(var)](SendJob& j) {
+        const auto replace = [this, &j](const std::string& n) {
             // A window that stopped waiting (closed) can no longer answer.
-            if (job->cancel) return false;
+            if (j.cancel) return false;
             bool yes = false;
             QMetaObject::invokeMethod(
                 this, [&] { yes = AskReplace(QString::fromStdString(n)); }, Qt::BlockingQueuedConnection);
             return yes;
         };
-        const auto progress = [&job](std::size_t sent, std::size_t total) {
-            job->total = total;
-            job->sent = sent;
+        const auto progress = [&j](std::size_t sent, std::size_t total) {
+            j.total = total;
+            j.sent = sent;
         };
-        try {
-            job->sentOk = SendProgram(options, var, replace, progress);
-        } catch (...) {
-            job->error = std::current_exception();
-        }
-        job->done = true;
+        j.sentOk = SendProgram(options, var, replace, progress);
     });
 
     // The other commands wait; the window still repaints. Cancel is taken at
