@@ -90,14 +90,19 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-// Makes the directory entries of dir durable. A folder that cannot be read
-// (write and search rights only) cannot be synced, and file systems that
-// cannot sync a folder say EINVAL: neither undoes the write that went before.
+// Makes the directory entries of the folder open as fd durable. File systems
+// that cannot sync a folder say EINVAL, which does not undo the write before.
+Status SyncFolder(int fd) {
+    if (fsync(fd) != 0 && errno != EINVAL) return Status::FromErrno(errno);
+    return {};
+}
+
+// The same for dir by its name. A folder that cannot be read (write and
+// search rights only) cannot be synced, which is no failure either.
 Status SyncDirectory(const std::string& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) return {};
-    if (fsync(fd.get()) != 0 && errno != EINVAL) return Status::FromErrno(errno);
-    return {};
+    return SyncFolder(fd.get());
 }
 
 }  // namespace
@@ -508,8 +513,7 @@ Status FileSet::Commit(std::size_t& removed) {
     }
     r = WriteList(added_);
     if (!r.ok()) return r;
-    if (fsync(dirFd_) != 0 && errno != EINVAL) return Status::FromErrno(errno);
-    return {};
+    return SyncFolder(dirFd_);
 }
 
 }  // namespace tavrilo
