@@ -114,8 +114,6 @@ Status Status::FromErrno(int err) {
     return r;
 }
 
-namespace {
-
 // Reads fd from where it stands to its end, or to most bytes, whichever comes first.
 Status ReadAtMost(int fd, std::uint64_t most, std::string& bytes) {
     struct stat st {};
@@ -152,8 +150,6 @@ Status ReadAtMost(int fd, std::uint64_t most, std::string& bytes) {
     bytes = std::move(data);
     return {};
 }
-
-}  // namespace
 
 Status ReadAll(int fd, std::string& bytes) { return ReadAtMost(fd, UINT64_MAX, bytes); }
 

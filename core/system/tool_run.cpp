@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "tavrilo/system/file_io.h"
 #include "temp_cleanup.h"
 
 
@@ -99,15 +100,7 @@ std::string OutputTail(const std::string& log) {
     if (fstat(fd, &st) == 0) {
         const off_t size = st.st_size;
         const off_t from = size > static_cast<off_t>(kToolOutputKept) ? size - static_cast<off_t>(kToolOutputKept) : 0;
-        raw.resize(static_cast<std::size_t>(size - from));
-        std::size_t have = 0;
-        while (have < raw.size()) {
-            const ssize_t got = pread(fd, raw.data() + have, raw.size() - have, from + static_cast<off_t>(have));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            have += static_cast<std::size_t>(got);
-        }
-        raw.resize(have);
+        if (lseek(fd, from, SEEK_SET) != from || !ReadAtMost(fd, kToolOutputKept, raw).ok()) raw.clear();
         if (from > 0) {
             const std::size_t line = raw.find('\n');
             raw.erase(0, line == std::string::npos ? 0 : line + 1);

@@ -17,6 +17,8 @@ namespace tavrilo {
 // Reads fd from where it stands to its end. A regular file is read into a
 // buffer of its size; anything else in growing chunks.
 Status ReadAll(int fd, std::string& bytes);
+// The same, stopping after most bytes.
+Status ReadAtMost(int fd, std::uint64_t most, std::string& bytes);
 
 // Reads the whole file at path into bytes.
 Status ReadWholeFile(const std::string& path, std::string& bytes);
