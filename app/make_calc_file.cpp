@@ -165,13 +165,13 @@ void Form1::MakeCalcFile() {
     // Built, refused for its size or warned about memory before the user is
     // asked where to save it; until then the file is named by what it will be.
     QString file = name + Extension(kind);
+    const auto stopped = [this] {
+        unsetCursor();
+        AddLog(QStringLiteral("Cancel by user..."), true);
+    };
     try {
         const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
-        if (!built) {
-            unsetCursor();
-            AddLog(QStringLiteral("Cancel by user..."), true);
-            return;
-        }
+        if (!built) return stopped();
         const std::string& tokens = *built;
         const std::size_t freeMemory = FreeUserMemory(kind);
         if (tokens.size() > freeMemory) {
@@ -185,18 +185,13 @@ void Form1::MakeCalcFile() {
             warn.title = QStringLiteral("Memory");
             warn.buttons = Buttons::YesNo;
             warn.defaultButton = Answer::No;
-            if (port_.Message(this, warn) != Answer::Yes) {
-                unsetCursor();
-                AddLog(QStringLiteral("Cancel by user..."), true);
-                return;
-            }
+            if (port_.Message(this, warn) != Answer::Yes) return stopped();
         }
         const std::string bytes = CalcFileBytes(kind, name.toStdString(), tokens);
         const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
         const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
         if (!path) {
-            unsetCursor();
-            AddLog(QStringLiteral("Cancel by user..."), true);
+            stopped();
             return cancelled();
         }
         file = *path;
