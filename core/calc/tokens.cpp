@@ -45,6 +45,16 @@ constexpr Command kCommands[] = {
     {"Pause", '\xD8'},   {"Disp ", '\xDE'},
 };
 
+// The command whose word stands at program[i], outside a string; else none.
+const Command* CommandAt(std::string_view program, std::size_t i) {
+    const char first = program[i];
+    if (first != 'C' && first != 'T' && first != 'P' && first != 'D') return nullptr;
+    const Command* hit = nullptr;
+    for (const Command& c : kCommands)
+        if (program.compare(i, c.word.size(), c.word) == 0) hit = &c;
+    return hit;
+}
+
 }  // namespace
 
 std::string TokenError::Message() const {
@@ -61,16 +71,10 @@ std::string TokenError::Message() const {
 std::optional<TokenError> Tokenizer::Feed(std::string_view program, std::string& tokens) {
     std::size_t i = 0;
     while (i < program.size()) {
-        const char first = program[i];
-        if (!inString_ && (first == 'C' || first == 'T' || first == 'P' || first == 'D')) {
-            const Command* hit = nullptr;
-            for (const Command& c : kCommands)
-                if (program.compare(i, c.word.size(), c.word) == 0) hit = &c;
-            if (hit) {
-                tokens.push_back(hit->token);
-                i += hit->word.size();
-                continue;
-            }
+        if (const Command* hit = inString_ ? nullptr : CommandAt(program, i)) {
+            tokens.push_back(hit->token);
+            i += hit->word.size();
+            continue;
         }
         const unsigned char ch = static_cast<unsigned char>(program[i]);
         const unsigned char token = kCharTokens[ch];
@@ -95,14 +99,10 @@ std::size_t Tokenizer::Count(std::string_view program) {
             inString_ = quote == std::string_view::npos;
             continue;
         }
-        const char first = program[i];
-        std::size_t taken = 1;
-        if (first == 'C' || first == 'T' || first == 'P' || first == 'D')
-            for (const Command& c : kCommands)
-                if (program.compare(i, c.word.size(), c.word) == 0) taken = c.word.size();
-        if (first == '"') inString_ = true;
+        const Command* hit = CommandAt(program, i);
+        if (program[i] == '"') inString_ = true;
         ++count;
-        i += taken;
+        i += hit ? hit->word.size() : 1;
     }
     fed_ += program.size();
     return count;
