@@ -6,6 +6,7 @@
 #include <libxml/tree.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <initializer_list>
 #include <map>
@@ -229,15 +230,15 @@ Status ImportEpub(std::string_view bytes, std::string& utf8) {
     Files files;
     bool tooLarge = false;
     if (!Unpack(bytes, files, tooLarge))
-        return Status::Failed(tooLarge ? "it unpacks to more than 256 MiB" : kBroken);
+        return Status::Failed(tooLarge ? "it unpacks to more than 256 MiB" : kBroken, EINVAL);
     const std::vector<std::string> chapters = Spine(files);
-    if (chapters.empty()) return Status::Failed(kBroken);
+    if (chapters.empty()) return Status::Failed(kBroken, EINVAL);
     std::string out;
     for (const std::string& name : chapters) {
         const auto chapter = files.find(name);
         if (chapter != files.end()) AppendChapter(chapter->second, out);
     }
-    if (out.empty()) return Status::Failed("it has no text");
+    if (out.empty()) return Status::Failed("it has no text", EINVAL);
     utf8 = std::move(out);
     return {};
 }

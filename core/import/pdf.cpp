@@ -4,6 +4,7 @@
 #include <poppler-page.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <climits>
 #include <memory>
@@ -37,11 +38,12 @@ DocumentKind KindOfName(std::string_view name) {
 
 Status ImportPdf(std::string_view bytes, std::string& utf8) {
     poppler::set_debug_error_function(Quiet, nullptr);
-    if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return Status::Failed("it is too large to read");
+    if (bytes.size() > static_cast<std::size_t>(INT_MAX))
+        return Status::Failed("it is too large to read", EINVAL);
     std::unique_ptr<poppler::document> doc(
         poppler::document::load_from_raw_data(bytes.data(), static_cast<int>(bytes.size())));
-    if (!doc) return Status::Failed("it is not a PDF document that can be read");
-    if (doc->is_locked()) return Status::Failed("it is locked with a password");
+    if (!doc) return Status::Failed("it is not a PDF document that can be read", EINVAL);
+    if (doc->is_locked()) return Status::Failed("it is locked with a password", EINVAL);
     std::string out;
     for (int i = 0; i < doc->pages(); ++i) {
         std::unique_ptr<poppler::page> page(doc->create_page(i));
@@ -57,7 +59,8 @@ Status ImportPdf(std::string_view bytes, std::string& utf8) {
         out += lines;
         out += '\n';
     }
-    if (AllBlank(out)) return Status::Failed("it has no text: its pages are pictures only, as scanned pages are");
+    if (AllBlank(out))
+        return Status::Failed("it has no text: its pages are pictures only, as scanned pages are", EINVAL);
     utf8 = std::move(out);
     return {};
 }
