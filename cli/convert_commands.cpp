@@ -12,22 +12,10 @@
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/basic_program.h"
 #include "tavrilo/calc/program_file.h"
-#include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/convert/version.h"
 
 namespace tavrilo::cli {
-
-void TextInput::AddTo(CLI::App* command) {
-    command->add_option("FILE", file);
-    command->add_flag("--raw", raw, "take the text's bytes as they are (see below)");
-}
-
-Status TextInput::Read(std::string& text) const {
-    Status r = ReadInput(file, text);
-    if (r.ok() && !raw) LineEndsToCrLf(text);
-    return r;
-}
 
 void LayoutFlags::AddTo(CLI::App* command) {
     CLI::Option* smallFlag = command->add_flag("--small", small, "no line, page label or scrolling");
@@ -136,6 +124,7 @@ int Run(ConvertArgs& a) {
     // Checked before the text is read too, which might be typed at that terminal.
     if (a.programFile && a.output == "-" && isatty(STDOUT_FILENO) == 1) return NotToATerminal();
 
+    if (const int bad = a.input.Check()) return bad;
     std::string text;
     Status r = a.input.Read(text);
     if (!r.ok()) return Failure("read", a.input.file, r);
