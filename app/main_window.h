@@ -14,6 +14,7 @@
 #include "editor.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/line_store.h"
+#include "tavrilo/convert/text_file.h"
 #include "ui_port.h"
 
 namespace tavrilo {
@@ -84,6 +85,9 @@ private:
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
+    // The editor's text in Windows-1252 as the conversion takes it; the log
+    // counts the characters the code page lacks.
+    std::string TextForCalc();
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);
@@ -103,6 +107,7 @@ private:
     bool ending_ = false;
     CalcFileDialog* calcFile_ = nullptr;
     QString textFilePath_;    // the text file last opened or saved
+    TextEncoding textEncoding_ = TextEncoding::Utf8;  // how Save writes the text
     QString lastFileDir_;     // the folder of the last text or calculator file
     QString calcDefaultName_;
     PreviewWindow* preview_ = nullptr;

@@ -160,6 +160,7 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     if (dialog->SendChosen()) return SendCalcProgram(kind, name);
+    const std::string text = TextForCalc();
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
     // Built, refused for its size or warned about memory before the user is
@@ -170,7 +171,7 @@ void Form1::MakeCalcFile() {
         AddLog(QStringLiteral("Cancel by user..."), true);
     };
     try {
-        const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
+        const std::optional<std::string> built = BuildTokens(kind, text, OptionsDialog()->Opts());
         if (!built) return stopped();
         const std::string& tokens = *built;
         const std::size_t freeMemory = FreeUserMemory(kind);

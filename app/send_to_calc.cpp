@@ -50,6 +50,7 @@ bool Form1::AskReplace(const QString& name) {
 }
 
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
+    const std::string text = TextForCalc();
     AddLog(QStringLiteral("Send to calculator... "), false);
     auto failed = [&](const QString& description, int number) {
         EndFailed(QStringLiteral("cannot send '%1': %2").arg(name, description), number);
@@ -57,7 +58,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     std::optional<std::string> tokens;
     ProgramVar var;
     try {
-        tokens = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
+        tokens = BuildTokens(kind, text, OptionsDialog()->Opts());
         if (!tokens) return AddLog(QStringLiteral("Cancel by user..."), true);
         var = ParseProgramFile(CalcFileBytes(kind, name.toStdString(), *tokens));
     } catch (...) {
