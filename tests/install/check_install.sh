@@ -27,8 +27,9 @@ case $mode in
       [ -f "$deb" ] || fail "no package $p in $scratch/out"
       dpkg-deb -x "$deb" "$root"
       depends=$(dpkg-deb -f "$deb" Depends)
-      # Found by dpkg-shlibdeps from what each program links: Qt for the window only.
-      libs=(libc6 libstdc++6 libpng16-16)
+      # Found by dpkg-shlibdeps from what each program links: Qt for the window only;
+      # poppler, libarchive and libxml2 for the PDF and EPUB documents both open.
+      libs=(libc6 libstdc++6 libpng16-16 libpoppler-cpp0v5 libarchive13 libxml2)
       [ "$p" = tavrilo ] && libs+=(libqt6core6 libqt6gui6 libqt6widgets6)
       for lib in "${libs[@]}"; do
         [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
