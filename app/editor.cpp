@@ -153,44 +153,32 @@ qint64 Editor::ByteSize() const {
     return chars - counts_->marks + breaks - 2 * counts_->softBreaks - counts_->pairs;
 }
 
-namespace {
-
-// Calls put(c) for each character of the editor's raw text, and lineBreak()
-// for each line break; soft breaks are left out.
-template <typename Put, typename Break>
-void ForEachChar(const QString& raw, Put put, Break lineBreak) {
-    const QChar* p = raw.constData();
-    const QChar* end = p + raw.size();
-    for (; p < end; ++p) {
-        char16_t u = p->unicode();
-        if (u == kSoftMark) {
-            if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
-        } else if (u == kParagraph || u == '\n') {
-            lineBreak();
-        } else if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
-            put(QChar::surrogateToUcs4(p[0], p[1]));
-            ++p;
-        } else {
-            put(char32_t(u));
-        }
-    }
-}
-
-}  // namespace
-
 std::string Editor::Bytes(std::size_t* replaced) const {
     const QString raw = document()->toRawText();
     std::string out;
     out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
     std::size_t lacking = 0;
-    ForEachChar(
-        raw,
-        [&](char32_t c) {
+    const QChar* p = raw.constData();
+    const QChar* end = p + raw.size();
+    for (; p < end; ++p) {
+        const char16_t u = p->unicode();
+        if (u < 0x80 && u != '\n') {
+            out += static_cast<char>(u);
+        } else if (u == kSoftMark) {
+            if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
+        } else if (u == kParagraph || u == '\n') {
+            out += "\r\n";
+        } else {
+            char32_t c = u;
+            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(p[0], p[1]);
+                ++p;
+            }
             const int b = CalculatorByte(c);
             lacking += b < 0;
             out += static_cast<char>(b < 0 ? '?' : b);
-        },
-        [&] { out += "\r\n"; });
+        }
+    }
     if (replaced) *replaced += lacking;
     return out;
 }

@@ -97,7 +97,7 @@ void Form1::Save() {
     AddLog(QStringLiteral("Writeing file... "), false);
     if (!path) return;
     if (KindOfName(LocalPath(*path)) != DocumentKind::Text) {
-        EndFailed(QStringLiteral("cannot write '%1': a text is saved as a text file, not over a document")
+        EndFailed(QStringLiteral("cannot write '%1': Tavrilo saves texts as text files, never over a PDF or EPUB document")
                       .arg(*path),
                   EINVAL, ErrorCaption::Keep);
         return;
