@@ -134,7 +134,10 @@ std::vector<std::string> Spine(const Files& files) {
     std::vector<const xmlNode*> items, refs;
     Find(xmlDocGetRootElement(package.get()), "item", items);
     Find(xmlDocGetRootElement(package.get()), "itemref", refs);
-    for (const xmlNode* item : items) manifest[Attr(item, "id")] = Resolve(base, Attr(item, "href"));
+    // Chapters are XHTML; a picture or other item in the spine has no text to take.
+    for (const xmlNode* item : items)
+        if (Attr(item, "media-type").find("html") != std::string::npos)
+            manifest[Attr(item, "id")] = Resolve(base, Attr(item, "href"));
     std::vector<std::string> chapters;
     for (const xmlNode* ref : refs) {
         const auto item = manifest.find(Attr(ref, "idref"));
