@@ -185,21 +185,27 @@ std::string Editor::Bytes(std::size_t* replaced) const {
 
 std::string Editor::Utf8() const {
     const QString raw = document()->toRawText();
-    QString text;
-    text.reserve(raw.size() + document()->blockCount());
+    std::string out;
+    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
     const QChar* p = raw.constData();
     const QChar* end = p + raw.size();
     for (; p < end; ++p) {
-        char16_t u = p->unicode();
-        if (u == kSoftMark) {
+        const char16_t u = p->unicode();
+        if (u < 0x80 && u != '\n') {
+            out += static_cast<char>(u);
+        } else if (u == kSoftMark) {
             if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
         } else if (u == kParagraph || u == '\n') {
-            text += QLatin1String("\r\n");
+            out += "\r\n";
         } else {
-            text += *p;
+            // A surrogate pair, or a lone surrogate as U+FFFD, as QString::toUtf8 writes it.
+            const QChar* from = p;
+            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) ++p;
+            const QByteArray bytes = QStringView(from, p + 1).toUtf8();
+            out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         }
     }
-    return text.toStdString();
+    return out;
 }
 
 void Editor::ReplaceAll(std::string_view bytes) { ReplaceAllText(FromCp1252(bytes)); }

@@ -105,7 +105,8 @@ void Form1::Save() {
     Status r;
     TextEncoding encoding = textEncoding_;
     try {
-        const std::string text = text1_->Utf8() + "\r\n";
+        std::string text = text1_->Utf8();
+        text += "\r\n";
         if (encoding == TextEncoding::Windows1252 && !FitsCp1252(text)) {
             MessageRequest ask;
             ask.text = QStringLiteral(
@@ -120,7 +121,8 @@ void Form1::Save() {
             }
             encoding = TextEncoding::Utf8;
         }
-        r = WriteWholeFile(LocalPath(*path), EncodeText(text, encoding));
+        if (encoding != TextEncoding::Utf8) text = EncodeText(text, encoding);
+        r = WriteWholeFile(LocalPath(*path), text);
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
     }
