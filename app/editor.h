@@ -5,10 +5,10 @@
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <cstddef>
 #include <utility>
 
 namespace tavrilo {

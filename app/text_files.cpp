@@ -28,10 +28,10 @@ FileDialogRequest TextFileDialog(const QString& title) {
 
 // The editor's text of a file: a text in the encoding its bytes say, or the
 // text of a document.
-Status ReadText(const QString& path, DocumentKind kind, QString& text, TextEncoding& encoding,
-                std::uint64_t& size) {
+Status ReadText(const QString& path, DocumentKind kind, QString& text, TextEncoding& encoding) {
     const std::uint64_t maxMiB = kind == DocumentKind::Text ? kMaxOpenMiB : kMaxDocumentMiB;
     std::string bytes;
+    std::uint64_t size = 0;
     Status r = ReadRegularFile(LocalPath(path), maxMiB * kMiB, bytes, size);
     if (!r.ok()) {
         if (r.code == EFBIG)
@@ -71,10 +71,9 @@ void Form1::OpenPath(const QString& path) {
     const DocumentKind kind = KindOfName(LocalPath(path));
     QString text;
     TextEncoding encoding = TextEncoding::Utf8;
-    std::uint64_t size = 0;
     Status r;
     try {
-        r = ReadText(path, kind, text, encoding, size);
+        r = ReadText(path, kind, text, encoding);
         if (r.ok()) text1_->ReplaceAllText(text);
     } catch (const std::bad_alloc&) {
         r = Status::FromErrno(ENOMEM);
