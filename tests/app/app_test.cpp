@@ -390,7 +390,7 @@ private slots:
         };
         const Case cases[] = {
             {"utf-8", "caf\xc3\xa9 \xe2\x86\x92 \xce\xa9\r\nend", "\r\n"},
-            {"utf-8 with mark", "\xef\xbb\xbfcaf\xc3\xa9\r\nend", "\r\n"},
+            {"utf-8 with mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\nend", "\r\n"},
             {"utf-16 le", std::string("\xff\xfe\xe9\0\x92\x21\r\0\n\0=\xd8\0\xde", 14), std::string("\r\0\n\0", 4)},
             {"utf-16 be", std::string("\xfe\xff\0\xe9\x21\x92\0\r\0\n\xd8=\xde\0", 14), std::string("\0\r\0\n", 4)},
         };
