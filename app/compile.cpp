@@ -26,7 +26,6 @@ bool IsPlainFileName(const QString& name) {
 
 void Form1::Compile() {
     if (text1_->ByteSize() == 0) return;
-    if (const qsizetype typed = text1_->TakeTypedReplacements()) AddLog(ReplacedMessage(typed), true);
     AddLog(QStringLiteral("Compile."), true);
     MessageRequest ask;
     ask.text = QStringLiteral("Press 'Yes' to make asm code or 'No' for basic code.\n"
@@ -47,7 +46,15 @@ void Form1::Compile() {
     }
 }
 
+std::string Form1::TextForCalc() {
+    std::size_t lacking = 0;
+    std::string text = text1_->Bytes(&lacking);
+    if (lacking > 0) AddLog(QString::fromStdString(ReplacedMessage(lacking)), true);
+    return text;
+}
+
 void Form1::CompileBasic() {
+    const std::string text = TextForCalc();
     AddLog(QStringLiteral("Compile 2 Basic code."), true);
     AddLog(QStringLiteral("Chk.ing for bad chrs."), false);
     setEnabled(false);
@@ -58,7 +65,7 @@ void Form1::CompileBasic() {
         setWindowTitle(Title + QStringLiteral(" - Working!"));
         QCoreApplication::processEvents();
         // The editor gives back exactly these bytes, so they feed the next step.
-        const std::string filtered = ChkBadChrs(text1_->Bytes());
+        const std::string filtered = ChkBadChrs(text);
         text1_->ReplaceAll(filtered);
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
@@ -80,7 +87,7 @@ void Form1::CompileBasic() {
 void Form1::T2Asm(const AsmOpts& opts) {
     try {
         QCoreApplication::processEvents();
-        const std::string text = text1_->Bytes();
+        const std::string text = TextForCalc();
         if (ChkQuote(text)) {
             MessageRequest warn;
             warn.text = QString::fromLatin1(kQuoteWarning.data(), static_cast<int>(kQuoteWarning.size()));

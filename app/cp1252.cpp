@@ -19,14 +19,6 @@ QChar Cp1252ToChar(unsigned char byte) {
     return QChar(byte);
 }
 
-int CharToCp1252(QChar c) {
-    char16_t u = c.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == u) return 0x80 + i;
-    return -1;
-}
-
 QString FromCp1252(std::string_view bytes) {
     QString s(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = s.data();

@@ -12,9 +12,6 @@ namespace tavrilo {
 // control characters of the same number.
 QChar Cp1252ToChar(unsigned char byte);
 
-// The byte for c, or -1 when the code page has none.
-int CharToCp1252(QChar c);
-
 QString FromCp1252(std::string_view bytes);
 
 }  // namespace tavrilo

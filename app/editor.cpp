@@ -13,6 +13,7 @@
 #include <new>
 
 #include "cp1252.h"
+#include "tavrilo/convert/text_file.h"
 
 namespace tavrilo {
 namespace {
@@ -26,20 +27,23 @@ constexpr std::size_t kBytesPerBlock = 512;
 // the block.
 class BlockCounts : public QTextBlockUserData {
 public:
-    BlockCounts(std::shared_ptr<Editor::Counts> totals, qint64 marks, bool soft)
-        : totals_(std::move(totals)), marks_(marks), soft_(soft) {
+    BlockCounts(std::shared_ptr<Editor::Counts> totals, qint64 marks, bool soft, qint64 pairs)
+        : totals_(std::move(totals)), marks_(marks), soft_(soft), pairs_(pairs) {
         totals_->marks += marks_;
         totals_->softBreaks += soft_;
+        totals_->pairs += pairs_;
     }
     ~BlockCounts() override {
         totals_->marks -= marks_;
         totals_->softBreaks -= soft_;
+        totals_->pairs -= pairs_;
     }
 
 private:
     std::shared_ptr<Editor::Counts> totals_;
     qint64 marks_;
     bool soft_;
+    qint64 pairs_;
 };
 
 // Whether the address space has room for bytes more, asked without touching
@@ -63,13 +67,7 @@ std::size_t RoomToInsert(const QString& text) {
 
 }  // namespace
 
-QString ReplacedMessage(qsizetype count) {
-    return count == 1 ? QStringLiteral("1 character outside the calculator's code page was replaced by ?")
-                      : QStringLiteral("%1 characters outside the calculator's code page were replaced by ?")
-                            .arg(count);
-}
-
-QString EditorText(const QString& text, qsizetype* replaced) {
+QString EditorText(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -79,12 +77,10 @@ QString EditorText(const QString& text, qsizetype* replaced) {
             if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
         } else if (c == kParagraph || c == kLineSeparator) {
             out += QLatin1Char('\n');
-        } else if (CharToCp1252(c) >= 0) {
-            out += c;
+        } else if (c == QChar(kSoftMark)) {
+            out += QChar(QChar::ReplacementCharacter);
         } else {
-            out += QLatin1Char('?');
-            if (replaced) ++*replaced;
-            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) ++i;
+            out += c;
         }
     }
     return out;
@@ -136,9 +132,14 @@ void Editor::Recount(int position, int added) {
     if (!last.isValid()) last = doc->lastBlock();
     for (;; block = block.next()) {
         const QString text = block.text();
-        qint64 marks = text.count(QChar(kSoftMark));
+        qint64 marks = 0, pairs = 0;
+        for (const QChar c : text) {
+            marks += c == QChar(kSoftMark);
+            pairs += c.isLowSurrogate();
+        }
         bool soft = text.endsWith(QChar(kSoftMark)) && block.next().isValid();
-        block.setUserData(marks == 0 && !soft ? nullptr : new BlockCounts(counts_, marks, soft));
+        block.setUserData(marks == 0 && pairs == 0 && !soft ? nullptr
+                                                           : new BlockCounts(counts_, marks, soft, pairs));
         if (block == last || !block.next().isValid()) break;
     }
 }
@@ -147,32 +148,70 @@ qint64 Editor::ByteSize() const {
     const QTextDocument* doc = document();
     qint64 chars = doc->characterCount() - 1;
     qint64 breaks = doc->blockCount() - 1;
-    // Marks count nothing, a hard break two bytes, a soft break none.
-    return chars - counts_->marks + breaks - 2 * counts_->softBreaks;
+    // Marks count nothing, a hard break two bytes, a soft break none, a
+    // surrogate pair one.
+    return chars - counts_->marks + breaks - 2 * counts_->softBreaks - counts_->pairs;
 }
 
-std::string Editor::Bytes() const {
+std::string Editor::Bytes(std::size_t* replaced) const {
+    const QString raw = document()->toRawText();
+    std::string out;
+    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
+    std::size_t lacking = 0;
+    const QChar* p = raw.constData();
+    const QChar* end = p + raw.size();
+    for (; p < end; ++p) {
+        const char16_t u = p->unicode();
+        if (u < 0x80 && u != '\n') {
+            out += static_cast<char>(u);
+        } else if (u == kSoftMark) {
+            if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
+        } else if (u == kParagraph || u == '\n') {
+            out += "\r\n";
+        } else {
+            char32_t c = u;
+            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(p[0], p[1]);
+                ++p;
+            }
+            const int b = CalculatorByte(c);
+            lacking += b < 0;
+            out += static_cast<char>(b < 0 ? '?' : b);
+        }
+    }
+    if (replaced) *replaced += lacking;
+    return out;
+}
+
+std::string Editor::Utf8() const {
     const QString raw = document()->toRawText();
     std::string out;
     out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
     const QChar* p = raw.constData();
     const QChar* end = p + raw.size();
     for (; p < end; ++p) {
-        char16_t u = p->unicode();
-        if (u == kSoftMark) {
+        const char16_t u = p->unicode();
+        if (u < 0x80 && u != '\n') {
+            out += static_cast<char>(u);
+        } else if (u == kSoftMark) {
             if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
         } else if (u == kParagraph || u == '\n') {
             out += "\r\n";
         } else {
-            int b = CharToCp1252(*p);
-            out += static_cast<char>(b < 0 ? '?' : b);
+            // A surrogate pair, or a lone surrogate as U+FFFD, as QString::toUtf8 writes it.
+            const QChar* from = p;
+            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) ++p;
+            const QByteArray bytes = QStringView(from, p + 1).toUtf8();
+            out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
         }
     }
     return out;
 }
 
-void Editor::ReplaceAll(std::string_view bytes) {
-    const QString text = WithSoftBreaks(EditorText(FromCp1252(bytes)));
+void Editor::ReplaceAll(std::string_view bytes) { ReplaceAllText(FromCp1252(bytes)); }
+
+void Editor::ReplaceAllText(const QString& editorText) {
+    const QString text = WithSoftBreaks(EditorText(editorText));
     if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
     QTextCursor cursor(document());
     cursor.beginEditBlock();
@@ -237,37 +276,14 @@ void Editor::keyPressEvent(QKeyEvent* e) {
         setTextCursor(c);
         return;
     }
-    const QString typed = e->text();
-    if (!typed.isEmpty() && typed != EditorText(typed) && typed.at(0).isPrint()) {
-        InsertTyped(typed);
-        return;
-    }
     QPlainTextEdit::keyPressEvent(e);
-}
-
-void Editor::InsertTyped(const QString& text) {
-    QTextCursor c = textCursor();
-    c.insertText(EditorText(text, &typedReplaced_));
-    setTextCursor(c);
-}
-
-void Editor::inputMethodEvent(QInputMethodEvent* e) {
-    if (e->commitString().isEmpty() || e->commitString() == EditorText(e->commitString())) {
-        QPlainTextEdit::inputMethodEvent(e);
-        return;
-    }
-    QInputMethodEvent fixed(e->preeditString(), e->attributes());
-    fixed.setCommitString(EditorText(e->commitString(), &typedReplaced_), e->replacementStart(),
-                          e->replacementLength());
-    QPlainTextEdit::inputMethodEvent(&fixed);
 }
 
 void Editor::insertFromMimeData(const QMimeData* source) {
     if (!source->hasText()) return;
     QString text;
-    qsizetype replaced = 0;
     try {
-        text = WithSoftBreaks(EditorText(source->text(), &replaced));
+        text = WithSoftBreaks(EditorText(source->text()));
         if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
         QApplication::beep();  // a paste or drop too large for memory leaves the text as it is
@@ -276,7 +292,6 @@ void Editor::insertFromMimeData(const QMimeData* source) {
     QTextCursor c = textCursor();
     c.insertText(text);
     setTextCursor(c);
-    if (replaced > 0) emit PasteReplaced(replaced);
 }
 
 QMimeData* Editor::createMimeDataFromSelection() const {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The text editor: holds what Windows-1252 can hold, with CR LF line ends.
+// The text editor: holds any character, with CR LF line ends.
 #pragma once
 
 #include <QKeySequence>
 #include <QList>
 #include <QPlainTextEdit>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,10 +15,12 @@ namespace tavrilo {
 
 // Lines longer than this are shown as several blocks joined by soft breaks,
 // so that layout and typing stay cheap on a one-line program of megabytes.
-// A soft break is a zero-width mark (which no Windows-1252 text can hold)
-// ending a block; it and the block end after it are not part of the text.
+// A soft break is a mark ending a block; it and the block end after it are
+// not part of the text. The mark is a reserved character that the text
+// renderer draws as nothing and no text holds: one in a text the editor is
+// given becomes U+FFFD.
 inline constexpr int kSoftLineLength = 1024;
-inline constexpr char16_t kSoftMark = 0x200B;
+inline constexpr char16_t kSoftMark = 0xFFF0;
 
 class Editor : public QPlainTextEdit {
     Q_OBJECT
@@ -25,35 +28,36 @@ class Editor : public QPlainTextEdit {
 public:
     explicit Editor(QWidget* parent = nullptr);
 
-    // The text as bytes, each line break as CR LF.
-    std::string Bytes() const;
+    // The text in Windows-1252 as the conversion takes it, each line break as
+    // CR LF; a character the code page lacks is counted in *replaced when
+    // given (see Utf8ToCp1252).
+    std::string Bytes(std::size_t* replaced = nullptr) const;
+    // The text in UTF-8, each line break as CR LF.
+    std::string Utf8() const;
     // Replaces the whole text as one undoable edit; CR LF, lone CR and
     // lone LF each become a line break. Throws std::bad_alloc, the text
-    // unchanged, when memory is short.
+    // unchanged, when memory is short. ReplaceAll takes Windows-1252 bytes.
     void ReplaceAll(std::string_view bytes);
+    void ReplaceAllText(const QString& text);
     // Bytes().size(), from the document's counts.
     qint64 ByteSize() const;
     // Key sequences that belong to the window's menu, not to the editor.
     void SetMenuShortcuts(QList<QKeySequence> keys) { menuKeys_ = std::move(keys); }
-    // Characters typed since the last call that Windows-1252 lacks (each became "?").
-    qsizetype TakeTypedReplacements() { return std::exchange(typedReplaced_, 0); }
 
 signals:
     // A local file was dropped on the editor; it is not inserted.
     void FileDropped(const QString& path);
-    // A paste turned count characters that Windows-1252 lacks into "?".
-    void PasteReplaced(qsizetype count);
 
 public:
     struct Counts {
         qint64 marks = 0;       // soft marks anywhere
         qint64 softBreaks = 0;  // block ends right after a mark
+        qint64 pairs = 0;       // surrogate pairs, one character of two units
     };
 
 protected:
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
-    void inputMethodEvent(QInputMethodEvent* e) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
     void dragEnterEvent(QDragEnterEvent* e) override;
@@ -64,24 +68,17 @@ private:
     void Recount(int position, int added);
     void KeepCaretBeforeMark();
     QChar CharAt(int position) const;
-    void InsertTyped(const QString& text);
 
     QList<QKeySequence> menuKeys_;
     std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
     bool adjusting_ = false;
-    qsizetype typedReplaced_ = 0;
 };
 
 // The first local file named by a drag, or an empty string.
 QString DraggedFile(const QMimeData* data);
 
-// What the editor can hold of text: every character outside Windows-1252
-// becomes "?", a surrogate pair one "?" (counted in *replaced when given);
-// line breaks become '\n'.
-QString EditorText(const QString& text, qsizetype* replaced = nullptr);
-
-// "N characters outside the calculator's code page were replaced by ?"
-QString ReplacedMessage(qsizetype count);
+// text as the editor holds it: line breaks become '\n', a soft mark U+FFFD.
+QString EditorText(const QString& text);
 
 // Inserts soft breaks into the lines of text (with '\n' line breaks) that
 // are longer than kSoftLineLength.

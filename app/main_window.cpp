@@ -57,7 +57,6 @@ Form1::Form1(UiPort& port) : port_(port) {
     connect(text1_, &QPlainTextEdit::textChanged, this, &Form1::UpdateSizeCaption);
     // Opened once the drop has ended, so that an ERROR box never holds up the drag source.
     connect(text1_, &Editor::FileDropped, this, &Form1::OpenPath, Qt::QueuedConnection);
-    connect(text1_, &Editor::PasteReplaced, this, [](qsizetype n) { AddLog(ReplacedMessage(n), true); });
 
     AddLog(QStringLiteral("Log start..."), true);
     AddLog(QStringLiteral("Loading..... "), false);

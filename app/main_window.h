@@ -14,6 +14,7 @@
 #include "editor.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/line_store.h"
+#include "tavrilo/convert/text_file.h"
 #include "ui_port.h"
 
 namespace tavrilo {
@@ -84,12 +85,16 @@ private:
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
     void RememberTextFile(const QString& path);
+    // The editor's text in Windows-1252 as the conversion takes it; the log
+    // counts the characters the code page lacks.
+    std::string TextForCalc();
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);
-    // The editor's program for a calculator file of kind, built off the
-    // window's thread while the Working window offers Cancel.
-    Status BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var);
+    // The program of text (the editor's, as TextForCalc gives it) for a
+    // calculator file of kind, built off the window's thread while the
+    // Working window offers Cancel.
+    Status BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var);
     // Whether a program larger than the calculator's free memory is made anyway.
     bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
 
@@ -104,6 +109,7 @@ private:
     bool ending_ = false;
     CalcFileDialog* calcFile_ = nullptr;
     QString textFilePath_;    // the text file last opened or saved
+    TextEncoding textEncoding_ = TextEncoding::Utf8;  // how Save writes the text
     QString lastFileDir_;     // the folder of the last text or calculator file
     QString calcDefaultName_;
     PreviewWindow* preview_ = nullptr;

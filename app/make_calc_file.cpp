@@ -39,7 +39,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
 
 }  // namespace
 
-Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var) {
+Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var) {
     ProgramRequest request;
     request.calc = kind.calc;
     request.language = kind.language;
@@ -61,10 +61,10 @@ Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVa
     // The assembler is killed at once and its folder removed, so a cancelled
     // build is waited for; BASIC tokens, all in memory, finish on their own.
     const Status r = work.Run(
-        [text = text1_->Bytes(), request, made, stop] {
+        [text, request, made, stop]() mutable {
             ToolLimits limits;
             limits.cancel = stop;
-            return BuildProgram(text, request, *made, limits);
+            return BuildProgram(std::move(text), request, *made, limits);
         },
         /*waitAfterStop=*/IsAssembly(kind));
     disconnect(cancel);
@@ -109,6 +109,7 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     if (dialog->SendChosen()) return SendCalcProgram(kind, name);
+    const std::string text = TextForCalc();
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
     // Built, refused for its size or warned about memory before the user is
@@ -123,7 +124,7 @@ void Form1::MakeCalcFile() {
                   r.code != 0 ? r.code : EIO);
     };
     ProgramVar var;
-    Status r = BuildCalcProgram(kind, name, var);
+    Status r = BuildCalcProgram(kind, name, text, var);
     if (r.cancelled()) return stopped();
     if (!r.ok()) return failed(r);
     std::string bytes;

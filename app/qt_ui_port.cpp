@@ -20,7 +20,9 @@ QString WithLineBreaks(QString text) {
 }
 
 QString Filter(const FileDialogRequest& request) {
-    return request.filterLabel + QLatin1String(" (") + request.pattern + QLatin1Char(')');
+    QStringList filters{request.filterLabel + QLatin1String(" (") + request.pattern + QLatin1Char(')')};
+    filters += request.moreFilters;
+    return filters.join(QLatin1String(";;"));
 }
 
 std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogRequest& request, bool save) {

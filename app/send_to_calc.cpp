@@ -40,6 +40,7 @@ bool Form1::AskReplace(const QString& name) {
 }
 
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
+    const std::string text = TextForCalc();
     AddLog(QStringLiteral("Send to calculator... "), false);
     const auto ended = [&](const Status& r) {
         if (r.cancelled()) return AddLog(QStringLiteral("Cancel by user..."), true);
@@ -47,7 +48,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
                   r.code != 0 ? r.code : EIO);
     };
     ProgramVar var;
-    if (const Status r = BuildCalcProgram(kind, name, var); !r.ok()) return ended(r);
+    if (const Status r = BuildCalcProgram(kind, name, text, var); !r.ok()) return ended(r);
 
     // The other commands wait; the window still repaints. Cancel is taken at
     // the link's next block, so the window waits for the transfer to end.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
@@ -38,6 +39,7 @@ struct FileDialogRequest {
     QString directory{};  // empty: the platform's own
     bool askBeforeReplacing = false;  // the text files' Save replaces without asking
     QString defaultSuffix{};          // added to a name chosen without one
+    QStringList moreFilters{};        // further entries, "Label (*.x)"
 };
 
 class UiPort {

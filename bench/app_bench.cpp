@@ -26,11 +26,17 @@ struct Rig {
     test::ScriptedPort port;
     Form1 form{port};
     QString book = dir.path() + "/book.txt";
+    QString utf8Book = dir.path() + "/book-utf8.txt";  // the same with "é" in every "key."
 
     Rig() {
         port.programDir = dir.path();
         const std::string& text = bench::Prose(kTenMiB);
         std::ofstream(book.toStdString(), std::ios::binary).write(text.data(), text.size());
+        std::string utf8 = text;
+        for (std::size_t i = 0; (i = utf8.find("key.", i)) != std::string::npos; i += 5) utf8.replace(i, 4, "k\xc3\xa9y.");
+        utf8.resize(kTenMiB);
+        while (static_cast<unsigned char>(utf8.back()) >= 0x80) utf8.pop_back();  // not within "é"
+        std::ofstream(utf8Book.toStdString(), std::ios::binary).write(utf8.data(), utf8.size());
         form.show();
         QApplication::processEvents();
     }
@@ -45,6 +51,15 @@ Rig* rig;
 void BM_Open(benchmark::State& state) {
     for (auto _ : state) {
         rig->port.fileAnswers = {rig->book};
+        rig->form.Open();
+        QApplication::processEvents();
+    }
+    state.counters["bytes"] = double(rig->form.Text1()->ByteSize());
+}
+
+void BM_OpenUtf8(benchmark::State& state) {
+    for (auto _ : state) {
+        rig->port.fileAnswers = {rig->utf8Book};
         rig->form.Open();
         QApplication::processEvents();
     }
@@ -115,6 +130,7 @@ void BM_PreviewKey(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_Open)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenUtf8)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Save)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CompileAsm)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CompileBasic)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -23,9 +23,15 @@ void AddSendCommand(CommandLine& line);
 struct TextInput {
     std::string file = "-";
     bool raw = false;
+    std::string encoding = "auto";  // --encoding
+    std::string from;               // --from; empty: by FILE's name
 
     void AddTo(CLI::App* command);
-    // The text the conversion takes; with --raw, the bytes as they are.
+    // A usage error for a value --encoding or --from does not take: 2, else 0.
+    int Check() const;
+    // The text the conversion takes, in Windows-1252 with CR LF line ends; with
+    // --raw, the bytes as they are. Characters the code page lacks are counted
+    // on standard error.
     Status Read(std::string& text) const;
 };
 

@@ -11,22 +11,10 @@
 #include "io.h"
 #include "tavrilo/calc/asm_build.h"
 #include "tavrilo/calc/build_program.h"
-#include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/convert/version.h"
 
 namespace tavrilo::cli {
-
-void TextInput::AddTo(CLI::App* command) {
-    command->add_option("FILE", file);
-    command->add_flag("--raw", raw, "take the text's bytes as they are (see below)");
-}
-
-Status TextInput::Read(std::string& text) const {
-    Status r = ReadInput(file, text);
-    if (r.ok() && !raw) LineEndsToCrLf(text);
-    return r;
-}
 
 void LayoutFlags::AddTo(CLI::App* command) {
     CLI::Option* smallFlag = command->add_flag("--small", small, "no line, page label or scrolling");
@@ -80,10 +68,10 @@ int CannotMake(const ConvertArgs& a, const Status& r) {
     return 1;
 }
 
-int WriteProgramFile(const ConvertArgs& a, const std::string& text, Output& out) {
+int WriteProgramFile(const ConvertArgs& a, std::string& text, Output& out) {
     ProgramVar var;
     std::string file;
-    Status r = BuildProgram(text, a.program, var);
+    Status r = BuildProgram(std::move(text), a.program, var);
     if (r.ok()) r = EncodeProgramFile(var, Comment(), file);
     if (!r.ok()) return CannotMake(a, r);
     out.Writer().Write(file);
@@ -125,6 +113,7 @@ int Run(ConvertArgs& a) {
     // Checked before the text is read too, which might be typed at that terminal.
     if (a.programFile && a.output == "-" && isatty(STDOUT_FILENO) == 1) return NotToATerminal();
 
+    if (const int bad = a.input.Check()) return bad;
     std::string text;
     Status r = a.input.Read(text);
     if (!r.ok()) return Failure("read", a.input.file, r);

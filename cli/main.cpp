@@ -20,7 +20,13 @@ constexpr const char* kReadings =
     "  printf 'A\\nB\\nC' > notes.txt\n"
     "the text of notes.txt has three rows, A, B and C. With --raw the text is the\n"
     "file's bytes as they are, in which only CR ends a row and LF is skipped:\n"
-    "notes.txt is then one row, ABC.\n";
+    "notes.txt is then one row, ABC.\n"
+    "\n"
+    "A text file is read as UTF-8 when it starts with its byte-order mark or is\n"
+    "valid UTF-8 beyond ASCII, as UTF-16 after its byte-order mark, else as\n"
+    "Windows-1252. A *.pdf or *.epub FILE gives its text. The conversion takes the\n"
+    "text in Windows-1252, the calculator's code page; any other character becomes\n"
+    "? and is counted on standard error.\n";
 
 int Main(int argc, char** argv) {
     // Unwinding removes a temporary file already made.

@@ -28,6 +28,7 @@ int RunPreview(const PreviewArgs& p, Mode mode) {
     if (p.dir.empty()) return UsageError("preview needs -o DIR");
     if (p.dir == "-") return UsageError("the pictures need a folder; '-' is standard output");
 
+    if (const int bad = p.input.Check()) return bad;
     std::string text;
     const Status r = p.input.Read(text);
     if (!r.ok()) {

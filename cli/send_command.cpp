@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <csignal>
 #include <memory>
 #include <string>
 
 #include "commands.h"
+#include "modules.h"
 #include "send_module.h"
 
 namespace tavrilo::cli {
@@ -18,29 +18,6 @@ namespace {
 std::atomic<bool> interrupted{false};
 
 void OnInterrupt(int) { interrupted = true; }
-
-// Where the send module is: beside the program in the build tree, or in the
-// library folder it is installed in, both found from the program's own place.
-void* LoadModule(std::string& why) {
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self);
-    if (n <= 0 || static_cast<std::size_t>(n) == sizeof self) {
-        why = "the program's own folder cannot be found (/proc/self/exe)";
-        return nullptr;
-    }
-    std::string dir(self, static_cast<std::size_t>(n));
-    dir.erase(dir.rfind('/') + 1);
-    const std::string installed = dir + TAVRILO_SEND_MODULE_FROM_BIN, beside = dir + TAVRILO_SEND_MODULE;
-    for (const std::string& path : {installed, beside}) {
-        if (void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return module;
-        if (access(path.c_str(), F_OK) == 0) {
-            why = dlerror();
-            return nullptr;
-        }
-    }
-    why = "neither " + installed + " nor " + beside + " is there";
-    return nullptr;
-}
 
 struct SendArgs {
     SendRequest request;
@@ -59,7 +36,7 @@ int RunSend(SendArgs& a) {
         return UsageError("--device is for --cable graylink");
     if (!r.device.empty()) r.cable = "graylink";
     std::string why;
-    void* module = LoadModule(why);
+    void* module = LoadModule(TAVRILO_SEND_MODULE, why);
     const auto send = module ? reinterpret_cast<SendFiles>(dlsym(module, kSendFilesSymbol)) : nullptr;
     if (send == nullptr) {
         Err("cannot send: the link code cannot be loaded: " + (module ? std::string(dlerror()) : why));

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tavrilo-convert send runs in a module of its own, loaded only for send, so
-// that the other commands start without the link libraries. The module links
-// its own copy of the core: what it does must not need the program's state
-// (such as the temporary files the signal handlers remove).
+// that the other commands start without the link libraries (see modules.h).
 #pragma once
 
 #include <atomic>

@@ -8,9 +8,9 @@ _tavrilo_convert() {
     local layout="--small --line-above-page --show-page --scroll-up"
     # One line per command: the options it takes.
     local -A options=(
-        [basic]="-o --83p --8xp --raw"
-        [asm]="-o --83p --8xp --raw $layout"
-        [preview]="-o --scale --raw"
+        [basic]="-o --83p --8xp --raw --encoding --from"
+        [asm]="-o --83p --8xp --raw --encoding --from $layout"
+        [preview]="-o --scale --raw --encoding --from"
         [send]="--cable --device --timeout"
     )
 
@@ -34,6 +34,12 @@ _tavrilo_convert() {
             return ;;
         --cable)
             COMPREPLY=($(compgen -W "auto usb graylink virtual" -- "$cur"))
+            return ;;
+        --encoding)
+            COMPREPLY=($(compgen -W "auto utf-8 windows-1252" -- "$cur"))
+            return ;;
+        --from)
+            COMPREPLY=($(compgen -W "pdf epub text" -- "$cur"))
             return ;;
         --83p | --8xp | --scale | --timeout)
             return ;;

@@ -9,18 +9,19 @@
 namespace tavrilo {
 namespace {
 
-Status BasicTokens(std::string_view text, const ProgramRequest& request, std::string& tokens) {
+Status BasicTokens(std::string& text, const ProgramRequest& request, std::string& tokens) {
     if (request.keepBasicProgram && LooksLikeBasicProgram(text)) {
         if (Status r = Tokenize(text, tokens); !r.ok())
             return Status::Failed("the BASIC program in the editor cannot be tokenized: " + r.message);
         return CheckSize(request.calc, tokens.size());
     }
-    return BasicProgramTokens(ChkBadChrs(text), request.calc, tokens);
+    ChkBadChrsInPlace(text);
+    return BasicProgramTokens(text, request.calc, tokens);
 }
 
 }  // namespace
 
-Status BuildProgram(std::string_view text, const ProgramRequest& request, ProgramVar& var,
+Status BuildProgram(std::string text, const ProgramRequest& request, ProgramVar& var,
                     const ToolLimits& limits) {
     if (!ValidProgramName(request.name)) return Status::Failed(std::string(kNameRule));
     const Calculator& calc = Calc(request.calc);

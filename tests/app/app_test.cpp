@@ -24,6 +24,7 @@
 #include "progress_window.h"
 #include "qt_ui_port.h"
 #include "window_fixture.h"
+#include "../core/documents.h"
 #include "../core/helpers.h"
 #include "../core/temp_dir.h"
 #include "tavrilo/convert/asm.h"
@@ -112,25 +113,23 @@ private slots:
         form->Text1()->selectAll();
         QTest::keyClick(form->Text1(), Qt::Key_Delete);
         QCOMPARE(form->windowTitle(), kTitle + " - 0 Bytes");
-        // A character the code page lacks becomes "?".
+        // Any character can be typed, committed by an input method or pasted.
         QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
                         QString::fromUtf8("\xe2\x82\xac\xce\xa9"));
         QApplication::sendEvent(form->Text1(), &typed);
-        QCOMPARE(form->Text1()->Bytes(), std::string("\x80?"));
-        // The same for an input method's commit and for a paste.
         QInputMethodEvent ime;
         ime.setCommitString(QString::fromUtf8("\xc3\xa9\xe4\xb8\xad"));
         QApplication::sendEvent(form->Text1(), &ime);
         QApplication::clipboard()->setText(QString::fromUtf8("\xf0\x9f\x98\x80x"));
         form->Text1()->paste();
-        QCOMPARE(form->Text1()->Bytes(), std::string("\x80?\xe9??x"));
+        QCOMPARE(form->Text1()->Utf8(), std::string("\xe2\x82\xac\xce\xa9\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80x"));
         QCOMPARE(form->windowTitle(), kTitle + " - 6 Bytes");
-        // The log counts them: a paste at once, typing at the next compile.
-        QVERIFY(Log().endsWith("\r\n1 character outside the calculator's code page was replaced by ?\r\n"));
-        port->answers = {Answer::Cancel};
+        // The compile takes the text in Windows-1252; the log counts what became "?".
+        port->answers = {Answer::No};
         form->Compile();
-        QVERIFY(Log().endsWith("\r\n2 characters outside the calculator's code page were replaced by ?\r\n"
-                               "Compile.\r\nCancel by user...\r\n"));
+        QVERIFY(Log().contains("Compile.\r\n3 characters outside the calculator's code page were replaced by ?\r\n"
+                               "Compile 2 Basic code.\r\n"));
+        QCOMPARE(form->Text1()->Bytes(), T2Basic(ChkBadChrs("\x80?\xe9??x")));
     }
 
     void menuShortcutsWinOverEditor() {
@@ -382,6 +381,61 @@ private slots:
         port->fileAnswers = {Path("ends.txt")};
         form->Open();
         QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+    }
+
+    void openAndSaveKeepEachEncoding() {
+        struct Case {
+            const char* name;
+            std::string bytes, lineEnd;
+        };
+        const Case cases[] = {
+            {"utf-8", "caf\xc3\xa9 \xe2\x86\x92 \xce\xa9\r\nend", "\r\n"},
+            {"utf-8 with mark", "\xef\xbb\xbf" "caf\xc3\xa9\r\nend", "\r\n"},
+            {"utf-16 le", std::string("\xff\xfe\xe9\0\x92\x21\r\0\n\0=\xd8\0\xde", 14), std::string("\r\0\n\0", 4)},
+            {"utf-16 be", std::string("\xfe\xff\0\xe9\x21\x92\0\r\0\n\xd8=\xde\0", 14), std::string("\0\r\0\n", 4)},
+        };
+        for (const Case& c : cases) {
+            std::ofstream(Path("in.txt").toStdString(), std::ios::binary) << c.bytes;
+            port->fileAnswers = {Path("in.txt"), Path("out.txt")};
+            form->Open();
+            form->Save();
+            QVERIFY2(Slurp(Path("out.txt")) == c.bytes + c.lineEnd, c.name);
+        }
+    }
+
+    void saveAsksBeforeTurningWindows1252IntoUtf8() {
+        std::ofstream(Path("old.txt").toStdString(), std::ios::binary) << "caf\xe9";
+        port->fileAnswers = {Path("old.txt")};
+        form->Open();
+        form->Text1()->moveCursor(QTextCursor::End);
+        form->Text1()->insertPlainText(QString::fromUtf8("\xe2\x86\x92"));
+        port->fileAnswers = {Path("kept.txt")};
+        port->answers = {Answer::No};
+        form->Save();
+        QVERIFY(!QFileInfo::exists(Path("kept.txt")));
+        QVERIFY(port->messages.back().text.contains("Save it as UTF-8?"));
+        port->fileAnswers = {Path("new.txt")};
+        port->answers = {Answer::Yes};
+        form->Save();
+        QCOMPARE(Slurp(Path("new.txt")), std::string("caf\xc3\xa9\xe2\x86\x92\r\n"));
+    }
+
+    void documentOpensAsANewText() {
+        form->Text1()->ReplaceAll("kept");
+        std::ofstream(Path("broken.pdf").toStdString(), std::ios::binary) << "%PDF-1.4 cut";
+        port->fileAnswers = {Path("broken.pdf")};
+        form->Open();
+        QCOMPARE(port->messages.back().text,
+                 "Error: cannot read '" + Path("broken.pdf") + "': it is not a PDF document that can be read\u00a0-\u00a022");
+        QCOMPARE(form->Text1()->Bytes(), std::string("kept"));
+        std::ofstream(Path("book.epub").toStdString(), std::ios::binary)
+            << test::MakeEpub({"<p>Caf\xc3\xa9 \xe2\x86\x92</p>"});
+        port->fileAnswers = {Path("book.epub"), Path("book.txt")};
+        form->Open();
+        QCOMPARE(port->fileDialogs[port->fileDialogs.size() - 1].moreFilters,
+                 QStringList({"PDF document (*.pdf)", "EPUB e-book (*.epub)"}));
+        form->Save();
+        QCOMPARE(Slurp(Path("book.txt")), std::string("Caf\xc3\xa9 \xe2\x86\x92\r\n\r\n"));
     }
 
     // The window and tavrilo-convert read a file alike, so they make the same program.

@@ -69,6 +69,25 @@ Outcome ConvertWithin(const TempDir& dir, long kib, const std::string& args,
 
 const std::string kText = "Hello, World!\r\nIt's 2 o'clock\r\n\"quoted\"\r\n\t\xe9\xff end";
 
+TEST(Convert, ReadsUtf8AndDocumentsIntoTheCodePage) {
+    TempDir dir;
+    const std::string cp1252 = "Caf\xe9 \x93quoted\x94\n5' 6\" -1 ?";
+    const std::string utf8 = "Caf\xc3\xa9 \xe2\x80\x9cquoted\xe2\x80\x9d\n5\xe2\x80\xb2 6\xe2\x80\xb3 \xe2\x88\x92" "1 \xce\xa9";
+    const Outcome want = Convert(dir, "asm --small", cp1252);
+    Outcome r = Convert(dir, "asm --small", utf8);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, want.out);
+    EXPECT_EQ(r.err, "tavrilo-convert: 1 character outside the calculator's code page was replaced by ?\n" + want.err);
+    EXPECT_NE(Convert(dir, "asm --small --encoding windows-1252", utf8).out, want.out);
+
+    Spit(dir / "notes.pdf", "%PDF-1.4 cut short");
+    r = Convert(dir, "basic '" + (dir / "notes.pdf") + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavrilo-convert: cannot read '" + (dir / "notes.pdf") +
+                         "': it is not a PDF document that can be read\n");
+    EXPECT_EQ(Convert(dir, "basic --from text '" + (dir / "notes.pdf") + "'").status, 0);
+}
+
 TEST(Convert, BasicFromStdinAndFile) {
     TempDir dir;
     Outcome r = Convert(dir, "basic", kText);

@@ -27,8 +27,9 @@ case $mode in
       [ -f "$deb" ] || fail "no package $p in $scratch/out"
       dpkg-deb -x "$deb" "$root"
       depends=$(dpkg-deb -f "$deb" Depends)
-      # Found by dpkg-shlibdeps from what each program links: Qt for the window only.
-      libs=(libc6 libstdc++6 libpng16-16)
+      # Found by dpkg-shlibdeps from what each program links: Qt for the window only;
+      # poppler, libarchive and libxml2 for the PDF and EPUB documents both open.
+      libs=(libc6 libstdc++6 libpng16-16 libpoppler-cpp0v5 libarchive13 libxml2)
       [ "$p" = tavrilo ] && libs+=(libqt6core6 libqt6gui6 libqt6widgets6)
       for lib in "${libs[@]}"; do
         [[ ", $depends," == *", $lib "* || ", $depends," == *", $lib,"* ]] ||
@@ -66,6 +67,10 @@ out=$(printf 'hi\r\n' | "$usr/bin/tavrilo-convert" basic)
 # send finds its module from where the program is installed.
 out=$("$usr/bin/tavrilo-convert" send "$scratch/none.8xp" 2>&1) || true
 [[ $out == *"cannot read '$scratch/none.8xp'"* ]] || fail "the installed send: $out"
+# So does the reader of documents: a broken PDF is read, and refused, by it.
+printf 'not a PDF' >"$scratch/broken.pdf"
+out=$("$usr/bin/tavrilo-convert" basic "$scratch/broken.pdf" 2>&1) || true
+[[ $out == *"it is not a PDF document that can be read"* ]] || fail "the installed PDF reader: $out"
 
 for p in "${programs[@]}"; do
   for f in copyright changelog.gz; do

@@ -27,8 +27,8 @@ struct ProgramRequest {
 // The program of text, for request.calc: BASIC through ChkBadChrs and
 // T2Basic, assembly through MakeAsm and GNU as (limits bound the assembler).
 // Fails for a bad name, a program too large, a calculator without assembly,
-// or a failed build.
-[[nodiscard]] Status BuildProgram(std::string_view text, const ProgramRequest& request, ProgramVar& var,
+// or a failed build. text is taken over: a BASIC text is filtered in place.
+[[nodiscard]] Status BuildProgram(std::string text, const ProgramRequest& request, ProgramVar& var,
                                   const ToolLimits& limits = {});
 
 }  // namespace tavrilo

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The module behind tavrilo-convert's PDF and EPUB input.
+#include "modules.h"
+
+extern "C" __attribute__((visibility("default"))) int tavrilo_import_document(int layout, tavrilo::DocumentKind kind,
+                                                                              std::string_view bytes,
+                                                                              std::string& utf8,
+                                                                              tavrilo::Status& result) {
+    using namespace tavrilo;
+    if (layout != cli::kImportLayout) return cli::kOtherImportLayout;
+    result = kind == DocumentKind::Pdf ? ImportPdf(bytes, utf8) : ImportEpub(bytes, utf8);
+    return 0;
+}

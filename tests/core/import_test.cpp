@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include "documents.h"
+#include "tavrilo/import/document.h"
+
+namespace tavrilo {
+namespace {
+
+TEST(ImportPdf, TakesThePagesTextInOrder) {
+    std::string text;
+    const Status r = ImportPdf(test::MakePdf({{"First line", "second line"}, {}, {"Page three"}}), text);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(text, "First line\nsecond line\n\nPage three\n");
+}
+
+TEST(ImportPdf, SaysWhyItTakesNothing) {
+    std::string text = "kept";
+    EXPECT_EQ(ImportPdf(test::MakePdf({{}, {}}), text).message,
+              "it has no text: its pages are pictures only, as scanned pages are");
+    const std::string pdf = test::MakePdf({{"Cut short"}});
+    EXPECT_EQ(ImportPdf(pdf.substr(0, 40), text).message, "it is not a PDF document that can be read");
+    EXPECT_EQ(text, "kept");
+}
+
+TEST(ImportEpub, TakesTheChaptersInReadingOrderAsLines) {
+    std::string text;
+    const Status r = ImportEpub(test::MakeEpub({"<h1>One</h1><p>A  <i>first</i>\n paragraph &amp; more.</p>",
+                                                "<div><p>Two</p><p>lines<br/>broken</p></div>"
+                                                "<script>no()</script>"}),
+                                text);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(text, "One\nA first paragraph & more.\n\nTwo\nlines\nbroken\n");
+}
+
+TEST(ImportEpub, SaysWhyItTakesNothing) {
+    std::string text = "kept";
+    EXPECT_EQ(ImportEpub("PK\x03\x04 broken", text).message, "it is not an EPUB e-book that can be read");
+    EXPECT_EQ(ImportEpub(test::MakeZip({{"mimetype", "application/epub+zip"}}), text).message,
+              "it is not an EPUB e-book that can be read");
+    EXPECT_EQ(ImportEpub(test::MakeEpub({"<p> </p>"}), text).message, "it has no text");
+    EXPECT_EQ(text, "kept");
+}
+
+}  // namespace
+}  // namespace tavrilo
