@@ -63,7 +63,8 @@ void Form1::CompileBasic() {
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
         AddLog(QStringLiteral("Compileing... "), false);
-        text1_->ReplaceAll(T2Basic(filtered));
+        text1_->ReplaceAll(T2Basic(filtered), Undo::JoinPrevious);  // one undo step for the compile
+        MarkTextUnchanged();
         unsetCursor();
         ChkNO = false;
         AddLog(QStringLiteral("Done."), true);

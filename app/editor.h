@@ -19,6 +19,9 @@ namespace tavrilo {
 inline constexpr int kSoftLineLength = 1024;
 inline constexpr char16_t kSoftMark = 0x200B;
 
+// JoinPrevious: the edit and the one before undo as one step.
+enum class Undo { NewStep, JoinPrevious };
+
 class Editor : public QPlainTextEdit {
     Q_OBJECT
 
@@ -30,7 +33,7 @@ public:
     // Replaces the whole text as one undoable edit; CR LF, lone CR and
     // lone LF each become a line break. Throws std::bad_alloc, the text
     // unchanged, when memory is short.
-    void ReplaceAll(std::string_view bytes);
+    void ReplaceAll(std::string_view bytes, Undo undo = Undo::NewStep);
     // Bytes().size(), from the document's counts.
     qint64 ByteSize() const;
     // Key sequences that belong to the window's menu, not to the editor.
@@ -59,6 +62,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     void Recount(int position, int added);

@@ -83,6 +83,10 @@ private:
     enum class ErrorCaption { Show, Keep };
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
+    // True when the text may go: unchanged since it was opened, saved or
+    // compiled, saved now, or given up; asks the user otherwise.
+    bool MayDropText();
+    void MarkTextUnchanged();
     void RememberTextFile(const QString& path);
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);

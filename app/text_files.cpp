@@ -57,6 +57,7 @@ void Form1::OpenPath(const QString& path) {
         return;
     }
     RememberTextFile(path);
+    MarkTextUnchanged();
     if (preview_) preview_->StartAtFirstScreen();  // another text: its screens from the first
     AddLog(QStringLiteral("Done."), true);
 }
@@ -77,6 +78,7 @@ void Form1::Save() {
         return;
     }
     RememberTextFile(*path);
+    MarkTextUnchanged();
     AddLog(QStringLiteral("Done."), true);
 }
 

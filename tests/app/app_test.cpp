@@ -145,6 +145,9 @@ private slots:
         QVERIFY(port->messages[0].defaultButton == Answer::Yes);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));
+        QTest::keyClick(form->Text1(), Qt::Key_Insert, Qt::ControlModifier);  // Copy has its other key
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("HI"));
+        port->answers = {Answer::Discard};
         QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(port->quits, 1);
         QCOMPARE(form->Text1()->Bytes(), std::string("HI"));
@@ -175,9 +178,43 @@ private slots:
         QVERIFY(!form->ChkNO);
         QVERIFY(!form->ProgressWindow()->isVisible());
         QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
-        form->Text1()->undo();
-        form->Text1()->undo();
+        form->Text1()->undo();  // one step for the whole compile
         QCOMPARE(form->Text1()->Bytes(), text);
+    }
+
+    // Exit, Ctrl+X and the close button ask before a changed text goes.
+    void exitAsksBeforeDroppingChangedText() {
+        std::ofstream(Path("in.txt").toStdString()) << "opened";
+        port->fileAnswers = {Path("in.txt")};
+        form->Open();
+        form->Text1()->ReplaceAll("changed");
+        port->answers = {Answer::Cancel};
+        QVERIFY(!form->close());
+        QCOMPARE(port->quits, 0);
+        QVERIFY(port->messages.back().buttons == Buttons::SaveDiscardCancel);
+        // A Save that fails keeps the program.
+        port->answers = {Answer::Save};
+        port->fileAnswers = {Path("missing/x.txt")};
+        QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(port->quits, 0);
+        QVERIFY(Log().endsWith("Writeing file... Error.\r\n"));
+        port->answers = {Answer::Save};
+        port->fileAnswers = {Path("out.txt")};
+        form->Exit();
+        QCOMPARE(port->quits, 1);
+        QCOMPARE(Slurp(Path("out.txt")), std::string("changed\r\n"));
+        QCOMPARE(Log().count("Terminateing..."), 1);
+    }
+
+    // A compiled text counts as unchanged: Exit ends at once.
+    void exitEndsAtOnceWhenNothingChanged() {
+        form->Text1()->ReplaceAll("x");
+        port->answers = {Answer::No};
+        form->Compile();
+        QVERIFY(form->close());
+        QCOMPARE(port->quits, 1);
+        QCOMPARE(port->messages.size(), size_t(1));  // the compile's question alone
+        QVERIFY(Log().endsWith("Compileing... Done.\r\nTerminateing...\r\n"));
     }
 
     // Short of memory, Open and the BASIC compile end as failed commands and
