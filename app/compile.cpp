@@ -103,6 +103,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
             if (!answer) {
                 HideProgress();
                 unsetCursor();
+                AddLog(QStringLiteral("Cancel by user..."), true);
                 return;
             }
             if (answer->isEmpty()) continue;

@@ -28,7 +28,10 @@ FileDialogRequest TextFileDialog(const QString& title) {
 void Form1::Open() {
     AddLog(QStringLiteral("Open file. "), true);
     std::optional<QString> path = port_.OpenFileName(this, TextFileDialog(QString()));
-    if (!path) return;
+    if (!path) {
+        AddLog(QStringLiteral("Cancel by user..."), true);
+        return;
+    }
     OpenPath(*path);
 }
 
@@ -66,7 +69,10 @@ void Form1::Save() {
     AddLog(QStringLiteral("Save file."), true);
     std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
     AddLog(QStringLiteral("Writeing file... "), false);
-    if (!path) return;
+    if (!path) {
+        AddLog(QStringLiteral("Cancel by user..."), true);
+        return;
+    }
     Status r;
     try {
         r = WriteWholeFile(LocalPath(*path), text1_->Bytes() + "\r\n");

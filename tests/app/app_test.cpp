@@ -354,7 +354,7 @@ private slots:
         form->Compile();
         port->inputAnswers = {std::nullopt};
         QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
-        QVERIFY(Log().endsWith("Compileing 2 Asm\r\n"));
+        QVERIFY(Log().endsWith("Compileing 2 Asm\r\nCancel by user...\r\n"));
         QCOMPARE(form->windowTitle(), caption);
         QVERIFY(port->started.isEmpty());
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files).size(), 0);
@@ -534,7 +534,7 @@ private slots:
 
         port->fileAnswers = {std::nullopt};
         form->Save();
-        QVERIFY(Log().endsWith("Save file.\r\nWriteing file... "));
+        QVERIFY(Log().endsWith("Save file.\r\nWriteing file... Cancel by user...\r\n"));
     }
 
     void openRefusesWhatIsNoText() {
