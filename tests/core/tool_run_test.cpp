@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "temp_dir.h"
@@ -38,6 +39,35 @@ TEST(RunTool, AStuckToolIsKilledByItsTimeOrACancel) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
         EXPECT_TRUE(byCancel ? r.cancelled : r.timedOut);
     }
+}
+
+// True when pid has ended (a zombie counts), within a few seconds.
+bool Ends(pid_t pid) {
+    for (int i = 0; i < 500; ++i) {
+        std::string stat;
+        std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/stat"), stat);
+        const std::size_t paren = stat.rfind(')');
+        if (paren == std::string::npos || stat.compare(paren, 3, ") Z") == 0) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+// A cancel ends what the tool started too, not only the tool.
+TEST(RunTool, ACancelKillsTheToolsChildren) {
+    test::TempDir bin;
+    const std::string tool = Script(bin, "/bin/sleep 1000 &\necho $! > " + (bin / "pid") + "\nwait\n");
+    std::atomic<bool> cancel{false};
+    std::thread user([&] {
+        while (test::Slurp(bin / "pid").find('\n') == std::string::npos) std::this_thread::sleep_for(10ms);
+        cancel = true;
+    });
+    const PrivateTempDir dir;
+    EXPECT_TRUE(RunTool(tool, {"tool"}, dir.path(), {5min, &cancel}).cancelled);
+    user.join();
+    const pid_t sleeper = std::stoi(test::Slurp(bin / "pid"));
+    EXPECT_TRUE(Ends(sleeper));
+    kill(sleeper, SIGKILL);
 }
 
 TEST(RunTool, ARelativeTmpdirStillRunsTheTool) {
