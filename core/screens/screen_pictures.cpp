@@ -89,7 +89,7 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
         if (r.status.message.find(dir) == std::string::npos) r.status.message = dir + ": " + r.status.message;
         return r;
     };
-    Status step = set.Open(dir, kPictureList);
+    Status step = set.Open(dir, kPictureList, [](const std::string& name) { return PictureIndex(name) >= 0; });
     if (!step.ok()) return fail(step);
     std::string png;
     for (std::size_t i = 0; i < model.Count(); ++i) {
@@ -104,11 +104,15 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
     }
     step = set.Commit(r.removed);
     if (!step.ok()) return fail(step);
+    for (const std::string& name : set.Unproven()) r.unproven.push_back(dir + "/" + name);
     // Pictures past the last that are still there are not this program's.
     ec.clear();
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const long index = PictureIndex(it->path().filename().string());
-        if (index >= 0 && static_cast<std::size_t>(index) >= r.written) r.kept.push_back(it->path().string());
+        const std::string name = it->path().filename().string();
+        const long index = PictureIndex(name);
+        if (index >= 0 && static_cast<std::size_t>(index) >= r.written &&
+            !std::binary_search(set.Unproven().begin(), set.Unproven().end(), name))
+            r.kept.push_back(it->path().string());
     }
     std::sort(r.kept.begin(), r.kept.end());
     return r;

@@ -289,5 +289,49 @@ TEST(Pictures, ASecondRunIntoABusyFolderFails) {
     ::close(busy);
 }
 
+// A planted list of pictures turns the run against nothing: a link, FIFO or
+// device under its name is neither followed nor read, and a listed name counts
+// as this program's picture only when its file is what the program wrote.
+TEST(Pictures, APlantedListIsNotTrusted) {
+    test::TempDir dir;
+    const ScreenModel m = ScreenModel::ForAsm("x", AsmOpts{});  // two pictures
+    const std::string pics = dir / "pics", list = pics + "/" + kPictureList;
+    ASSERT_TRUE(SavePictures(m, pics, 1).status.ok());
+    test::Spit(pics + "/thesis.tex", "mine");
+    test::Spit(pics + "/screen-005.png", "mine too");
+    test::Spit(list, test::Slurp(list) + "thesis.tex\nscreen-005.png\n");
+    PicturesResult r = SavePictures(m, pics, 1);
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
+    EXPECT_EQ(r.removed, 0u);
+    EXPECT_EQ(test::Slurp(pics + "/thesis.tex"), "mine");
+    EXPECT_EQ(test::Slurp(pics + "/screen-005.png"), "mine too");
+    EXPECT_EQ(r.unproven, (std::vector<std::string>{pics + "/screen-005.png", pics + "/thesis.tex"}));
+
+    test::Spit(pics + "/screen-001.png", "a user's file under a picture's name");
+    EXPECT_EQ(SavePictures(m, pics, 1).status.code, EEXIST);
+    EXPECT_EQ(test::Slurp(pics + "/screen-001.png"), "a user's file under a picture's name");
+
+    test::Spit(dir / "v.txt", "kept");
+    std::filesystem::remove(list);
+    std::filesystem::create_symlink("../v.txt", list);
+    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
+    EXPECT_EQ(test::Slurp(dir / "v.txt"), "kept");
+    std::filesystem::remove(list);
+    std::filesystem::create_symlink("/dev/zero", list);
+    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
+    std::filesystem::remove(list);
+    ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
+    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
+}
+
+// A folder of the user's that bears a staging folder's name is not swept away.
+TEST(Pictures, AUsersFolderNamedLikeAStagingFolderStays) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / ".tavrilo-backup");
+    test::Spit(dir / ".tavrilo-backup/notes", "mine");
+    ASSERT_TRUE(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).status.ok());
+    EXPECT_EQ(test::Slurp(dir / ".tavrilo-backup/notes"), "mine");
+}
+
 }  // namespace
 }  // namespace tavrilo
