@@ -453,6 +453,17 @@ private slots:
         QCOMPARE(UsageProblem({"tavrilo", "-x"}), std::optional<QString>("invalid option -- 'x'"));
         QVERIFY(UsageProblem({"tavrilo", "-"}).value_or("").contains("no standard input"));
         QCOMPARE(UsageProblem({"tavrilo", "a.txt", "b.txt"}), std::optional<QString>("extra operand 'b.txt'"));
+        QCOMPARE(UsageProblem({"tavrilo", "-style", "fusion", "--platform=offscreen", "-reverse", "a.txt"}), std::nullopt);
+        // Reported without a display, before the toolkit starts.
+        QProcess bogus;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        bogus.setProcessEnvironment(env);
+        bogus.start(TAVRILO_APP, {"-style", "fusion", "--bogus"});
+        QVERIFY(bogus.waitForFinished());
+        QCOMPARE(bogus.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(bogus.exitCode(), 2);
+        QVERIFY(bogus.readAllStandardError().startsWith("tavrilo: unrecognized option '--bogus'\n"));
 
         form->Text1()->ReplaceAll("unsaved");
         OpenFileArgument(*form, {"tavrilo"});
