@@ -10,6 +10,13 @@
 #include <thread>
 #include <vector>
 
+// Why these tests share the virtual link with the rest of the machine (and
+// wait for other test runs instead), or "" when it is their own.
+const std::string& VirtualLinkShared();
+// The System V IPC namespace the process started in, where the machine's
+// virtual link is, open; -1 when it cannot be told.
+int StartingIpcNamespace();
+
 struct StoredVar {
     std::uint8_t type;
     std::string name;
