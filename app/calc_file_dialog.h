@@ -62,6 +62,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void CheckName();
