@@ -91,6 +91,7 @@ private:
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);
+    bool AskReplaceFile(const QString& path);
     // The tokens of text for a calculator file of kind, built off the
     // window's thread while the Working window offers Cancel; nothing when
     // cancelled. Throws what the build throws.

@@ -83,6 +83,14 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     return request;
 }
 
+// path with the kind's extension where it was typed with the other
+// calculator's, so that no file's extension lies about it.
+QString KindsExtension(CalcFileKind kind, const QString& path) {
+    const QString other = CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral(".83p") : QStringLiteral(".8xp");
+    if (!path.endsWith(other, Qt::CaseInsensitive)) return path;
+    return path.left(path.size() - other.size()) + Extension(kind);
+}
+
 // One build of a program's tokens; cancel stops the assembler.
 struct TokensJob : ThreadWork {
     std::string tokens;
@@ -137,6 +145,14 @@ void Form1::RememberTextFile(const QString& path) {
     if (path != textFilePath_) calcDefaultName_ = QString();
     textFilePath_ = path;
     lastFileDir_ = QFileInfo(path).absolutePath();
+}
+
+bool Form1::AskReplaceFile(const QString& path) {
+    MessageRequest ask;
+    ask.text = QStringLiteral("%1 already exists.\rReplace it?").arg(path);
+    ask.buttons = Buttons::YesNo;
+    ask.defaultButton = Answer::No;
+    return port_.Message(this, ask) == Answer::Yes;
 }
 
 void Form1::MakeCalcFile() {
@@ -194,16 +210,26 @@ void Form1::MakeCalcFile() {
             stopped();
             return cancelled();
         }
-        file = *path;
-        const Status written = WriteWholeFile(LocalPath(*path), bytes);
+        file = KindsExtension(kind, *path);
+        if (file != *path) {
+            if (QFileInfo::exists(file) && !AskReplaceFile(file)) {
+                stopped();
+                return cancelled();
+            }
+            AddLog(QStringLiteral("(saved as %1, with the extension of a %2 program) ")
+                       .arg(file, CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus")
+                                                                     : QStringLiteral("TI-83")),
+                   false);
+        }
+        const Status written = WriteWholeFile(LocalPath(file), bytes);
         if (!written.ok()) throw IoFailure(written);
-        lastFileDir_ = QFileInfo(*path).absolutePath();
+        lastFileDir_ = QFileInfo(file).absolutePath();
         unsetCursor();
         AddLog(QStringLiteral("Done."), true);
         setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(tokens.size()) +
                        QStringLiteral(" Bytes"));
         MessageRequest created;
-        created.text = QStringLiteral("File is created at: ") + *path;
+        created.text = QStringLiteral("File is created at: ") + file;
         if (IsAssembly(kind)) created.text += QStringLiteral("\r") + AsmRunHint(kind, name);
         port_.Message(this, created);
     } catch (...) {

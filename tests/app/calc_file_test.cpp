@@ -263,6 +263,16 @@ private slots:
         QVERIFY(before != form->windowTitle());
     }
 
+    // A file name typed with the other calculator's extension gets the kind's own.
+    void extensionFollowsTheKind() {
+        form->Text1()->ReplaceAll("X");
+        Make("PRG", CalcFileKind::Basic8x, Path("p.83p"));
+        Make("PRG", CalcFileKind::Asm83, Path("q.8XP"));
+        QVERIFY(QFileInfo::exists(Path("p.8xp")) && QFileInfo::exists(Path("q.83p")));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files).size(), 2);
+        QVERIFY2(Log().contains(Path("q.83p")), qPrintable(Log()));
+    }
+
     void cancelChangesNothing() {
         form->Text1()->ReplaceAll("X");
         const QString caption = form->windowTitle();
