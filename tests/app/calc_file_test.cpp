@@ -133,6 +133,14 @@ private slots:
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.focusWidget(), dialog.NameEdit());
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            // Tab goes as the dialog reads: name, kind, connection, then the buttons.
+            QWidgetList order;
+            for (int i = 0; i < 5; ++i) {
+                QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+                order << dialog.focusWidget();
+            }
+            QCOMPARE(order, (QWidgetList{dialog.KindButton(CalcFileKind::Basic83), dialog.ConnectionBox(),
+                                         dialog.MakeButton(), dialog.SendButton(), dialog.CancelButton()}));
             QCOMPARE(dialog.KindButton(CalcFileKind::Basic83)->text(), QStringLiteral("BASIC for TI-83 (.83p)"));
             QCOMPARE(dialog.KindButton(CalcFileKind::Basic8x)->text(),
                      QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"));
