@@ -87,6 +87,20 @@ private slots:
         QVERIFY(Log().endsWith("Send to calculator... Cancel by user...\r\n"));
     }
 
+    // Until the calculator has said how much is to go, the bar is busy rather than empty.
+    void progressIsBusyBeforeTheCalculatorAnswers() {
+        CalcStandIn calc(true);
+        int firstMaximum = -1;
+        QTimer timer;
+        timer.callOnTimeout([&] {
+            auto* p = form->findChild<QProgressDialog*>(QStringLiteral("SendProgress"));
+            if (p && p->isVisible() && firstMaximum < 0) firstMaximum = p->maximum();
+        });
+        timer.start(0);
+        Run(CalcFileKind::Basic8x);
+        QCOMPARE(firstMaximum, 0);
+    }
+
     void failureShowsTheLinksSentence() {
         CalcStandIn calc(true);
         calc.Set(CalcStandIn::Fault::Reject, 3);
