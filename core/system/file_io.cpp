@@ -540,6 +540,21 @@ bool ParseEntry(std::string_view line, FileSet::Entry& e) {
 
 enum class Proof { Ours, Missing, Other };
 
+// For an entry of the earlier form: when the caller takes the file for one it
+// writes, its size and fingerprint.
+void ProveByContents(int dirFd, FileSet::Written written, FileSet::Entry& e) {
+    constexpr std::uint64_t kMostBytes = 16 << 20;
+    if (e.name.find('/') != std::string::npos) return;
+    Fd fd(::openat(dirFd, e.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    std::string bytes;
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !ReadAtMost(fd.get(), kMostBytes, bytes).ok() || bytes.empty() || !written(bytes))
+        return;
+    e.size = bytes.size();
+    e.print = Fingerprint(bytes);
+}
+
 // Whether the list's name stands for something in the folder dirFd (a path always does).
 bool Present(int dirFd, const std::string& name) {
     struct stat st {};
@@ -564,7 +579,7 @@ Proof Prove(int dirFd, const FileSet::Entry& e) {
 
 // The list is read without following a link and without blocking, from a
 // regular file of bounded size only.
-Status FileSet::ReadList(bool (*mayHold)(const std::string&)) {
+Status FileSet::ReadList(MayHold mayHold, Written written) {
     Fd fd(::openat(dirFd_, list_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT) return {};
@@ -585,7 +600,8 @@ Status FileSet::ReadList(bool (*mayHold)(const std::string&)) {
         const bool parsed = ParseEntry(std::string_view(list).substr(at, end - at), e);
         at = end + 1;
         if (e.name.empty() || e.name == "." || e.name == "..") continue;
-        const Proof proof = parsed && (!mayHold || mayHold(e.name)) ? Prove(dirFd_, e) : Proof::Other;
+        if (!parsed && written) ProveByContents(dirFd_, written, e);
+        const Proof proof = (parsed || e.size > 0) && (!mayHold || mayHold(e.name)) ? Prove(dirFd_, e) : Proof::Other;
         if (proof == Proof::Ours)
             earlier_.push_back(std::move(e));
         else if (proof == Proof::Other && Present(dirFd_, e.name))
@@ -599,7 +615,7 @@ Status FileSet::ReadList(bool (*mayHold)(const std::string&)) {
     return {};
 }
 
-Status FileSet::Open(const std::string& dir, const std::string& listName, bool (*mayHold)(const std::string&)) {
+Status FileSet::Open(const std::string& dir, const std::string& listName, MayHold mayHold, Written written) {
     dir_ = dir;
     list_ = listName;
     dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -609,7 +625,7 @@ Status FileSet::Open(const std::string& dir, const std::string& listName, bool (
         return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
     // Without a lock (a file system that has none) a live run's folder cannot be told apart.
     if (locked) RemoveLeftStaging(dirFd_);
-    Status r = ReadList(mayHold);
+    Status r = ReadList(mayHold, written);
     if (!r.ok()) return r;
     std::string staging = dir + "/" + kTempPattern;
     detail::HoldSignals hold;

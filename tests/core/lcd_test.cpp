@@ -324,6 +324,17 @@ TEST(Pictures, APlantedListIsNotTrusted) {
     EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
 }
 
+// A list of the earlier form, names alone, still counts as the program's the
+// pictures of the sizes it writes.
+TEST(Pictures, AListOfNamesAloneStillCountsThePicturesItWrote) {
+    test::TempDir dir;
+    ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), dir.path(), 2).written, 4u);
+    test::Spit(dir / kPictureList, "screen-001.png\nscreen-002.png\nscreen-003.png\nscreen-004.png\n");
+    const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1);
+    ASSERT_TRUE(r.status.ok()) << r.status.message;
+    EXPECT_EQ(r.removed, 2u);
+}
+
 // A folder of the user's that bears a staging folder's name is not swept away.
 TEST(Pictures, AUsersFolderNamedLikeAStagingFolderStays) {
     test::TempDir dir;

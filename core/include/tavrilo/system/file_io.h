@@ -144,9 +144,13 @@ public:
     ~FileSet();
 
     // dir must exist; listName is the hidden file's name; mayHold, when
-    // given, says which names the set may hold.
-    Status Open(const std::string& dir, const std::string& listName,
-                bool (*mayHold)(const std::string& name) = nullptr);
+    // given, says which names the set may hold; written, when given, whether
+    // the file a list of the earlier form (names alone) names is one the
+    // caller writes.
+    using MayHold = bool (*)(const std::string& name);
+    using Written = bool (*)(std::string_view bytes);
+    Status Open(const std::string& dir, const std::string& listName, MayHold mayHold = nullptr,
+                Written written = nullptr);
     Status Add(const std::string& name, std::string_view bytes);
     // Fails before anything is moved when a name is taken by a file that no
     // set wrote. removed receives how many files of the earlier set went.
@@ -161,7 +165,7 @@ public:
     };
 
 private:
-    Status ReadList(bool (*mayHold)(const std::string&));
+    Status ReadList(MayHold mayHold, Written written);
     Status WriteList(const std::vector<Entry>& entries) const;
 
     std::string dir_, list_, staging_;
