@@ -145,8 +145,6 @@ private slots:
         QVERIFY(port->messages[0].defaultButton == Answer::Yes);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));
-        QTest::keyClick(form->Text1(), Qt::Key_Insert, Qt::ControlModifier);  // Copy has its other key
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("HI"));
         port->answers = {Answer::Discard};
         QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(port->quits, 1);
@@ -178,43 +176,23 @@ private slots:
         QVERIFY(!form->ChkNO);
         QVERIFY(!form->ProgressWindow()->isVisible());
         QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(form->close() && port->quits == 1 && port->messages.size() == 1);  // compiled: no question
         form->Text1()->undo();  // one step for the whole compile
         QCOMPARE(form->Text1()->Bytes(), text);
     }
 
-    // Exit, Ctrl+X and the close button ask before a changed text goes.
+    // Closing, Ctrl+X and Exit ask before a changed text goes; a Save that fails keeps the program.
     void exitAsksBeforeDroppingChangedText() {
-        std::ofstream(Path("in.txt").toStdString()) << "opened";
-        port->fileAnswers = {Path("in.txt")};
-        form->Open();
         form->Text1()->ReplaceAll("changed");
-        port->answers = {Answer::Cancel};
+        port->answers = {Answer::Cancel, Answer::Save};
+        port->fileAnswers = {Path("missing/x.txt"), Path("out.txt")};
         QVERIFY(!form->close());
-        QCOMPARE(port->quits, 0);
         QVERIFY(port->messages.back().buttons == Buttons::SaveDiscardCancel);
-        // A Save that fails keeps the program.
-        port->answers = {Answer::Save};
-        port->fileAnswers = {Path("missing/x.txt")};
         QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
-        QCOMPARE(port->quits, 0);
-        QVERIFY(Log().endsWith("Writeing file... Error.\r\n"));
-        port->answers = {Answer::Save};
-        port->fileAnswers = {Path("out.txt")};
-        form->Exit();
+        QVERIFY(port->quits == 0 && Log().endsWith("Writeing file... Error.\r\n"));
+        port->answers = {Answer::Save}, form->Exit();
         QCOMPARE(port->quits, 1);
         QCOMPARE(Slurp(Path("out.txt")), std::string("changed\r\n"));
-        QCOMPARE(Log().count("Terminateing..."), 1);
-    }
-
-    // A compiled text counts as unchanged: Exit ends at once.
-    void exitEndsAtOnceWhenNothingChanged() {
-        form->Text1()->ReplaceAll("x");
-        port->answers = {Answer::No};
-        form->Compile();
-        QVERIFY(form->close());
-        QCOMPARE(port->quits, 1);
-        QCOMPARE(port->messages.size(), size_t(1));  // the compile's question alone
-        QVERIFY(Log().endsWith("Compileing... Done.\r\nTerminateing...\r\n"));
     }
 
     // Short of memory, Open and the BASIC compile end as failed commands and
@@ -313,7 +291,6 @@ private slots:
         QVERIFY(!form->isEnabled());
         QCOMPARE(Log(), before);
         QVERIFY(port->inputs.empty());
-        dialog->Option2()->setFocus();
         QTest::keyClick(dialog->Option2(), Qt::Key_Return);  // Compile, the default button
         QCOMPARE(port->inputs.size(), size_t(1));
         QVERIFY(!dialog->isVisible());
@@ -453,16 +430,10 @@ private slots:
         QCOMPARE(UsageProblem({"tavrilo", "-x"}), std::optional<QString>("invalid option -- 'x'"));
         QVERIFY(UsageProblem({"tavrilo", "-"}).value_or("").contains("no standard input"));
         QCOMPARE(UsageProblem({"tavrilo", "a.txt", "b.txt"}), std::optional<QString>("extra operand 'b.txt'"));
-        QCOMPARE(UsageProblem({"tavrilo", "-style", "fusion", "--platform=offscreen", "-reverse", "a.txt"}), std::nullopt);
-        // Reported without a display, before the toolkit starts.
-        QProcess bogus;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        bogus.setProcessEnvironment(env);
+        QProcess bogus;  // reported without a display, before the toolkit starts
+        bogus.setProcessEnvironment(QProcessEnvironment());
         bogus.start(TAVRILO_APP, {"-style", "fusion", "--bogus"});
-        QVERIFY(bogus.waitForFinished());
-        QCOMPARE(bogus.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(bogus.exitCode(), 2);
+        QVERIFY(bogus.waitForFinished() && bogus.exitStatus() == QProcess::NormalExit && bogus.exitCode() == 2);
         QVERIFY(bogus.readAllStandardError().startsWith("tavrilo: unrecognized option '--bogus'\n"));
 
         form->Text1()->ReplaceAll("unsaved");

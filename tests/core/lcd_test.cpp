@@ -289,59 +289,41 @@ TEST(Pictures, ASecondRunIntoABusyFolderFails) {
     ::close(busy);
 }
 
-// A planted list of pictures turns the run against nothing: a link, FIFO or
-// device under its name is neither followed nor read, and a listed name counts
-// as this program's picture only when its file is what the program wrote.
+// A planted list of pictures turns the run against nothing: a listed name
+// counts as the program's picture only when its file is what the program
+// wrote, and a link, FIFO or device under the list's name is neither followed
+// nor read. A user's folder named like a staging folder is not swept away.
 TEST(Pictures, APlantedListIsNotTrusted) {
     test::TempDir dir;
     const ScreenModel m = ScreenModel::ForAsm("x", AsmOpts{});  // two pictures
     const std::string pics = dir / "pics", list = pics + "/" + kPictureList;
+    std::filesystem::create_directories(pics + "/.tavrilo-backup");
+    test::Spit(pics + "/.tavrilo-backup/notes", "mine");
     ASSERT_TRUE(SavePictures(m, pics, 1).status.ok());
-    test::Spit(pics + "/thesis.tex", "mine");
-    test::Spit(pics + "/screen-005.png", "mine too");
+    EXPECT_EQ(test::Slurp(pics + "/.tavrilo-backup/notes"), "mine");
+    for (const char* name : {"thesis.tex", "screen-005.png"}) test::Spit(pics + "/" + name, "mine");
     test::Spit(list, test::Slurp(list) + "thesis.tex\nscreen-005.png\n");
-    PicturesResult r = SavePictures(m, pics, 1);
-    ASSERT_TRUE(r.status.ok()) << r.status.message;
-    EXPECT_EQ(r.removed, 0u);
-    EXPECT_EQ(test::Slurp(pics + "/thesis.tex"), "mine");
-    EXPECT_EQ(test::Slurp(pics + "/screen-005.png"), "mine too");
+    const PicturesResult r = SavePictures(m, pics, 1);
+    EXPECT_TRUE(r.status.ok() && r.removed == 0 && test::Slurp(pics + "/thesis.tex") == "mine");
     EXPECT_EQ(r.unproven, (std::vector<std::string>{pics + "/screen-005.png", pics + "/thesis.tex"}));
-
-    test::Spit(pics + "/screen-001.png", "a user's file under a picture's name");
+    test::Spit(pics + "/screen-001.png", "mine");
     EXPECT_EQ(SavePictures(m, pics, 1).status.code, EEXIST);
-    EXPECT_EQ(test::Slurp(pics + "/screen-001.png"), "a user's file under a picture's name");
-
+    EXPECT_EQ(test::Slurp(pics + "/screen-001.png"), "mine");
     test::Spit(dir / "v.txt", "kept");
-    std::filesystem::remove(list);
-    std::filesystem::create_symlink("../v.txt", list);
-    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
+    for (const std::string planted : {"../v.txt", "/dev/zero", "fifo"}) {
+        std::filesystem::remove(list);
+        ASSERT_TRUE(planted == "fifo" ? mkfifo(list.c_str(), 0600) == 0 : symlink(planted.c_str(), list.c_str()) == 0);
+        EXPECT_FALSE(SavePictures(m, pics, 1).status.ok()) << planted;
+    }
     EXPECT_EQ(test::Slurp(dir / "v.txt"), "kept");
-    std::filesystem::remove(list);
-    std::filesystem::create_symlink("/dev/zero", list);
-    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
-    std::filesystem::remove(list);
-    ASSERT_EQ(mkfifo(list.c_str(), 0600), 0);
-    EXPECT_FALSE(SavePictures(m, pics, 1).status.ok());
 }
 
-// A list of the earlier form, names alone, still counts as the program's the
-// pictures of the sizes it writes.
+// A list of names alone, as the earlier lists were, still counts the pictures of the sizes it writes.
 TEST(Pictures, AListOfNamesAloneStillCountsThePicturesItWrote) {
     test::TempDir dir;
     ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), dir.path(), 2).written, 4u);
     test::Spit(dir / kPictureList, "screen-001.png\nscreen-002.png\nscreen-003.png\nscreen-004.png\n");
-    const PicturesResult r = SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1);
-    ASSERT_TRUE(r.status.ok()) << r.status.message;
-    EXPECT_EQ(r.removed, 2u);
-}
-
-// A folder of the user's that bears a staging folder's name is not swept away.
-TEST(Pictures, AUsersFolderNamedLikeAStagingFolderStays) {
-    test::TempDir dir;
-    std::filesystem::create_directory(dir / ".tavrilo-backup");
-    test::Spit(dir / ".tavrilo-backup/notes", "mine");
-    ASSERT_TRUE(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).status.ok());
-    EXPECT_EQ(test::Slurp(dir / ".tavrilo-backup/notes"), "mine");
+    EXPECT_EQ(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).removed, 2u);
 }
 
 }  // namespace

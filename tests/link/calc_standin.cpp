@@ -6,13 +6,12 @@
 #include <sys/file.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <fstream>
 
 // libticables' VTI ring: 1024 bytes, used modulo 256.
 struct CalcStandIn::Ring {
@@ -31,47 +30,28 @@ void Store(int& v, int x) { __atomic_store_n(&v, x, __ATOMIC_RELEASE); }
 
 namespace {
 
-bool WriteText(const char* path, const std::string& text) {
-    const int fd = open(path, O_WRONLY | O_CLOEXEC);
-    const bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (fd >= 0) close(fd);
-    return ok;
-}
-
-// libticables' virtual link takes its shared memory's keys from ftok("/tmp",
-// ...), the same for every process on the machine. Before main, while the
-// process has one thread, it moves into a System V IPC namespace of its own
-// (as root, else in a user namespace of its own), which the programs it
-// starts share; where neither is allowed, test runs take turns by a lock.
+// The virtual link's keys, from ftok("/tmp", ...), are the same on the whole machine: before
+// main, with one thread, the process moves into an IPC namespace of its own (as root, else in
+// a user namespace mapping it to itself); where neither is allowed, test runs take turns.
 struct PrivateLink {
     int starting = open("/proc/self/ns/ipc", O_RDONLY | O_CLOEXEC);
     std::string shared;
-
     PrivateLink() {
+        const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
         if (unshare(CLONE_NEWIPC) == 0) return;
-        const int asRoot = errno;
-        const uid_t uid = geteuid();
-        const gid_t gid = getegid();
-        if (unshare(CLONE_NEWUSER | CLONE_NEWIPC) == 0 &&
-            WriteText("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
-            WriteText("/proc/self/setgroups", "deny") &&
-            WriteText("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1"))
+        const int err = errno;
+        if (unshare(CLONE_NEWUSER | CLONE_NEWIPC) == 0 && (std::ofstream("/proc/self/uid_map") << uid + " " + uid + " 1" << std::flush) &&
+            (std::ofstream("/proc/self/setgroups") << "deny" << std::flush) && (std::ofstream("/proc/self/gid_map") << gid + " " + gid + " 1" << std::flush))
             return;
-        shared = std::string("the virtual link is the machine's: no IPC namespace of its own (") +
-                 std::strerror(asRoot) + ", and in a user namespace: " + std::strerror(errno) +
-                 "); waiting for other test runs";
+        shared = std::string("no IPC namespace of its own (") + std::strerror(err) + "): the virtual link is the machine's, so test runs take turns";
         std::fprintf(stderr, "%s\n", shared.c_str());
-        const int lock = open("/tmp/.tavrilo-virtual-link.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (lock < 0 || flock(lock, LOCK_EX) != 0) shared += "; no lock either: " + std::string(std::strerror(errno));
+        flock(open("/tmp/.tavrilo-virtual-link.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666), LOCK_EX);
     }
-};
-
-PrivateLink gLink;
+} gLink;
 
 }  // namespace
 
 const std::string& VirtualLinkShared() { return gLink.shared; }
-
 int StartingIpcNamespace() { return gLink.starting; }
 
 CalcStandIn::CalcStandIn(bool plus) : id_(plus ? 0x73 : 0x83) {

@@ -10,11 +10,9 @@
 #include <thread>
 #include <vector>
 
-// Why these tests share the virtual link with the rest of the machine (and
-// wait for other test runs instead), or "" when it is their own.
+// Why the virtual link is the machine's, not these tests' own; "" when it is theirs.
 const std::string& VirtualLinkShared();
-// The System V IPC namespace the process started in, where the machine's
-// virtual link is, open; -1 when it cannot be told.
+// The IPC namespace the process started in, where the machine's link is; -1 if unknown.
 int StartingIpcNamespace();
 
 struct StoredVar {
