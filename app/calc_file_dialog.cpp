@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
+#include <iterator>
 
 #include "tavrilo/calc/program_file.h"
 
@@ -118,21 +119,49 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
             FitSize();
         });
 
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Program name:"), name_);
-    form->addRow(QStringLiteral("Connection:"), connection_);
+    // Read from the top, as Tab goes: name, kind and its note, connection, buttons.
+    auto* nameRow = new QFormLayout;
+    nameRow->addRow(QStringLiteral("Program name:"), name_);
+    auto* connectionRow = new QFormLayout;
+    connectionRow->addRow(QStringLiteral("Connection:"), connection_);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
+    layout->addLayout(nameRow);
     layout->addWidget(rule_);
     for (auto& [kind, k] : kinds_) layout->addWidget(k);
     layout->addWidget(asmFlags_);
+    layout->addLayout(connectionRow);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(make_);
     buttons->addWidget(send_);
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
+    QWidget* previous = name_;
+    for (auto& [kind, k] : kinds_) setTabOrder(previous, k), previous = k;
+    setTabOrder(previous, connection_);
+    setTabOrder(connection_, make_);
+    setTabOrder(make_, send_);
+    setTabOrder(send_, cancel_);
     CheckName();
+}
+
+// The kinds are one stop of Tab, at the chosen kind; the arrow keys move among them.
+bool CalcFileDialog::focusNextPrevChild(bool next) {
+    QWidget* at = focusWidget();
+    QWidget* chosen = nullptr;
+    bool atKind = false;
+    for (const auto& [kind, button] : kinds_) {
+        if (button->isChecked()) chosen = button;
+        atKind = atKind || button == at;
+    }
+    QWidget* to = nullptr;
+    if (atKind)
+        to = next ? static_cast<QWidget*>(connection_) : name_;
+    else if (at == (next ? static_cast<QWidget*>(name_) : connection_))
+        to = chosen;
+    if (to == nullptr) return QDialog::focusNextPrevChild(next);
+    to->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 CalcFileKind CalcFileDialog::Kind() const {

@@ -67,6 +67,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void CheckName();

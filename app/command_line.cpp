@@ -38,11 +38,41 @@ std::optional<QString> InfoRequested(const QStringList& arguments) {
     return std::nullopt;
 }
 
+namespace {
+
+// The toolkit's own options, which it takes with one dash or two: these take
+// the next argument as their value unless given as -name=value ...
+constexpr const char* kToolkitWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry", "qwindowtitle",
+    "title", "qwindowicon", "icon", "display", "name", "session", "style", "stylesheet", "visual", "ncols",
+    "cmap", "im", "inputstyle"};
+// ... and these take none.
+constexpr const char* kToolkitFlags[] = {"reverse", "testability", "nograb", "dograb", "sync", "widgetcount",
+                                         "qmljsdebugger"};
+
+// How many arguments from i on are one of the toolkit's options: 0 when none.
+qsizetype ToolkitOption(const QStringList& arguments, qsizetype i) {
+    const QString& arg = arguments[i];
+    if (arg.size() < 2 || arg[0] != QLatin1Char('-') || arg == QLatin1String("--")) return 0;
+    const QString option = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype eq = option.indexOf(QLatin1Char('='));
+    const QString name = eq < 0 ? option : option.left(eq);
+    for (const char* flag : kToolkitFlags)
+        if (name == QLatin1String(flag)) return 1;
+    for (const char* valued : kToolkitWithValue)
+        if (name == QLatin1String(valued)) return eq >= 0 || i + 1 >= arguments.size() ? 1 : 2;
+    return 0;
+}
+
+}  // namespace
+
 std::optional<QString> UsageProblem(const QStringList& arguments) {
     bool file = false, options = true;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
-        if (options && arg == QLatin1String("--")) {
+        if (const qsizetype taken = options ? ToolkitOption(arguments, i) : 0) {
+            i += taken - 1;
+        } else if (options && arg == QLatin1String("--")) {
             options = false;
         } else if (options && arg.startsWith(QLatin1String("--"))) {
             return QStringLiteral("unrecognized option '%1'").arg(arg);

@@ -17,8 +17,9 @@ std::optional<QString> FileArgument(const QStringList& arguments);
 // the program; nothing for any other command line.
 std::optional<QString> InfoRequested(const QStringList& arguments);
 
-// What is wrong with the arguments left after the toolkit took its own
-// (-style, -platform, ...), as getopt names it; nothing when they are right.
+// What is wrong with the arguments, as getopt names it, the toolkit's own
+// (-style, -platform, ...) passed over; nothing when they are right. Needs
+// no display, so that a usage error is reported without one.
 std::optional<QString> UsageProblem(const QStringList& arguments);
 
 // Opens FILE in form as File > Open does, when one is given.

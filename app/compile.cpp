@@ -70,7 +70,8 @@ void Form1::CompileBasic() {
         AddLog(QStringLiteral(" Done."), true);
         QCoreApplication::processEvents();
         AddLog(QStringLiteral("Compileing... "), false);
-        text1_->ReplaceAll(T2Basic(filtered));
+        text1_->ReplaceAll(T2Basic(filtered), Undo::JoinPrevious);  // one undo step for the compile
+        MarkTextUnchanged();
         unsetCursor();
         ChkNO = false;
         AddLog(QStringLiteral("Done."), true);
@@ -109,6 +110,7 @@ void Form1::T2Asm(const AsmOpts& opts) {
             if (!answer) {
                 HideProgress();
                 unsetCursor();
+                AddLog(QStringLiteral("Cancel by user..."), true);
                 return;
             }
             if (answer->isEmpty()) continue;

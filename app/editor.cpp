@@ -2,6 +2,8 @@
 #include "editor.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -208,13 +210,16 @@ std::string Editor::Utf8() const {
     return out;
 }
 
-void Editor::ReplaceAll(std::string_view bytes) { ReplaceAllText(FromCp1252(bytes)); }
+void Editor::ReplaceAll(std::string_view bytes, Undo undo) { ReplaceAllText(FromCp1252(bytes), undo); }
 
-void Editor::ReplaceAllText(const QString& editorText) {
+void Editor::ReplaceAllText(const QString& editorText, Undo undo) {
     const QString text = WithSoftBreaks(EditorText(editorText));
     if (!HasRoomFor(RoomToInsert(text))) throw std::bad_alloc();
     QTextCursor cursor(document());
-    cursor.beginEditBlock();
+    if (undo == Undo::JoinPrevious)
+        cursor.joinPreviousEditBlock();
+    else
+        cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
     cursor.insertText(text);
     cursor.endEditBlock();
@@ -338,6 +343,16 @@ void Editor::dropEvent(QDropEvent* e) {
     e->setDropAction(Qt::CopyAction);
     e->accept();
     emit FileDropped(path);
+}
+
+// Ctrl+X and Ctrl+C belong to the menu: the context menu names the other keys of Cut and Copy.
+void Editor::contextMenuEvent(QContextMenuEvent* e) {
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
+    for (QAction* a : menu->actions()) {
+        if (a->objectName() == QLatin1String("edit-cut")) a->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+        if (a->objectName() == QLatin1String("edit-copy")) a->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    }
+    menu->exec(e->globalPos());
 }
 
 }  // namespace tavrilo

@@ -22,6 +22,9 @@ namespace tavrilo {
 inline constexpr int kSoftLineLength = 1024;
 inline constexpr char16_t kSoftMark = 0xFFF0;
 
+// JoinPrevious: the edit and the one before undo as one step.
+enum class Undo { NewStep, JoinPrevious };
+
 class Editor : public QPlainTextEdit {
     Q_OBJECT
 
@@ -37,8 +40,8 @@ public:
     // Replaces the whole text as one undoable edit; CR LF, lone CR and
     // lone LF each become a line break. Throws std::bad_alloc, the text
     // unchanged, when memory is short. ReplaceAll takes Windows-1252 bytes.
-    void ReplaceAll(std::string_view bytes);
-    void ReplaceAllText(const QString& text);
+    void ReplaceAll(std::string_view bytes, Undo undo = Undo::NewStep);
+    void ReplaceAllText(const QString& text, Undo undo = Undo::NewStep);
     // Bytes().size(), from the document's counts.
     qint64 ByteSize() const;
     // Key sequences that belong to the window's menu, not to the editor.
@@ -63,6 +66,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     void Recount(int position, int added);

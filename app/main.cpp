@@ -20,12 +20,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrilo: cannot write the answer: %s\n", std::strerror(errno));
         return 1;
     }
-    QApplication app(argc, argv);
-    if (const std::optional<QString> problem = tavrilo::UsageProblem(QCoreApplication::arguments())) {
+    if (const std::optional<QString> problem = tavrilo::UsageProblem(arguments)) {
         std::fprintf(stderr, "tavrilo: %s\nTry 'tavrilo --help' for more information.\n",
                      problem->toLocal8Bit().constData());
         return 2;
     }
+    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrilo"));
     QApplication::setQuitOnLastWindowClosed(false);
     int status;

@@ -140,9 +140,30 @@ void Form1::End() {
     port_.Quit();
 }
 
-void Form1::Exit() { End(); }
+void Form1::MarkTextUnchanged() { text1_->document()->setModified(false); }
+
+bool Form1::MayDropText() {
+    if (!text1_->document()->isModified()) return true;
+    MessageRequest ask;
+    ask.text = QStringLiteral("Save changes to the text?");
+    ask.buttons = Buttons::SaveDiscardCancel;
+    ask.defaultButton = Answer::Save;
+    switch (port_.Message(this, ask)) {
+        case Answer::Discard: return true;
+        case Answer::Save: Save(); return !text1_->document()->isModified();
+        default: return false;
+    }
+}
+
+void Form1::Exit() {
+    if (ending_ || MayDropText()) End();
+}
 
 void Form1::closeEvent(QCloseEvent* e) {
+    if (!ending_ && !MayDropText()) {
+        e->ignore();
+        return;
+    }
     End();
     e->accept();
 }

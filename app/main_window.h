@@ -84,6 +84,10 @@ private:
     enum class ErrorCaption { Show, Keep };
     void EndFailed(const QString& description, int number, ErrorCaption caption = ErrorCaption::Show);
     void End();
+    // True when the text may go: unchanged since it was opened, saved or
+    // compiled, saved now, or given up; asks the user otherwise.
+    bool MayDropText();
+    void MarkTextUnchanged();
     void RememberTextFile(const QString& path);
     // The editor's text in Windows-1252 as the conversion takes it; the log
     // counts the characters the code page lacks.
@@ -97,6 +101,7 @@ private:
     Status BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var);
     // Whether a program larger than the calculator's free memory is made anyway.
     bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
+    bool AskReplaceFile(const QString& path);
 
     UiPort& port_;
     Editor* text1_;

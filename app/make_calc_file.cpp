@@ -37,6 +37,17 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     return request;
 }
 
+// path with the kind's extension where it was typed with another
+// calculator's, so that no file's extension lies about it.
+QString KindsExtension(CalcFileKind kind, const QString& path) {
+    for (const Calculator& c : kCalculators) {
+        const QString other = QString::fromUtf8(c.file.extension.data(), static_cast<qsizetype>(c.file.extension.size()));
+        if (c.kind != kind.calc && path.endsWith(other, Qt::CaseInsensitive))
+            return path.left(path.size() - other.size()) + Extension(kind);
+    }
+    return path;
+}
+
 }  // namespace
 
 Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var) {
@@ -86,6 +97,14 @@ void Form1::RememberTextFile(const QString& path) {
     if (path != textFilePath_) calcDefaultName_ = QString();
     textFilePath_ = path;
     lastFileDir_ = QFileInfo(path).absolutePath();
+}
+
+bool Form1::AskReplaceFile(const QString& path) {
+    MessageRequest ask;
+    ask.text = QStringLiteral("%1 already exists.\rReplace it?").arg(path);
+    ask.buttons = Buttons::YesNo;
+    ask.defaultButton = Answer::No;
+    return port_.Message(this, ask) == Answer::Yes;
 }
 
 void Form1::MakeCalcFile() {
@@ -141,16 +160,26 @@ void Form1::MakeCalcFile() {
         stopped();
         return cancelled();
     }
-    file = *path;
-    r = WriteWholeFile(LocalPath(*path), bytes);
+    file = KindsExtension(kind, *path);
+    if (file != *path) {
+        if (QFileInfo::exists(file) && !AskReplaceFile(file)) {
+            stopped();
+            return cancelled();
+        }
+        const std::string_view calcName = Calc(kind.calc).name;
+        AddLog(QStringLiteral("(saved as %1, with the extension of a %2 program) ")
+                   .arg(file, QString::fromUtf8(calcName.data(), static_cast<qsizetype>(calcName.size()))),
+               false);
+    }
+    r = WriteWholeFile(LocalPath(file), bytes);
     if (!r.ok()) return failed(r);
-    lastFileDir_ = QFileInfo(*path).absolutePath();
+    lastFileDir_ = QFileInfo(file).absolutePath();
     unsetCursor();
     AddLog(QStringLiteral("Done."), true);
     setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest created;
-    created.text = QStringLiteral("File is created at: ") + *path;
+    created.text = QStringLiteral("File is created at: ") + file;
     if (IsAssembly(kind)) created.text += QStringLiteral("\r") + AsmRunHint(kind, name);
     port_.Message(this, created);
 }

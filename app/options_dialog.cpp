@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -53,10 +54,8 @@ Form3::Form3(std::function<void(const AsmOpts&)> compile, std::function<void()> 
     check3_ = Place<QCheckBox>(this, "Check3", QStringLiteral("Scroll up allowd"), 32, 112, 105, 17);
     command1_ = Place<QPushButton>(this, "Command1", QStringLiteral("Compile"), 8, 144, 73, 25);
     command2_ = Place<QPushButton>(this, "Command2", QStringLiteral("Cancel"), 88, 144, 73, 25);
-    for (QPushButton* b : {command1_, command2_}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    for (QPushButton* b : {command1_, command2_}) b->setAutoDefault(false);
+    command1_->setDefault(true);
     auto* group = new QButtonGroup(this);
     for (QRadioButton* o : {option1_, option2_, option3_}) group->addButton(o);
     setTabOrder(option1_, option2_);
@@ -129,6 +128,15 @@ void Form3::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(QPen(palette().color(QPalette::WindowText), 1));
     for (const auto& l : kLines) p.drawLine(l[0], l[1], l[2], l[3]);
+}
+
+// Enter presses Cancel when it has the focus, else Compile, the default button.
+void Form3::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+        (command2_->hasFocus() ? command2_ : command1_)->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 }  // namespace tavrilo

@@ -43,20 +43,26 @@ Answer QtUiPort::Message(QWidget* parent, const MessageRequest& request) {
     const QMessageBox::StandardButtons buttons =
         request.buttons == Buttons::YesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
         : request.buttons == Buttons::YesNo     ? QMessageBox::Yes | QMessageBox::No
-                                                : QMessageBox::Ok;
+        : request.buttons == Buttons::SaveDiscardCancel
+            ? QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel
+            : QMessageBox::Ok;
     QMessageBox box(request.critical ? QMessageBox::Critical : QMessageBox::NoIcon,
                     request.title.isEmpty() ? kAppTitle : request.title, WithLineBreaks(request.text), buttons,
                     parent);
     box.setTextFormat(Qt::PlainText);
     if (request.buttons == Buttons::Ok) return box.exec(), Answer::Ok;
-    box.setDefaultButton(request.defaultButton == Answer::No       ? QMessageBox::No
-                         : request.defaultButton == Answer::Cancel ? QMessageBox::Cancel
-                                                                : QMessageBox::Yes);
+    box.setDefaultButton(request.defaultButton == Answer::No        ? QMessageBox::No
+                         : request.defaultButton == Answer::Cancel  ? QMessageBox::Cancel
+                         : request.defaultButton == Answer::Save    ? QMessageBox::Save
+                         : request.defaultButton == Answer::Discard ? QMessageBox::Discard
+                                                                    : QMessageBox::Yes);
     // Esc is Cancel, or No where there is no Cancel.
     box.setEscapeButton(request.buttons == Buttons::YesNo ? QMessageBox::No : QMessageBox::Cancel);
     switch (box.exec()) {
         case QMessageBox::No: return Answer::No;
         case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::Save: return Answer::Save;
+        case QMessageBox::Discard: return Answer::Discard;
         default: return Answer::Cancel;
     }
 }

@@ -58,6 +58,9 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
                              0, 1, this);
     progress.setObjectName(QStringLiteral("SendProgress"));
     progress.setWindowTitle(QStringLiteral("Send to calculator"));
+    // Busy until the calculator has said how much is to go; wide enough for its title.
+    progress.setRange(0, 0);
+    progress.setMinimumWidth(progress.fontMetrics().horizontalAdvance(progress.windowTitle()) * 2 + 120);
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);

@@ -62,7 +62,10 @@ void Form1::Open() {
     FileDialogRequest request = TextFileDialog(QString());
     request.moreFilters = {QStringLiteral("PDF document (*.pdf)"), QStringLiteral("EPUB e-book (*.epub)")};
     std::optional<QString> path = port_.OpenFileName(this, request);
-    if (!path) return;
+    if (!path) {
+        AddLog(QStringLiteral("Cancel by user..."), true);
+        return;
+    }
     OpenPath(*path);
 }
 
@@ -83,9 +86,10 @@ void Form1::OpenPath(const QString& path) {
         return;
     }
     textEncoding_ = encoding;
-    // A document's text is a new text, which Save writes to a text file of its
-    // own; the document's name still names the program and the folder.
+    // A document's text is a new, unsaved text, which Save writes to a text
+    // file of its own; the document's name still names the program and the folder.
     RememberTextFile(path);
+    if (kind == DocumentKind::Text) MarkTextUnchanged();
     if (preview_) preview_->StartAtFirstScreen();  // another text: its screens from the first
     AddLog(QStringLiteral("Done."), true);
 }
@@ -94,7 +98,10 @@ void Form1::Save() {
     AddLog(QStringLiteral("Save file."), true);
     std::optional<QString> path = port_.SaveFileName(this, TextFileDialog(QStringLiteral("Save")));
     AddLog(QStringLiteral("Writeing file... "), false);
-    if (!path) return;
+    if (!path) {
+        AddLog(QStringLiteral("Cancel by user..."), true);
+        return;
+    }
     if (KindOfName(LocalPath(*path)) != DocumentKind::Text) {
         EndFailed(QStringLiteral("cannot write '%1': Tavrilo saves texts as text files, never over a PDF or EPUB document")
                       .arg(*path),
@@ -131,6 +138,7 @@ void Form1::Save() {
     }
     textEncoding_ = encoding;
     RememberTextFile(*path);
+    MarkTextUnchanged();
     AddLog(QStringLiteral("Done."), true);
 }
 

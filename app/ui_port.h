@@ -14,8 +14,9 @@ namespace tavrilo {
 
 inline const QString kAppTitle = QStringLiteral("Tavrilo");
 
-enum class Answer { Ok, Yes, No, Cancel };
-enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel, Save, Discard };
+// SaveDiscardCancel: a text's unsaved changes; Esc is Cancel.
+enum class Buttons { Ok, YesNo, YesNoCancel, SaveDiscardCancel };
 
 struct MessageRequest {
     QString text;  // a lone CR or LF starts a new line

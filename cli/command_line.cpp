@@ -242,6 +242,21 @@ std::string CommandLine::Diagnose(const std::vector<std::string>& args, const CL
     return error != nullptr ? error->what() : "";
 }
 
+// As getopt reads the options, in order: true when --version comes before
+// any option that is wrong.
+bool CommandLine::VersionFirst(const std::vector<std::string>& args) const {
+    const std::vector<const CLI::App*> chain = Chosen(&app_);
+    for (const std::string& arg : args) {
+        if (arg == "--") return false;
+        if (arg == "--version") return true;
+        if (arg.size() < 2 || arg[0] != '-') continue;
+        const bool isLong = arg[1] == '-';
+        const CLI::Option* o = FindOption(chain, isLong ? arg.substr(0, arg.find('=')) : arg.substr(0, 2));
+        if (o == nullptr || (isLong && arg.find('=') != std::string::npos && !TakesValue(o))) return false;
+    }
+    return false;
+}
+
 int CommandLine::Run(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::unique_ptr<CLI::ParseError> error;
@@ -257,7 +272,7 @@ int CommandLine::Run(int argc, char** argv) {
         Print(Help());
         return 0;
     }
-    if (version_ && !error) {
+    if (version_ && !error && VersionFirst(args)) {
         Print("tavrilo-convert " + std::string(kVersion) + "\n" + std::string(kLicenceNotice));
         return 0;
     }

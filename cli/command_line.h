@@ -34,6 +34,7 @@ public:
 
 private:
     std::string Diagnose(const std::vector<std::string>& args, const CLI::ParseError* error) const;
+    bool VersionFirst(const std::vector<std::string>& args) const;
 
     CLI::App app_;
     bool help_ = false;

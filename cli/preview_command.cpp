@@ -48,6 +48,8 @@ int RunPreview(const PreviewArgs& p, Mode mode) {
         std::printf("removed %zu %s of screens past the last\n", written.removed, plural(written.removed));
     for (const std::string& kept : written.kept)
         std::printf("left %s: past the last screen, but not written by this program\n", kept.c_str());
+    for (const std::string& other : written.unproven)
+        std::printf("left %s: named in the list of pictures, but not written by this program\n", other.c_str());
     for (const ClippedRow& c : model.Clipped())
         std::printf("clipped: %s, pen row %d\n", PictureName(c.screen).c_str(), c.row);
     return 0;

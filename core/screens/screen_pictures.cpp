@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace tavrilo {
@@ -64,6 +66,24 @@ long PictureIndex(const std::string& name) {
     return n >= 1 && PictureName(static_cast<std::size_t>(n - 1)) == name ? n - 1 : -1;
 }
 
+// Whether png is a picture as SavePictures writes them: 8-bit grey, the
+// screen's size at one of the scales.
+bool IsPictureItWrites(std::string_view png) {
+    static constexpr unsigned char kHead[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    if (png.size() < 26 || png.compare(0, sizeof kHead, reinterpret_cast<const char*>(kHead), sizeof kHead) != 0)
+        return false;
+    const auto word = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (std::size_t i = at; i < at + 4; ++i) v = v << 8 | static_cast<unsigned char>(png[i]);
+        return v;
+    };
+    const std::uint32_t w = word(16), h = word(20);
+    const bool grey8 = png[24] == 8 && png[25] == 0;
+    for (int s = kMinScale; s <= kMaxScale; ++s)
+        if (grey8 && w == std::uint32_t(kScreenWidth * s) && h == std::uint32_t(kScreenHeight * s)) return true;
+    return false;
+}
+
 }  // namespace
 
 PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, int scale,
@@ -89,7 +109,8 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
         if (r.status.message.find(dir) == std::string::npos) r.status.message = dir + ": " + r.status.message;
         return r;
     };
-    Status step = set.Open(dir, kPictureList);
+    Status step = set.Open(dir, kPictureList, [](const std::string& name) { return PictureIndex(name) >= 0; },
+                           IsPictureItWrites);
     if (!step.ok()) return fail(step);
     std::string png;
     for (std::size_t i = 0; i < model.Count(); ++i) {
@@ -104,11 +125,15 @@ PicturesResult SavePictures(const ScreenModel& model, const std::string& dir, in
     }
     step = set.Commit(r.removed);
     if (!step.ok()) return fail(step);
+    for (const std::string& name : set.Unproven()) r.unproven.push_back(dir + "/" + name);
     // Pictures past the last that are still there are not this program's.
     ec.clear();
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const long index = PictureIndex(it->path().filename().string());
-        if (index >= 0 && static_cast<std::size_t>(index) >= r.written) r.kept.push_back(it->path().string());
+        const std::string name = it->path().filename().string();
+        const long index = PictureIndex(name);
+        if (index >= 0 && static_cast<std::size_t>(index) >= r.written &&
+            !std::binary_search(set.Unproven().begin(), set.Unproven().end(), name))
+            r.kept.push_back(it->path().string());
     }
     std::sort(r.kept.begin(), r.kept.end());
     return r;

@@ -11,10 +11,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@
 #include "temp_cleanup.h"
 
 namespace tavrilo {
+
+void (*detail::gBeforeRename)() = nullptr;
+
 namespace {
 
 constexpr int kMaxLinkHops = 40;
@@ -103,6 +107,55 @@ Status SyncDirectory(const std::string& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) return {};
     return SyncFolder(fd.get());
+}
+
+std::uint64_t Fingerprint(std::string_view bytes, std::uint64_t h = 14695981039346656037ull) {
+    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// Tries at a temporary name for one file.
+constexpr unsigned kTempNameTries = 100;
+
+// The k-th temporary name of the file st: ".tavrilo-" and six letters drawn
+// from its device and inode, so that a file left under it proves itself the
+// writer's own.
+std::string TempNameFor(const struct stat& st, unsigned k) {
+    std::uint64_t h = Fingerprint("tavrilo temporary file");
+    for (std::uint64_t v : {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                            static_cast<std::uint64_t>(k)})
+        h = Fingerprint(std::string_view(reinterpret_cast<const char*>(&v), sizeof v), h);
+    std::string name(kTempPattern, sizeof kTempPattern - 7);
+    for (int i = 0; i < 6; ++i, h /= sizeof kTempLetters - 1) name += kTempLetters[h % (sizeof kTempLetters - 1)];
+    return name;
+}
+
+bool IsOwnTemp(const char* name, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || st.st_uid != geteuid()) return false;
+    for (unsigned k = 0; k < kTempNameTries; ++k)
+        if (TempNameFor(st, k) == name) return true;
+    return false;
+}
+
+// Removes the finished files that runs killed between naming and renaming
+// them left in folder: this user's files under the name their inode gives,
+// that no live run holds locked.
+void RemoveLeftTemps(const std::string& folder) {
+    DIR* d = opendir(folder.c_str());
+    if (d == nullptr) return;
+    const int dir = dirfd(d);
+    while (const dirent* e = readdir(d)) {
+        struct stat st {};
+        if (std::strncmp(e->d_name, kTempPattern, sizeof kTempPattern - 7) != 0 ||
+            fstatat(dir, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !IsOwnTemp(e->d_name, st))
+            continue;
+        Fd file(::openat(dir, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat held {};
+        if (file.get() >= 0 && fstat(file.get(), &held) == 0 && held.st_ino == st.st_ino &&
+            flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+            unlinkat(dir, e->d_name, 0);
+    }
+    closedir(d);
 }
 
 }  // namespace
@@ -226,6 +279,8 @@ AtomicFile::~AtomicFile() { Discard(); }
 void AtomicFile::Discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    if (lock_ >= 0) ::close(lock_);
+    lock_ = -1;
     if (!temp_.empty()) {
         detail::HoldSignals hold;
         ::unlink(temp_.c_str());
@@ -275,8 +330,14 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
     // whole, so that not even SIGKILL leaves it behind; else a short fixed
     // temporary name beside the target, removed on the signals.
     const std::string folder = DirectoryOf(target_);
+    RemoveLeftTemps(folder);
+    // The file is locked while this run lives (through lock_, which outlives
+    // fd_ up to the rename), and named only after its inode, so that a later
+    // run can tell a file a kill left behind.
     if (access("/proc/self/fd", X_OK) == 0) fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd_ < 0) {
+    if (fd_ >= 0) {
+        flock(fd_, LOCK_EX | LOCK_NB);
+    } else {
         std::string temp = folder + "/" + kTempPattern;
         detail::HoldSignals hold;
         int fd = mkostemp(temp.data(), O_CLOEXEC);
@@ -288,7 +349,20 @@ Status AtomicFile::Open(const std::string& path, NoReader noReader) {
         fd_ = fd;
         temp_ = temp;
         watch_ = detail::WatchTemp(temp_.c_str());
+        flock(fd_, LOCK_EX | LOCK_NB);
+        struct stat own {};
+        for (unsigned k = 0; k < kTempNameTries && fstat(fd_, &own) == 0; ++k) {
+            const std::string named = folder + "/" + TempNameFor(own, k);
+            if (renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, named.c_str(), RENAME_NOREPLACE) == 0) {
+                detail::UnwatchTemp(watch_);
+                temp_ = named;
+                watch_ = detail::WatchTemp(temp_.c_str());
+                break;
+            }
+            if (errno != EEXIST) break;
+        }
     }
+    lock_ = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
     // The replacement keeps the owner where this process may give it (root
     // may), else at least the group; then the permissions.
     if (exists && (st.st_uid != geteuid() || st.st_gid != getegid()) && fchown(fd_, st.st_uid, st.st_gid) != 0)
@@ -316,6 +390,7 @@ Status AtomicFile::Commit() {
         Discard();
         return r;
     }
+    if (detail::gBeforeRename) detail::gBeforeRename();
     {
         detail::HoldSignals hold;
         if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
@@ -324,6 +399,8 @@ Status AtomicFile::Commit() {
             detail::UnwatchTemp(watch_);
             watch_ = -1;
             temp_.clear();
+            ::close(lock_);
+            lock_ = -1;
         }
     }
     if (!r.ok()) {
@@ -336,10 +413,10 @@ Status AtomicFile::Commit() {
 // Links the whole unnamed file to a temporary name beside the target, for the rename.
 Status AtomicFile::NameUnnamed() {
     const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
-    std::random_device random;
-    for (int tries = 0; tries < 100; ++tries) {
-        std::string temp = DirectoryOf(target_) + "/" + kTempPattern;
-        for (std::size_t i = temp.size() - 6; i < temp.size(); ++i) temp[i] = kTempLetters[random() % (sizeof kTempLetters - 1)];
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return Status::FromErrno(errno);
+    for (unsigned k = 0; k < kTempNameTries; ++k) {
+        const std::string temp = DirectoryOf(target_) + "/" + TempNameFor(st, k);
         detail::HoldSignals hold;
         if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             temp_ = temp;
@@ -393,10 +470,18 @@ std::optional<std::vector<std::string>> OwnPlainFiles(int fd) {
     return names;
 }
 
+constexpr char kStagingMarker[] = ".tavrilo-staging";
+constexpr std::uint64_t kMaxListBytes = 16 << 20;
+
+// What the marker of the staging folder st holds: the folder's own device and inode.
+std::string MarkerText(const struct stat& st) {
+    return "tavrilo staging folder " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + "\n";
+}
+
 // Removes the staging folders that runs killed outright left in the folder
 // dirFd. Only the holder of the folder's lock makes one, so the caller, holding
-// it, finds none of a live run. A folder goes only when it is this user's and
-// holds nothing but this user's plain files.
+// it, finds none of a live run. A folder goes only when it is this user's,
+// its marker names it, and it holds nothing but this user's plain files.
 void RemoveLeftStaging(int dirFd) {
     DIR* d = OpenDir(dirFd);
     if (d == nullptr) return;
@@ -405,6 +490,12 @@ void RemoveLeftStaging(int dirFd) {
         Fd staging(::openat(dirFd, e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};
         if (staging.get() < 0 || fstat(staging.get(), &st) != 0 || st.st_uid != geteuid()) continue;
+        std::string marker;
+        Fd markerFd(::openat(staging.get(), kStagingMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat ms {};
+        if (markerFd.get() < 0 || fstat(markerFd.get(), &ms) != 0 || !S_ISREG(ms.st_mode) ||
+            !ReadAtMost(markerFd.get(), 256, marker).ok() || marker != MarkerText(st))
+            continue;
         const std::optional<std::vector<std::string>> files = OwnPlainFiles(staging.get());
         if (!files) continue;
         for (const std::string& f : *files) unlinkat(staging.get(), f.c_str(), 0);
@@ -426,7 +517,105 @@ FileSet::~FileSet() {
     if (dirFd_ >= 0) ::close(dirFd_);  // and with it the lock
 }
 
-Status FileSet::Open(const std::string& dir, const std::string& listName) {
+namespace {
+
+std::string Hex(std::uint64_t v) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(v));
+    return text;
+}
+
+// One line of the list: name, size and fingerprint, split by tabs.
+bool ParseEntry(std::string_view line, FileSet::Entry& e) {
+    const std::size_t a = line.find('\t'), b = a == std::string_view::npos ? a : line.find('\t', a + 1);
+    e.name = std::string(line.substr(0, a));
+    if (b == std::string_view::npos) return false;
+    const std::string size(line.substr(a + 1, b - a - 1)), print(line.substr(b + 1));
+    char* end = nullptr;
+    e.size = std::strtoull(size.c_str(), &end, 10);
+    if (size.empty() || *end != 0 || print.size() != 16) return false;
+    e.print = std::strtoull(print.c_str(), &end, 16);
+    return *end == 0;
+}
+
+enum class Proof { Ours, Missing, Other };
+
+// For an entry of the earlier form: when the caller takes the file for one it
+// writes, its size and fingerprint.
+void ProveByContents(int dirFd, FileSet::Written written, FileSet::Entry& e) {
+    constexpr std::uint64_t kMostBytes = 16 << 20;
+    if (e.name.find('/') != std::string::npos) return;
+    Fd fd(::openat(dirFd, e.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    std::string bytes;
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !ReadAtMost(fd.get(), kMostBytes, bytes).ok() || bytes.empty() || !written(bytes))
+        return;
+    e.size = bytes.size();
+    e.print = Fingerprint(bytes);
+}
+
+// Whether the list's name stands for something in the folder dirFd (a path always does).
+bool Present(int dirFd, const std::string& name) {
+    struct stat st {};
+    return name.find('/') != std::string::npos || fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ||
+           errno != ENOENT;
+}
+
+// Whether the file e names in the folder dirFd is the one e describes.
+Proof Prove(int dirFd, const FileSet::Entry& e) {
+    if (e.name.find('/') != std::string::npos) return Proof::Other;
+    struct stat st {};
+    if (fstatat(dirFd, e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Proof::Missing : Proof::Other;
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != e.size) return Proof::Other;
+    Fd fd(::openat(dirFd, e.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    std::string bytes;
+    if (fd.get() < 0 || !ReadAtMost(fd.get(), e.size + 1, bytes).ok()) return Proof::Other;
+    return bytes.size() == e.size && Fingerprint(bytes) == e.print ? Proof::Ours : Proof::Other;
+}
+
+}  // namespace
+
+// The list is read without following a link and without blocking, from a
+// regular file of bounded size only.
+Status FileSet::ReadList(MayHold mayHold, Written written) {
+    Fd fd(::openat(dirFd_, list_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return {};
+        if (errno == ELOOP) return Status::Failed(list_ + ": a symbolic link, not the list this program writes; left alone", ELOOP);
+        return Status::FromErrno(errno);
+    }
+    struct stat st {};
+    if (fstat(fd.get(), &st) != 0) return Status::FromErrno(errno);
+    if (!S_ISREG(st.st_mode)) return Status::Failed(list_ + ": not a regular file, so not the list this program writes; left alone", EINVAL);
+    std::string list;
+    Status r = ReadAtMost(fd.get(), kMaxListBytes + 1, list);
+    if (!r.ok()) return r;
+    if (list.size() > kMaxListBytes) return Status::Failed(list_ + ": too large for the list this program writes; left alone", EFBIG);
+    for (std::size_t at = 0; at < list.size();) {
+        std::size_t end = list.find('\n', at);
+        if (end == std::string::npos) end = list.size();
+        Entry e;
+        const bool parsed = ParseEntry(std::string_view(list).substr(at, end - at), e);
+        at = end + 1;
+        if (e.name.empty() || e.name == "." || e.name == "..") continue;
+        if (!parsed && written) ProveByContents(dirFd_, written, e);
+        const Proof proof = (parsed || e.size > 0) && (!mayHold || mayHold(e.name)) ? Prove(dirFd_, e) : Proof::Other;
+        if (proof == Proof::Ours)
+            earlier_.push_back(std::move(e));
+        else if (proof == Proof::Other && Present(dirFd_, e.name))
+            unproven_.push_back(std::move(e.name));
+    }
+    std::sort(earlier_.begin(), earlier_.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    earlier_.erase(std::unique(earlier_.begin(), earlier_.end(), [](const Entry& a, const Entry& b) { return a.name == b.name; }),
+                   earlier_.end());
+    std::sort(unproven_.begin(), unproven_.end());
+    unproven_.erase(std::unique(unproven_.begin(), unproven_.end()), unproven_.end());
+    return {};
+}
+
+Status FileSet::Open(const std::string& dir, const std::string& listName, MayHold mayHold, Written written) {
     dir_ = dir;
     list_ = listName;
     dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -436,19 +625,8 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
         return Status::Failed("another run is writing into this folder", EWOULDBLOCK);
     // Without a lock (a file system that has none) a live run's folder cannot be told apart.
     if (locked) RemoveLeftStaging(dirFd_);
-    std::string list;
-    Status r = ReadWholeFile(dir + "/" + listName, list);
-    if (!r.ok() && r.code != ENOENT) return r;
-    for (std::size_t at = 0; at < list.size();) {
-        std::size_t end = list.find('\n', at);
-        if (end == std::string::npos) end = list.size();
-        // A name, never a path: a list planted in a shared folder reaches nothing outside it.
-        const std::string_view name(list.data() + at, end - at);
-        if (!name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos)
-            earlier_.emplace_back(name);
-        at = end + 1;
-    }
-    std::sort(earlier_.begin(), earlier_.end());
+    Status r = ReadList(mayHold, written);
+    if (!r.ok()) return r;
     std::string staging = dir + "/" + kTempPattern;
     detail::HoldSignals hold;
     if (mkdtemp(staging.data()) == nullptr) return Status::FromErrno(errno);
@@ -456,7 +634,13 @@ Status FileSet::Open(const std::string& dir, const std::string& listName) {
     watch_ = detail::WatchTempDir(staging_.c_str());
     stagingFd_ = ::open(staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (stagingFd_ < 0) return Status::FromErrno(errno);
-    return {};
+    struct stat st {};
+    if (fstat(stagingFd_, &st) != 0) return Status::FromErrno(errno);
+    Fd marker(::openat(stagingFd_, kStagingMarker, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (marker.get() < 0) return Status::FromErrno(errno);
+    out_.Reset(marker.get());
+    out_.Write(MarkerText(st));
+    return out_.Flush();
 }
 
 Status FileSet::Add(const std::string& name, std::string_view bytes) {
@@ -467,45 +651,65 @@ Status FileSet::Add(const std::string& name, std::string_view bytes) {
     out_.Write(bytes);
     Status r = out_.Flush();
     if (!r.ok()) return r;
-    added_.push_back(name);
+    added_.push_back(Entry{name, bytes.size(), Fingerprint(bytes)});
     return {};
 }
 
-Status FileSet::WriteList(const std::vector<std::string>& names) const {
+// Written in the staging folder and renamed into place, which replaces the
+// entry itself, whatever it is, and follows no link.
+Status FileSet::WriteList(const std::vector<Entry>& entries) const {
     std::string list;
-    for (const std::string& n : names) list += n + "\n";
-    return WriteWholeFile(dir_ + "/" + list_, list);
+    for (const Entry& e : entries) {
+        list += e.name;
+        list += '\t';
+        list += std::to_string(e.size);
+        list += '\t';
+        list += Hex(e.print);
+        list += '\n';
+    }
+    Fd fd(::openat(stagingFd_, list_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, NewFileMode()));
+    if (fd.get() < 0) return Status::FromErrno(errno);
+    BufferedWriter out(fd.get());
+    out.Write(list);
+    Status r = out.Flush();
+    if (r.ok() && fsync(fd.get()) != 0) r = Status::FromErrno(errno);
+    if (r.ok() && renameat(stagingFd_, list_.c_str(), dirFd_, list_.c_str()) != 0) r = Status::FromErrno(errno);
+    return r;
 }
 
 Status FileSet::Commit(std::size_t& removed) {
     removed = 0;
     if (stagingFd_ < 0) return Status::FromErrno(EBADF);
-    const auto wrote = [&](const std::string& n) { return std::binary_search(earlier_.begin(), earlier_.end(), n); };
-    for (const std::string& n : added_) {
+    const auto wrote = [&](const std::string& n) {
+        return std::binary_search(earlier_.begin(), earlier_.end(), Entry{n, 0, 0},
+                                  [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    };
+    for (const Entry& e : added_) {
         struct stat st {};
-        if (fstatat(dirFd_, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !wrote(n))
-            return Status::Failed(dir_ + "/" + n + ": not written by this program, so left alone", EEXIST);
+        if (fstatat(dirFd_, e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !wrote(e.name))
+            return Status::Failed(dir_ + "/" + e.name + ": not written by this program, so left alone", EEXIST);
     }
     if (syncfs(stagingFd_) != 0) return Status::FromErrno(errno);
     // Listed before they land, so that no end of the run leaves one of ours unlisted.
-    std::vector<std::string> both = earlier_;
+    std::vector<Entry> both = earlier_;
     both.insert(both.end(), added_.begin(), added_.end());
     Status r = WriteList(both);
     if (!r.ok()) return r;
     {
         detail::HoldSignals hold;
-        for (const std::string& n : added_)
-            if (renameat(stagingFd_, n.c_str(), dirFd_, n.c_str()) != 0)
-                return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+        for (const Entry& e : added_)
+            if (renameat(stagingFd_, e.name.c_str(), dirFd_, e.name.c_str()) != 0)
+                return Status::Failed(dir_ + "/" + e.name + ": " + std::strerror(errno), errno);
     }
-    std::vector<std::string> now = added_;
+    std::vector<std::string> now;
+    for (const Entry& e : added_) now.push_back(e.name);
     std::sort(now.begin(), now.end());
-    for (const std::string& n : earlier_) {
-        if (std::binary_search(now.begin(), now.end(), n)) continue;
-        if (unlinkat(dirFd_, n.c_str(), 0) == 0)
+    for (const Entry& e : earlier_) {
+        if (std::binary_search(now.begin(), now.end(), e.name)) continue;
+        if (unlinkat(dirFd_, e.name.c_str(), 0) == 0)
             ++removed;
         else if (errno != ENOENT)
-            return Status::Failed(dir_ + "/" + n + ": " + std::strerror(errno), errno);
+            return Status::Failed(dir_ + "/" + e.name + ": " + std::strerror(errno), errno);
     }
     r = WriteList(added_);
     if (!r.ok()) return r;

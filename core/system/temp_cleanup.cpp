@@ -62,7 +62,7 @@ extern "C" void RemoveTempsAndRaise(int sig) {
     // A running tool would outlive its time limit and write on into its folder.
     const pid_t child = gChild;
     if (child > 0) {
-        kill(child, SIGKILL);
+        kill(-child, SIGKILL);  // the tool leads a group of its own
         waitpid(child, nullptr, 0);
     }
     for (Slot& s : gSlots)

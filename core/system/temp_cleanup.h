@@ -16,8 +16,8 @@ int WatchTemp(const char* path);
 int WatchTempDir(const char* dir);
 void UnwatchTemp(int handle);
 
-// A child process that is killed and reaped before the files are removed;
-// 0 for none. Used while a watched directory exists.
+// A child process that is killed with its process group, which it leads, and
+// reaped before the files are removed; 0 for none. Used while a watched directory exists.
 void WatchChild(pid_t pid);
 
 // Holds those signals back while it lives (in the calling thread).

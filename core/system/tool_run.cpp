@@ -140,7 +140,9 @@ Status RunTool(const std::string& path, const std::vector<std::string>& argv, co
         detail::HoldSignals hold;
         SpawnAttr attr;
         posix_spawnattr_setsigmask(&attr.a, &hold.Before());
-        posix_spawnattr_setflags(&attr.a, POSIX_SPAWN_SETSIGMASK);
+        // A group of its own, so that a kill reaches whatever the tool started.
+        posix_spawnattr_setpgroup(&attr.a, 0);
+        posix_spawnattr_setflags(&attr.a, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
         err = posix_spawn(&pid, path.c_str(), &fa.a, &attr.a, args.data(), environ);
         if (err == 0) detail::WatchChild(pid);
     }
@@ -160,7 +162,7 @@ Status RunTool(const std::string& path, const std::vector<std::string>& argv, co
         cancelled = limits.cancel != nullptr && limits.cancel->load();
         timedOut = !cancelled && std::chrono::steady_clock::now() >= deadline;
         if (cancelled || timedOut) {
-            kill(pid, SIGKILL);
+            kill(-pid, SIGKILL);
             while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
             }
             break;

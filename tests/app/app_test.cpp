@@ -144,6 +144,7 @@ private slots:
         QVERIFY(port->messages[0].defaultButton == Answer::Yes);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));
+        port->answers = {Answer::Discard};
         QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(port->quits, 1);
         QCOMPARE(form->Text1()->Bytes(), std::string("HI"));
@@ -174,9 +175,23 @@ private slots:
         QVERIFY(!form->ChkNO);
         QVERIFY(!form->ProgressWindow()->isVisible());
         QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
-        form->Text1()->undo();
-        form->Text1()->undo();
+        QVERIFY(form->close() && port->quits == 1 && port->messages.size() == 1);  // compiled: no question
+        form->Text1()->undo();  // one step for the whole compile
         QCOMPARE(form->Text1()->Bytes(), text);
+    }
+
+    // Closing, Ctrl+X and Exit ask before a changed text goes; a Save that fails keeps the program.
+    void exitAsksBeforeDroppingChangedText() {
+        form->Text1()->ReplaceAll("changed");
+        port->answers = {Answer::Cancel, Answer::Save};
+        port->fileAnswers = {Path("missing/x.txt"), Path("out.txt")};
+        QVERIFY(!form->close());
+        QVERIFY(port->messages.back().buttons == Buttons::SaveDiscardCancel);
+        QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(port->quits == 0 && Log().endsWith("Writeing file... Error.\r\n"));
+        port->answers = {Answer::Save}, form->Exit();
+        QCOMPARE(port->quits, 1);
+        QCOMPARE(Slurp(Path("out.txt")), std::string("changed\r\n"));
     }
 
     // Short of memory, Open and the BASIC compile end as failed commands and
@@ -258,7 +273,7 @@ private slots:
         QVERIFY(form->isEnabled());
     }
 
-    void optionsDialogIgnoresEnterAndEscape() {
+    void optionsDialogEnterCompilesAndEscapeDoesNothing() {
         form->Text1()->ReplaceAll("X");
         port->answers = {Answer::Yes};
         form->Compile();
@@ -269,15 +284,14 @@ private slots:
         for (QWidget* w : {static_cast<QWidget*>(dialog), static_cast<QWidget*>(dialog->Option2()),
                            static_cast<QWidget*>(dialog->Check3())}) {
             w->setFocus();
-            QTest::keyClick(w, Qt::Key_Return);
-            QTest::keyClick(w, Qt::Key_Enter);
             QTest::keyClick(w, Qt::Key_Escape);
         }
         QVERIFY(dialog->isVisible());
         QVERIFY(!form->isEnabled());
         QCOMPARE(Log(), before);
         QVERIFY(port->inputs.empty());
-        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTest::keyClick(dialog->Option2(), Qt::Key_Return);  // Compile, the default button
+        QCOMPARE(port->inputs.size(), size_t(1));
         QVERIFY(!dialog->isVisible());
     }
 
@@ -316,7 +330,7 @@ private slots:
         form->Compile();
         port->inputAnswers = {std::nullopt};
         QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
-        QVERIFY(Log().endsWith("Compileing 2 Asm\r\n"));
+        QVERIFY(Log().endsWith("Compileing 2 Asm\r\nCancel by user...\r\n"));
         QCOMPARE(form->windowTitle(), caption);
         QVERIFY(port->started.isEmpty());
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files).size(), 0);
@@ -470,6 +484,11 @@ private slots:
         QCOMPARE(UsageProblem({"tavrilo", "-x"}), std::optional<QString>("invalid option -- 'x'"));
         QVERIFY(UsageProblem({"tavrilo", "-"}).value_or("").contains("no standard input"));
         QCOMPARE(UsageProblem({"tavrilo", "a.txt", "b.txt"}), std::optional<QString>("extra operand 'b.txt'"));
+        QProcess bogus;  // reported without a display, before the toolkit starts
+        bogus.setProcessEnvironment(QProcessEnvironment());
+        bogus.start(TAVRILO_APP, {"-style", "fusion", "--bogus"});
+        QVERIFY(bogus.waitForFinished() && bogus.exitStatus() == QProcess::NormalExit && bogus.exitCode() == 2);
+        QVERIFY(bogus.readAllStandardError().startsWith("tavrilo: unrecognized option '--bogus'\n"));
 
         form->Text1()->ReplaceAll("unsaved");
         OpenFileArgument(*form, {"tavrilo"});
@@ -551,7 +570,7 @@ private slots:
 
         port->fileAnswers = {std::nullopt};
         form->Save();
-        QVERIFY(Log().endsWith("Save file.\r\nWriteing file... "));
+        QVERIFY(Log().endsWith("Save file.\r\nWriteing file... Cancel by user...\r\n"));
     }
 
     void openRefusesWhatIsNoText() {

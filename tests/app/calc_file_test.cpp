@@ -138,6 +138,10 @@ private slots:
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.focusWidget(), Named<QLineEdit>(&dialog, QStringLiteral("ProgramName")));
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QWidgetList order;  // Tab goes as the dialog reads: name, kind, connection, the buttons
+            for (int i = 0; i < 5; ++i) QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab), order << dialog.focusWidget();
+            QCOMPARE(order, (QWidgetList{Named<QRadioButton>(&dialog, KindName(kBasic83)), Named<QComboBox>(&dialog, QStringLiteral("Connection")),
+                                         Named<QPushButton>(&dialog, QStringLiteral("Make")), Named<QPushButton>(&dialog, QStringLiteral("Send")), Named<QPushButton>(&dialog, QStringLiteral("Cancel"))}));
             QCOMPARE(Named<QRadioButton>(&dialog, KindName(kBasic83))->text(), QStringLiteral("BASIC for TI-83 (.83p)"));
             QCOMPARE(Named<QRadioButton>(&dialog, KindName(kBasic8x))->text(),
                      QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"));
@@ -266,6 +270,14 @@ private slots:
         QVERIFY(Tokens(T2Basic(ChkBadChrs(program))) != Tokens(program));
         QCOMPARE(form->Text1()->Bytes(), program);
         QVERIFY(before != form->windowTitle());
+    }
+
+    // A file name typed with the other calculator's extension gets the kind's own.
+    void extensionFollowsTheKind() {
+        form->Text1()->ReplaceAll("X");
+        Make("PRG", kAsm83, Path("q.8XP"));
+        QCOMPARE(QDir(tmp->path()).entryList(QDir::Files), QStringList{"q.83p"});
+        QVERIFY2(Log().contains(Path("q.83p")), qPrintable(Log()));
     }
 
     void cancelChangesNothing() {

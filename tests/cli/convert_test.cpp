@@ -203,6 +203,8 @@ TEST(Convert, Usage) {
         {"asm --show-page=no", "option '--show-page' doesn't allow an argument"},
         {"asm --small=false", "option '--small' doesn't allow an argument"},
         {"basic --raw=1", "option '--raw' doesn't allow an argument"},
+        {"--bogus --version", "unrecognized option '--bogus'"},
+        {"--version=3", "option '--version' doesn't allow an argument"},
         {"preview pascal -o d in.txt", "preview needs basic or asm"},
         {"send --timeout 1.5 a.8xp", "--timeout takes a whole number from 1 to 600, not '1.5'"},
         {"send --cable serial a.8xp", "--cable takes auto, usb, graylink or virtual, not 'serial'"},

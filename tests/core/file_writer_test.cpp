@@ -354,5 +354,22 @@ TEST(AtomicFile, KilledBeforeCommitLeavesOnlyTheOldFile) {
     EXPECT_EQ(Slurp(dir / "out"), "old");
 }
 
+// A run killed between naming the finished file and the rename leaves it
+// beside OUT; the next write into the folder removes it, but not a live
+// run's, nor a user's file under such a name.
+TEST(AtomicFile, TheNextWriteRemovesATemporaryFileLeftByAKill) {
+    TempDir dir;
+    Spit(dir / ".tavrilo-backup", "mine");
+    const pid_t live = fork();
+    if (live == 0) _exit((detail::gBeforeRename = [] { sleep(60); }, WriteWholeFile(dir / "live", "L").ok()));
+    for (int i = 0; i < 500 && EntryCount(dir.path()) < 2; ++i) usleep(10000);
+    const int status = InChild([&] { return detail::gBeforeRename = [] { raise(SIGKILL); }, WriteWholeFile(dir / "out", "x").ok(); });
+    ASSERT_TRUE(WIFSIGNALED(status) && EntryCount(dir.path()) == 3u) << status;
+    ASSERT_TRUE(WriteWholeFile(dir / "next", "n").ok());
+    kill(live, SIGKILL), waitpid(live, nullptr, 0);
+    EXPECT_EQ(EntryCount(dir.path()), 3u);  // the user's, the live run's and next
+    EXPECT_EQ(Slurp(dir / ".tavrilo-backup"), "mine");
+}
+
 }  // namespace
 }  // namespace tavrilo

@@ -289,5 +289,42 @@ TEST(Pictures, ASecondRunIntoABusyFolderFails) {
     ::close(busy);
 }
 
+// A planted list of pictures turns the run against nothing: a listed name
+// counts as the program's picture only when its file is what the program
+// wrote, and a link, FIFO or device under the list's name is neither followed
+// nor read. A user's folder named like a staging folder is not swept away.
+TEST(Pictures, APlantedListIsNotTrusted) {
+    test::TempDir dir;
+    const ScreenModel m = ScreenModel::ForAsm("x", AsmOpts{});  // two pictures
+    const std::string pics = dir / "pics", list = pics + "/" + kPictureList;
+    std::filesystem::create_directories(pics + "/.tavrilo-backup");
+    test::Spit(pics + "/.tavrilo-backup/notes", "mine");
+    ASSERT_TRUE(SavePictures(m, pics, 1).status.ok());
+    EXPECT_EQ(test::Slurp(pics + "/.tavrilo-backup/notes"), "mine");
+    for (const char* name : {"thesis.tex", "screen-005.png"}) test::Spit(pics + "/" + name, "mine");
+    test::Spit(list, test::Slurp(list) + "thesis.tex\nscreen-005.png\n");
+    const PicturesResult r = SavePictures(m, pics, 1);
+    EXPECT_TRUE(r.status.ok() && r.removed == 0 && test::Slurp(pics + "/thesis.tex") == "mine");
+    EXPECT_EQ(r.unproven, (std::vector<std::string>{pics + "/screen-005.png", pics + "/thesis.tex"}));
+    test::Spit(pics + "/screen-001.png", "mine");
+    EXPECT_EQ(SavePictures(m, pics, 1).status.code, EEXIST);
+    EXPECT_EQ(test::Slurp(pics + "/screen-001.png"), "mine");
+    test::Spit(dir / "v.txt", "kept");
+    for (const std::string planted : {"../v.txt", "/dev/zero", "fifo"}) {
+        std::filesystem::remove(list);
+        ASSERT_TRUE(planted == "fifo" ? mkfifo(list.c_str(), 0600) == 0 : symlink(planted.c_str(), list.c_str()) == 0);
+        EXPECT_FALSE(SavePictures(m, pics, 1).status.ok()) << planted;
+    }
+    EXPECT_EQ(test::Slurp(dir / "v.txt"), "kept");
+}
+
+// A list of names alone, as the earlier lists were, still counts the pictures of the sizes it writes.
+TEST(Pictures, AListOfNamesAloneStillCountsThePicturesItWrote) {
+    test::TempDir dir;
+    ASSERT_EQ(SavePictures(ScreenModel::ForAsm(test::Repeat("row\r\n", 20), AsmOpts{}), dir.path(), 2).written, 4u);
+    test::Spit(dir / kPictureList, "screen-001.png\nscreen-002.png\nscreen-003.png\nscreen-004.png\n");
+    EXPECT_EQ(SavePictures(ScreenModel::ForAsm("x", AsmOpts{}), dir.path(), 1).removed, 2u);
+}
+
 }  // namespace
 }  // namespace tavrilo

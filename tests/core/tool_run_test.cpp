@@ -41,6 +41,25 @@ TEST(RunTool, AStuckToolIsKilledByItsTimeOrACancel) {
     }
 }
 
+// A cancel ends what the tool started too, not only the tool: the sleep has
+// ended (a zombie at most) soon after.
+TEST(RunTool, ACancelKillsTheToolsChildren) {
+    test::TempDir bin;
+    const std::string tool = Script(bin, "/bin/sleep 1000 &\necho $! > " + (bin / "pid") + "\nwait\n");
+    std::atomic<bool> cancel{false};
+    std::thread user([&] {
+        while (test::Slurp(bin / "pid").find('\n') == std::string::npos) std::this_thread::sleep_for(10ms);
+        cancel = true;
+    });
+    std::string output;
+    EXPECT_TRUE(RunTool(tool, {"tool"}, PrivateTempDir().path(), {5min, &cancel}, output).cancelled());
+    user.join();
+    const std::string proc = "/proc/" + test::Slurp(bin / "pid").substr(0, test::Slurp(bin / "pid").size() - 1) + "/stat";
+    for (int i = 0; i < 500 && !test::Slurp(proc).empty() && test::Slurp(proc).find(") Z") == std::string::npos; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(test::Slurp(proc).empty() || test::Slurp(proc).find(") Z") != std::string::npos) << test::Slurp(proc);
+}
+
 TEST(RunTool, ARelativeTmpdirStillRunsTheTool) {
     test::TempDir here;
     const std::string tool = Script(here, "echo hello\n");

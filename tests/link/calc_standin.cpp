@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calc_standin.h"
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
 
 // libticables' VTI ring: 1024 bytes, used modulo 256.
 struct CalcStandIn::Ring {
@@ -20,6 +27,32 @@ bool HasData(std::uint8_t cmd) { return cmd == kVar || cmd == kData || cmd == kS
 int Load(int& v) { return __atomic_load_n(&v, __ATOMIC_ACQUIRE); }
 void Store(int& v, int x) { __atomic_store_n(&v, x, __ATOMIC_RELEASE); }
 }  // namespace
+
+namespace {
+
+// The virtual link's keys, from ftok("/tmp", ...), are the same on the whole machine: before
+// main, with one thread, the process moves into an IPC namespace of its own (as root, else in
+// a user namespace mapping it to itself); where neither is allowed, test runs take turns.
+struct PrivateLink {
+    int starting = open("/proc/self/ns/ipc", O_RDONLY | O_CLOEXEC);
+    std::string shared;
+    PrivateLink() {
+        const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+        if (unshare(CLONE_NEWIPC) == 0) return;
+        const int err = errno;
+        if (unshare(CLONE_NEWUSER | CLONE_NEWIPC) == 0 && (std::ofstream("/proc/self/uid_map") << uid + " " + uid + " 1" << std::flush) &&
+            (std::ofstream("/proc/self/setgroups") << "deny" << std::flush) && (std::ofstream("/proc/self/gid_map") << gid + " " + gid + " 1" << std::flush))
+            return;
+        shared = std::string("no IPC namespace of its own (") + std::strerror(err) + "): the virtual link is the machine's, so test runs take turns";
+        std::fprintf(stderr, "%s\n", shared.c_str());
+        flock(open("/tmp/.tavrilo-virtual-link.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666), LOCK_EX);
+    }
+} gLink;
+
+}  // namespace
+
+const std::string& VirtualLinkShared() { return gLink.shared; }
+int StartingIpcNamespace() { return gLink.starting; }
 
 CalcStandIn::CalcStandIn(bool plus) : id_(plus ? 0x73 : 0x83) {
     Attach();

@@ -10,6 +10,11 @@
 #include <thread>
 #include <vector>
 
+// Why the virtual link is the machine's, not these tests' own; "" when it is theirs.
+const std::string& VirtualLinkShared();
+// The IPC namespace the process started in, where the machine's link is; -1 if unknown.
+int StartingIpcNamespace();
+
 struct StoredVar {
     std::uint8_t type;
     std::string name;

@@ -29,6 +29,7 @@ struct PicturesResult {
     std::size_t written = 0;
     std::size_t removed = 0;  // this program's pictures of screens past the last, from an earlier run
     std::vector<std::string> kept;  // pictures past the last that this program did not write, left alone
+    std::vector<std::string> unproven;  // files the folder's list names that this program did not write, left alone
     Status status;
     bool stopped = false;  // goOn said no: the pictures after written were not made
 };

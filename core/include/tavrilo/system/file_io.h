@@ -110,6 +110,7 @@ private:
     std::string target_;
     std::string temp_;
     int fd_ = -1;
+    int lock_ = -1;  // holds the temporary file's lock
     int watch_ = -1;
     bool direct_ = false;
     BufferedWriter out_;
@@ -117,14 +118,24 @@ private:
 
 Status WriteWholeFile(const std::string& path, std::string_view bytes, NoReader noReader = NoReader::Fail);
 
+namespace detail {
+// Runs, when set, after the finished file has its temporary name and before
+// it is renamed over the target; tests end the process there.
+extern void (*gBeforeRename)();
+}  // namespace detail
+
 // Files written into one folder as a set that replaces the set written there
 // before, whole or not at all: they go to a hidden folder inside it first
-// (removed on the signals AtomicFile handles) and are moved in together once
-// all are written, with those signals held back; then the earlier set's files
-// that the new set does not hold are removed. What the sets wrote is listed in
-// a hidden file of the folder, written as AtomicFile writes; a file that is not
-// on that list is never replaced or removed. One set at a time per folder: a
-// second fails while another is open.
+// (removed on the signals AtomicFile handles; a marker inside tells a folder a
+// kill left from the user's own) and are moved in together once all are
+// written, with those signals held back; then the earlier set's files that the
+// new set does not hold are removed. What the sets wrote is listed with each
+// file's size and fingerprint in a hidden file of the folder, which must be a
+// regular file of bounded size (a link or anything else there fails the set).
+// A file counts as written by a set only when the list names it, the caller
+// lets the set hold its name and its contents agree with the list; any other
+// file is never replaced or removed. One set at a time per folder: a second
+// fails while another is open.
 class FileSet {
 public:
     FileSet() = default;
@@ -132,21 +143,37 @@ public:
     FileSet& operator=(const FileSet&) = delete;
     ~FileSet();
 
-    // dir must exist; listName is the hidden file's name.
-    Status Open(const std::string& dir, const std::string& listName);
+    // dir must exist; listName is the hidden file's name; mayHold, when
+    // given, says which names the set may hold; written, when given, whether
+    // the file a list of the earlier form (names alone) names is one the
+    // caller writes.
+    using MayHold = bool (*)(const std::string& name);
+    using Written = bool (*)(std::string_view bytes);
+    Status Open(const std::string& dir, const std::string& listName, MayHold mayHold = nullptr,
+                Written written = nullptr);
     Status Add(const std::string& name, std::string_view bytes);
     // Fails before anything is moved when a name is taken by a file that no
     // set wrote. removed receives how many files of the earlier set went.
     Status Commit(std::size_t& removed);
+    // The names the list held that are not this program's files; left alone.
+    const std::vector<std::string>& Unproven() const { return unproven_; }
+
+    struct Entry {
+        std::string name;
+        std::uint64_t size = 0;
+        std::uint64_t print = 0;  // fingerprint of the contents
+    };
 
 private:
-    Status WriteList(const std::vector<std::string>& names) const;
+    Status ReadList(MayHold mayHold, Written written);
+    Status WriteList(const std::vector<Entry>& entries) const;
 
     std::string dir_, list_, staging_;
     int dirFd_ = -1;
     int stagingFd_ = -1;
     int watch_ = -1;
-    std::vector<std::string> earlier_, added_;
+    std::vector<Entry> earlier_, added_;  // earlier_ sorted by name
+    std::vector<std::string> unproven_;
     BufferedWriter out_;  // one buffer for every file of the set
 };
 
