@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tavrilo/calc/program_file.h"
 
+#include "tavrilo/calc/ce_program.h"
+
 namespace tavrilo {
 
 std::string Grouped(std::size_t n) {
@@ -35,6 +37,10 @@ std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount) {
 }
 
 std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
+    if (kind == CalcKind::Ti84PlusCe)
+        return Grouped(tokenCount) + " bytes of tokens (" + Grouped(2 + tokenCount) +
+               " bytes of variable data); the TI-84 Plus CE keeps at most " + Grouped(kCeMaxVariableData) +
+               " bytes of data in one variable, " + Grouped(kCeMaxVariableData - 2) + " bytes of tokens";
     const std::size_t room = kMaxDataSection - DataSectionSize(kind, 0);
     return std::to_string(tokenCount) + " bytes of tokens (" + std::to_string(DataSectionSize(kind, tokenCount)) +
            " bytes of file data); the " + (kind == CalcKind::Ti83 ? ".83p" : ".8xp") + " format holds at most " +
@@ -42,7 +48,9 @@ std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
 }
 
 std::string SizeProblem(CalcKind kind, std::size_t tokenCount) {
-    if (DataSectionSize(kind, tokenCount) <= kMaxDataSection) return {};
+    const bool fits = kind == CalcKind::Ti84PlusCe ? 2 + tokenCount <= kCeMaxVariableData
+                                                   : DataSectionSize(kind, tokenCount) <= kMaxDataSection;
+    if (fits) return {};
     return "the program is " + SizeAgainstLimit(kind, tokenCount);
 }
 
@@ -60,8 +68,8 @@ Status ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens
     data.push_back(static_cast<char>(type));
     data.append(name);
     data.append(8 - name.size(), '\0');
-    if (kind == CalcKind::Ti83Plus) {
-        data.push_back('\0');  // version
+    if (kind != CalcKind::Ti83) {
+        data.push_back(static_cast<char>(kind == CalcKind::Ti84PlusCe ? CeVersionByte(tokens) : 0));  // version
         data.push_back('\0');  // flag: in RAM, not archived
     }
     PutWord(data, varLength);

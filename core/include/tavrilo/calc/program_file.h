@@ -13,6 +13,7 @@ namespace tavrilo {
 enum class CalcKind {
     Ti83,      // .83p
     Ti83Plus,  // .8xp, for the TI-83 Plus and 84 Plus
+    Ti84PlusCe,  // .8xp with the CE's tokens, version byte and variable limit
 };
 
 // Variable types: a program, and a protected program (how assembly programs are sent).
@@ -35,14 +36,16 @@ std::string Grouped(std::size_t n);
 std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
 
 // "N bytes of tokens (M bytes of file data); the .83p format holds at most
-// 65535 bytes of file data, R bytes of tokens", for kind's format.
+// 65535 bytes of file data, R bytes of tokens", for kind's format; for the
+// CE, what it keeps in one variable.
 std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount);
 
 // Empty when a program of tokenCount token bytes fits the file format,
 // else "the program is " and SizeAgainstLimit.
 std::string SizeProblem(CalcKind kind, std::size_t tokenCount);
 
-// The whole file into file; comment is cut to 42 bytes. A bad name (kNameRule)
+// The whole file into file; comment is cut to 42 bytes. The CE's file has
+// the version byte its tokens need (CeVersionByte). A bad name (kNameRule)
 // or a program too large (SizeProblem) fails and leaves file untouched.
 [[nodiscard]] Status ProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
                                  std::string_view comment, std::string& file,
