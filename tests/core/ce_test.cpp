@@ -40,7 +40,8 @@ TEST(CeLayout, RowsByWords) {
         {"   \r\n", "0[]"},
         {lines13, rows13 + "|"},                                                      // a full page
         {lines13 + "y", rows13 + "|0[y]"},                                            // the page break
-        {Repeat(" ", 140) + "mm", "0[mm]"},                                           // indentation with no room
+        {Repeat(" ", 10) + a33, "0[" + a33 + "]"},                                     // indentation gives way
+        {Repeat(" ", 140) + exact + "i", "0[" + exact + "]1[i]"},
     };
     for (const auto& c : cases) EXPECT_EQ(CeRows(c.text), c.rows) << c.text;
 

@@ -67,7 +67,8 @@ struct CeLayoutEnd {
 // line) is broken by words: a row ends before a word that would pass the edge,
 // and the spaces where it breaks are not drawn; a word wider than a row is cut
 // after its last character that fits and goes on in the next row; spaces at
-// the start of a line stay, at its end go. An empty line takes an empty row.
+// the start of a line stay, at its end go, and give way to a first word that
+// fits a row but not after them. An empty line takes an empty row.
 // Calls emitRow(std::string_view row, int index) for every row, index 0 to 12
 // on its page (the view points into text), and endPage(std::size_t next)
 // after the 13th row of a page, next being the offset in text where the next
@@ -102,10 +103,10 @@ CeLayoutEnd LayCeRows(std::string_view text, EmitRow&& emitRow, EndPage&& endPag
             std::size_t after = word;
             int wordWidth = 0;
             while (after < le && text[after] != ' ') wordWidth += CeWidth(static_cast<unsigned char>(text[after++]));
-            if (hasWord && width + spaces + wordWidth > kCeScreenWidth) {
-                close(rowStart, rowEnd, word);
-                rowStart = word;
-                width = spaces = 0;
+            if (width + spaces + wordWidth > kCeScreenWidth) {
+                // The word starts a row, after the indentation only while both fit.
+                if (hasWord) close(rowStart, rowEnd, word);
+                if (hasWord || wordWidth <= kCeScreenWidth) rowStart = word, width = spaces = 0;
                 hasWord = false;
             }
             width += spaces;
