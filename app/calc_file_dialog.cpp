@@ -23,16 +23,36 @@ QString DefaultProgramName(const QString& textFilePath) {
     return name.isEmpty() ? QStringLiteral("TEXT") : name;
 }
 
+namespace {
+
+QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
 QString AsmRunHint(CalcFileKind kind, const QString& name) {
-    return kind == CalcFileKind::Asm83 ? QStringLiteral("On the TI-83: Send(9prgm") + name
-                                       : QStringLiteral("On the TI-83 Plus / 84 Plus: Asm(prgm") + name;
+    const Calculator& c = Calc(kind.calc);
+    return QStringLiteral("On the ") + Q(c.models) + QStringLiteral(": ") + Q(c.asmTarget->runWith) + name;
 }
 
-QString Extension(CalcFileKind kind) {
-    return CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral(".8xp") : QStringLiteral(".83p");
+QString Extension(CalcFileKind kind) { return Q(Calc(kind.calc).file.extension); }
+
+std::vector<CalcFileKind> CalcFileKinds() {
+    std::vector<CalcFileKind> kinds;
+    for (const Calculator& c : kCalculators) kinds.push_back({Language::Basic, c.kind});
+    for (const Calculator& c : kCalculators)
+        if (c.asmTarget) kinds.push_back({Language::Asm, c.kind});
+    return kinds;
 }
 
-std::size_t FreeUserMemory(CalcFileKind kind) { return CalcOf(kind) == CalcKind::Ti83Plus ? 24000 : 27000; }
+QString KindCaption(CalcFileKind kind) {
+    const Calculator& c = Calc(kind.calc);
+    return (IsAssembly(kind) ? QStringLiteral("Assembly for ") : QStringLiteral("BASIC for ")) + Q(c.models) +
+           QStringLiteral(" (") + Q(c.file.extension) + QStringLiteral(")");
+}
+
+QString KindName(CalcFileKind kind) {
+    return (IsAssembly(kind) ? QStringLiteral("AsmKind") : QStringLiteral("BasicKind")) + Q(Calc(kind.calc).option);
+}
 
 namespace {
 
@@ -62,15 +82,14 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     rule_->setObjectName(QStringLiteral("NameRule"));
     rule_->setWordWrap(true);
 
-    const QString captions[kCalcFileKinds] = {
-        QStringLiteral("BASIC for TI-83 (.83p)"), QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"),
-        QStringLiteral("Assembly for TI-83 (.83p)"), QStringLiteral("Assembly for TI-83 Plus / 84 Plus (.8xp)")};
     auto* group = new QButtonGroup(this);
-    for (int i = 0; i < kCalcFileKinds; ++i) {
-        kinds_[i] = new QRadioButton(captions[i], this);
-        group->addButton(kinds_[i]);
+    for (CalcFileKind kind : CalcFileKinds()) {
+        auto* button = new QRadioButton(KindCaption(kind), this);
+        button->setObjectName(KindName(kind));
+        group->addButton(button);
+        kinds_.emplace_back(kind, button);
     }
-    kinds_[0]->setChecked(true);
+    kinds_.front().second->setChecked(true);
     asmFlags_ = new QLabel(this);
     asmFlags_->setObjectName(QStringLiteral("AsmFlags"));
     asmFlags_->setWordWrap(true);
@@ -92,7 +111,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connect(make_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
-    for (QRadioButton* k : kinds_)
+    for (auto& [kind, k] : kinds_)
         connect(k, &QRadioButton::toggled, this, [this](bool on) {
             if (!on) return;
             ShowAsmNote();
@@ -105,7 +124,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(rule_);
-    for (QRadioButton* k : kinds_) layout->addWidget(k);
+    for (auto& [kind, k] : kinds_) layout->addWidget(k);
     layout->addWidget(asmFlags_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -117,9 +136,14 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
 }
 
 CalcFileKind CalcFileDialog::Kind() const {
-    for (int i = 0; i < kCalcFileKinds; ++i)
-        if (kinds_[i]->isChecked()) return static_cast<CalcFileKind>(i);
-    return CalcFileKind::Basic83;
+    for (const auto& [kind, button] : kinds_)
+        if (button->isChecked()) return kind;
+    return kinds_.front().first;
+}
+
+void CalcFileDialog::SetKind(CalcFileKind kind) {
+    for (const auto& [k, button] : kinds_)
+        if (k == kind) button->setChecked(true);
 }
 
 void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
@@ -137,13 +161,13 @@ void CalcFileDialog::ShowAsmNote() {
     if (opts.ShowPage) on << QStringLiteral("show page");
     if (opts.ScrollUp) on << QStringLiteral("scroll up");
     const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
+    const AsmTarget& target = *Calc(kind.calc).asmTarget;
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
-                       (kind == CalcFileKind::Asm83
-                            ? QStringLiteral(".\nTI-83 only (the TI-83 Plus calls its routines differently); "
-                                             "run it with Send(9prgm") + name + QStringLiteral(".")
-                            : QStringLiteral(".\nTI-83 Plus and 84 Plus; run it with Asm(prgm") + name +
-                                  QStringLiteral(" (2nd CATALOG, Asm(, then PRGM and the name).")));
+                       QStringLiteral(".\n") + Q(target.runsOn) + QStringLiteral("; run it with ") +
+                       Q(target.runWith) + name +
+                       (target.runHowTo.empty() ? QStringLiteral(".")
+                                         : QStringLiteral(" (") + Q(target.runHowTo) + QStringLiteral(").")));
 }
 
 void CalcFileDialog::CheckName() {

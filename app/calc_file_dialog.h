@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <utility>
+#include <vector>
+
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/link/link.h"
@@ -18,14 +21,24 @@
 
 namespace tavrilo {
 
-enum class CalcFileKind { Basic83, Basic8x, Asm83, Asm8x };
-inline constexpr int kCalcFileKinds = 4;
+// A kind of calculator file: the program's language and the calculator it is for.
+struct CalcFileKind {
+    Language language = Language::Basic;
+    CalcKind calc = CalcKind::Ti83;
 
-inline bool IsAssembly(CalcFileKind kind) { return kind == CalcFileKind::Asm83 || kind == CalcFileKind::Asm8x; }
-// The calculator the kind's file is for.
-inline CalcKind CalcOf(CalcFileKind kind) {
-    return kind == CalcFileKind::Basic8x || kind == CalcFileKind::Asm8x ? CalcKind::Ti83Plus : CalcKind::Ti83;
-}
+    bool operator==(const CalcFileKind& o) const { return language == o.language && calc == o.calc; }
+};
+
+inline bool IsAssembly(CalcFileKind kind) { return kind.language == Language::Asm; }
+
+// Every kind the dialog offers, in its order: BASIC for each calculator, then
+// assembly for each that runs it.
+std::vector<CalcFileKind> CalcFileKinds();
+
+// "BASIC for TI-83 (.83p)", "Assembly for TI-83 Plus / 84 Plus (.8xp)"; the
+// object name of its button is KindName.
+QString KindCaption(CalcFileKind kind);
+QString KindName(CalcFileKind kind);
 
 // The name the calculator lists for a text file: its base name upper-cased,
 // only A-Z and 0-9 kept, cut to 8, leading digits dropped; "TEXT" when
@@ -41,24 +54,16 @@ public:
     QString Name() const { return name_->text(); }
     void SetName(const QString& name) { name_->setText(name); }
     CalcFileKind Kind() const;
+    void SetKind(CalcFileKind kind);
     // Shows which layout flags the assembly kinds use.
     void SetAsmFlags(const AsmOpts& opts);
 
-    QLineEdit* NameEdit() const { return name_; }
-    QLabel* Rule() const { return rule_; }
-    // The chosen kind's note: the assembly kinds' flags and how to run the program.
-    QLabel* AsmFlags() const { return asmFlags_; }
-    QRadioButton* KindButton(CalcFileKind kind) const { return kinds_[static_cast<int>(kind)]; }
-    QPushButton* MakeButton() const { return make_; }
-    QPushButton* SendButton() const { return send_; }
-    QComboBox* ConnectionBox() const { return connection_; }
     // Whether the dialog was closed by Send rather than Make.
     bool SendChosen() const { return sendChosen_; }
     // Which of Make and Send Enter presses.
     void SetSendDefault(bool send);
     // The chosen connection, kept for as long as the dialog lives.
     LinkOptions Connection() const;
-    QPushButton* CancelButton() const { return cancel_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -73,7 +78,7 @@ private:
 
     QLineEdit* name_;
     QLabel* rule_;
-    QRadioButton* kinds_[kCalcFileKinds];
+    std::vector<std::pair<CalcFileKind, QRadioButton*>> kinds_;
     QLabel* asmFlags_;
     QPushButton* make_;
     QPushButton* cancel_;
@@ -83,17 +88,10 @@ private:
     AsmOpts asmOpts_;
 };
 
-// The editor's text as the kind's program tokens (limits bound the assembler),
-// and the whole program file of them; both throw what Make calculator file reports.
-std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
-                           const ToolLimits& limits = {});
-std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens);
-
 // How an assembly program of that kind and name is started on the calculator.
 QString AsmRunHint(CalcFileKind kind, const QString& name);
 
-// The file's extension with its dot, and the calculator's free user memory.
+// The file's extension with its dot.
 QString Extension(CalcFileKind kind);
-std::size_t FreeUserMemory(CalcFileKind kind);
 
 }  // namespace tavrilo

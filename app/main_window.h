@@ -87,10 +87,11 @@ private:
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);
-    // The tokens of text for a calculator file of kind, built off the
-    // window's thread while the Working window offers Cancel; nothing when
-    // cancelled. Throws what the build throws.
-    std::optional<std::string> BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts);
+    // The editor's program for a calculator file of kind, built off the
+    // window's thread while the Working window offers Cancel.
+    Status BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var);
+    // Whether a program larger than the calculator's free memory is made anyway.
+    bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
 
     UiPort& port_;
     Editor* text1_;

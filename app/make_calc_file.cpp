@@ -6,74 +6,28 @@
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
-#include <exception>
 #include <memory>
-#include <thread>
+#include <new>
 
 #include "calc_file_dialog.h"
-#include "error_info.h"
 #include "local_path.h"
 #include "main_window.h"
 #include "module1.h"
 #include "options_dialog.h"
 #include "progress_window.h"
-#include "tavrilo/calc/asm_program_file.h"
-#include "tavrilo/convert/basic.h"
-#include "tavrilo/calc/basic_program.h"
+#include "tavrilo/calc/build_program.h"
 #include "tavrilo/system/file_io.h"
-#include "tavrilo/system/tool_run.h"
-#include "tavrilo/calc/program_file.h"
-#include "tavrilo/convert/text_rules.h"
-#include "tavrilo/calc/tokens.h"
 #include "tavrilo/convert/version.h"
 
 namespace tavrilo {
-namespace {
-
-// A failure of the core as the ERROR box shows it: EIO when it is not the system's.
-void Check(const Status& r) {
-    if (!r.ok()) throw IoFailure(r.code != 0 ? r : Status::Failed(r.message, EIO));
-}
-
-// The editor's BASIC program as it stands when it is one, else the text made
-// into one. A program edited so that it no longer tokenizes is refused, not
-// shown as text.
-Status BasicTokens(const std::string& text, CalcKind kind, std::string& tokens) {
-    if (LooksLikeBasicProgram(text)) {
-        if (const std::optional<TokenError> bad = Tokenize(text, tokens))
-            return Status::Failed("the BASIC program in the editor cannot be tokenized: " + bad->Message());
-        std::string tooLarge = SizeProblem(kind, tokens.size());
-        return tooLarge.empty() ? Status{} : Status::Failed(std::move(tooLarge));
-    }
-    return BasicProgramTokens(ChkBadChrs(text), kind, tokens);
-}
-
-}  // namespace
-
-std::string CalcFileTokens(CalcFileKind kind, const std::string& text, const AsmOpts& opts,
-                           const ToolLimits& limits) {
-    std::string tokens;
-    Check(IsAssembly(kind) ? AsmProgramTokens(text, opts, CalcOf(kind), tokens, limits)
-                           : BasicTokens(text, CalcOf(kind), tokens));
-    return tokens;
-}
-
-std::string CalcFileBytes(CalcFileKind kind, const std::string& name, const std::string& tokens) {
-    const std::string comment = "Tavrilo " + std::string(kVersion);
-    std::string file;
-    Check(IsAssembly(kind) ? AsmProgramFile(CalcOf(kind), name, tokens, comment, file)
-                           : ProgramFile(CalcOf(kind), name, tokens, comment, file));
-    return file;
-}
-
 namespace {
 
 FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QString& dir) {
     FileDialogRequest request;
     request.title = QStringLiteral("Save calculator file");
     request.fileName = name + Extension(kind);
-    request.filterLabel = CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus program")
-                                                             : QStringLiteral("TI-83 program");
+    request.filterLabel = QString::fromUtf8(Calc(kind.calc).file.label.data(),
+                                            static_cast<qsizetype>(Calc(kind.calc).file.label.size()));
     request.pattern = QStringLiteral("*") + Extension(kind);
     request.directory = dir;
     // A program file replaced unasked could be another program; one without its
@@ -83,20 +37,15 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     return request;
 }
 
-// One build of a program's tokens; cancel stops the assembler.
-struct TokensJob : ThreadWork {
-    std::string tokens;
-};
-
 }  // namespace
 
-std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string text, AsmOpts opts) {
-    auto job = std::make_shared<TokensJob>();
-    std::thread worker = StartWork(job, [kind, text = std::move(text), opts](TokensJob& j) {
-        ToolLimits limits;
-        limits.cancel = &j.cancel;
-        j.tokens = CalcFileTokens(kind, text, opts, limits);
-    });
+Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var) {
+    ProgramRequest request;
+    request.calc = kind.calc;
+    request.language = kind.language;
+    request.opts = OptionsDialog()->Opts();
+    request.name = name.toStdString();
+    request.keepBasicProgram = true;  // after a BASIC compile the editor holds the program
 
     // The window waits with the Working window and its Cancel; the events of
     // the other windows go on.
@@ -104,27 +53,27 @@ std::optional<std::string> Form1::BuildTokens(CalcFileKind kind, std::string tex
     setEnabled(false);
     ProgressWindow()->SetCancellable(true);
     ShowProgress();
-    bool cancelled = false;
+    BackgroundWork work;
     const QMetaObject::Connection cancel =
-        connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, this, [&] { cancelled = true; });
-    WaitUntil([&] { return job->done || cancelled; });
+        connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, this, [&work] { work.StopWaiting(); });
+    auto made = std::make_shared<ProgramVar>();
+    const std::atomic<bool>* stop = work.CancelFlag();
+    // The assembler is killed at once and its folder removed, so a cancelled
+    // build is waited for; BASIC tokens, all in memory, finish on their own.
+    const Status r = work.Run(
+        [text = text1_->Bytes(), request, made, stop] {
+            ToolLimits limits;
+            limits.cancel = stop;
+            return BuildProgram(text, request, *made, limits);
+        },
+        /*waitAfterStop=*/IsAssembly(kind));
     disconnect(cancel);
     ProgressWindow()->SetCancellable(false);
-
-    const bool finished = job->done;
-    if (!finished) {
-        // The assembler is killed at once and its folder removed; the BASIC
-        // tokens, all in memory, are left to finish and dropped.
-        job->cancel = true;
-        if (!IsAssembly(kind)) worker.detach();
-    }
-    if (worker.joinable()) worker.join();
     HideProgress();
     ChkNO = false;
     GiveBack();
-    if (!finished) return std::nullopt;
-    if (job->error) std::rethrow_exception(job->error);  // ends through EndFailed
-    return std::move(job->tokens);
+    if (r.ok()) var = std::move(*made);
+    return r;
 }
 
 CalcFileDialog* Form1::CalcFile() {
@@ -153,7 +102,7 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kindBefore = dialog->Kind();
     auto cancelled = [&] {
         dialog->SetName(nameBefore);
-        dialog->KindButton(kindBefore)->setChecked(true);
+        dialog->SetKind(kindBefore);
     };
     if (!port_.Exec(*dialog)) return cancelled();
 
@@ -169,47 +118,55 @@ void Form1::MakeCalcFile() {
         unsetCursor();
         AddLog(QStringLiteral("Cancel by user..."), true);
     };
+    const auto failed = [&](const Status& r) {
+        EndFailed(QStringLiteral("cannot make '%1': %2").arg(file, QString::fromStdString(r.message)),
+                  r.code != 0 ? r.code : EIO);
+    };
+    ProgramVar var;
+    Status r = BuildCalcProgram(kind, name, var);
+    if (r.cancelled()) return stopped();
+    if (!r.ok()) return failed(r);
+    std::string bytes;
     try {
-        const std::optional<std::string> built = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
-        if (!built) return stopped();
-        const std::string& tokens = *built;
-        const std::size_t freeMemory = FreeUserMemory(kind);
-        if (tokens.size() > freeMemory) {
-            MessageRequest warn;
-            warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
-                                       "about %3 bytes free for programs.\rMake the file anyway?")
-                            .arg(QString::fromStdString(Grouped(tokens.size())))
-                            .arg(CalcOf(kind) == CalcKind::Ti83Plus ? QStringLiteral("TI-83 Plus")
-                                                                    : QStringLiteral("TI-83"))
-                            .arg(QString::fromStdString(Grouped(freeMemory)));
-            warn.title = QStringLiteral("Memory");
-            warn.buttons = Buttons::YesNo;
-            warn.defaultButton = Answer::No;
-            if (port_.Message(this, warn) != Answer::Yes) return stopped();
-        }
-        const std::string bytes = CalcFileBytes(kind, name.toStdString(), tokens);
-        const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
-        const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
-        if (!path) {
-            stopped();
-            return cancelled();
-        }
-        file = *path;
-        const Status written = WriteWholeFile(LocalPath(*path), bytes);
-        if (!written.ok()) throw IoFailure(written);
-        lastFileDir_ = QFileInfo(*path).absolutePath();
-        unsetCursor();
-        AddLog(QStringLiteral("Done."), true);
-        setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(tokens.size()) +
-                       QStringLiteral(" Bytes"));
-        MessageRequest created;
-        created.text = QStringLiteral("File is created at: ") + *path;
-        if (IsAssembly(kind)) created.text += QStringLiteral("\r") + AsmRunHint(kind, name);
-        port_.Message(this, created);
-    } catch (...) {
-        const ErrorInfo error = CurrentError();
-        EndFailed(QStringLiteral("cannot make '%1': %2").arg(file, error.description), error.number);
+        if (!ConfirmMemory(kind, var)) return stopped();
+        r = EncodeProgramFile(var, "Tavrilo " + std::string(kVersion), bytes);
+    } catch (const std::bad_alloc&) {
+        r = Status::FromErrno(ENOMEM);
     }
+    if (!r.ok()) return failed(r);
+    const QString dir = lastFileDir_.isEmpty() ? QDir::homePath() : lastFileDir_;
+    const std::optional<QString> path = port_.SaveFileName(this, SaveDialog(kind, name, dir));
+    if (!path) {
+        stopped();
+        return cancelled();
+    }
+    file = *path;
+    r = WriteWholeFile(LocalPath(*path), bytes);
+    if (!r.ok()) return failed(r);
+    lastFileDir_ = QFileInfo(*path).absolutePath();
+    unsetCursor();
+    AddLog(QStringLiteral("Done."), true);
+    setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(var.tokens.size()) +
+                   QStringLiteral(" Bytes"));
+    MessageRequest created;
+    created.text = QStringLiteral("File is created at: ") + *path;
+    if (IsAssembly(kind)) created.text += QStringLiteral("\r") + AsmRunHint(kind, name);
+    port_.Message(this, created);
+}
+
+bool Form1::ConfirmMemory(CalcFileKind kind, const ProgramVar& var) {
+    const Calculator& calc = Calc(kind.calc);
+    if (var.tokens.size() <= calc.freeMemory) return true;
+    MessageRequest warn;
+    warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
+                               "about %3 bytes free for programs.\rMake the file anyway?")
+                    .arg(QString::fromStdString(Grouped(var.tokens.size())))
+                    .arg(QString::fromUtf8(calc.name.data(), static_cast<qsizetype>(calc.name.size())))
+                    .arg(QString::fromStdString(Grouped(calc.freeMemory)));
+    warn.title = QStringLiteral("Memory");
+    warn.buttons = Buttons::YesNo;
+    warn.defaultButton = Answer::No;
+    return port_.Message(this, warn) == Answer::Yes;
 }
 
 }  // namespace tavrilo

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "progress_window.h"
 
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <cerrno>
+#include <new>
+
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QTimer>
 #include <qdrawutil.h>
 
 namespace tavrilo {
@@ -59,14 +63,23 @@ void Form4::paintEvent(QPaintEvent*) {
     qDrawWinPanel(&p, rect(), palette(), false);
 }
 
-void WaitUntil(const std::function<bool()>& ended) {
-    QEventLoop wait;
-    QTimer poll;
-    poll.callOnTimeout(&wait, [&] {
-        if (ended()) wait.quit();
+Status BackgroundWork::Run(std::function<Status()> work, bool waitAfterStop) {
+    // The work keeps the flag alive; only memory can fail it outside its Status.
+    QFuture<Status> future = QtConcurrent::run([work = std::move(work), keep = cancel_]() -> Status {
+        try {
+            return work();
+        } catch (const std::bad_alloc&) {
+            return Status::FromErrno(ENOMEM);
+        }
     });
-    poll.start(20);
-    wait.exec();
+    QFutureWatcher<Status> watcher;
+    QObject::connect(&watcher, &QFutureWatcher<Status>::finished, &loop_, &QEventLoop::quit);
+    watcher.setFuture(future);
+    if (!future.isFinished()) loop_.exec();
+    if (future.isFinished()) return future.result();
+    Cancel();
+    if (waitAfterStop) future.waitForFinished();
+    return Status::Cancelled();
 }
 
 }  // namespace tavrilo

@@ -6,11 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
+#include <QEventLoop>
 #include <atomic>
-#include <exception>
 #include <functional>
 #include <memory>
-#include <thread>
+
+#include "tavrilo/system/status.h"
 
 namespace tavrilo {
 
@@ -32,30 +33,30 @@ private:
     QPushButton* cancel_;
 };
 
-// What work on another thread shares with the window, so that either may be
-// gone first: whether it ended, how it failed, and the window's wish to stop.
-struct ThreadWork {
-    std::atomic<bool> done{false};
-    std::atomic<bool> cancel{false};
-    std::exception_ptr error;
+// Work that runs on Qt's thread pool while the window's events go on: how
+// the window waits for a build or a transfer. The work reads Cancelled(),
+// which stays valid for as long as the work runs, whoever ends first.
+class BackgroundWork {
+public:
+    BackgroundWork() = default;
+    BackgroundWork(const BackgroundWork&) = delete;
+    BackgroundWork& operator=(const BackgroundWork&) = delete;
+
+    const std::atomic<bool>* CancelFlag() const { return cancel_.get(); }
+    // Asks the work to stop; it ends at its next check.
+    void Cancel() { *cancel_ = true; }
+    // Returns from Run at once, without waiting for the work to end.
+    void StopWaiting() { loop_.quit(); }
+
+    // Runs work and the window's events until it ends: its Status. When the
+    // program is closing or StopWaiting came first: the work is asked to
+    // stop, and Run gives Status::Cancelled(), after waiting for the work
+    // when waitAfterStop says so; the work then ends on its own.
+    Status Run(std::function<Status()> work, bool waitAfterStop);
+
+private:
+    std::shared_ptr<std::atomic<bool>> cancel_ = std::make_shared<std::atomic<bool>>(false);
+    QEventLoop loop_;
 };
-
-// Runs work(*job) on a thread of its own; what it throws is kept in job->error,
-// and job->done is set when it ends either way.
-template <class Job, class Work>
-std::thread StartWork(const std::shared_ptr<Job>& job, Work work) {
-    return std::thread([job, work = std::move(work)]() mutable {
-        try {
-            work(*job);
-        } catch (...) {
-            job->error = std::current_exception();
-        }
-        job->done = true;
-    });
-}
-
-// Runs the window's events until ended() says yes (asked every 20 ms) or the
-// program is closed: how the window waits for work on another thread.
-void WaitUntil(const std::function<bool()>& ended);
 
 }  // namespace tavrilo

@@ -6,12 +6,9 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <atomic>
-#include <exception>
-#include <memory>
-#include <thread>
+#include <cerrno>
 
 #include "calc_file_dialog.h"
-#include "error_info.h"
 #include "main_window.h"
 #include "progress_window.h"
 #include "module1.h"
@@ -20,13 +17,6 @@
 
 namespace tavrilo {
 namespace {
-
-// One transfer, shared by the window and the thread that runs it.
-struct SendJob : ThreadWork {
-    std::atomic<std::size_t> sent{0};
-    std::atomic<std::size_t> total{0};
-    bool sentOk = false;  // false with no error: the user kept the calculator's program
-};
 
 QString RunHint(CalcFileKind kind, const QString& name) {
     return IsAssembly(kind) ? AsmRunHint(kind, name) : QStringLiteral("To run it: PRGM, ") + name + QStringLiteral(", ENTER");
@@ -51,41 +41,16 @@ bool Form1::AskReplace(const QString& name) {
 
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     AddLog(QStringLiteral("Send to calculator... "), false);
-    auto failed = [&](const QString& description, int number) {
-        EndFailed(QStringLiteral("cannot send '%1': %2").arg(name, description), number);
+    const auto ended = [&](const Status& r) {
+        if (r.cancelled()) return AddLog(QStringLiteral("Cancel by user..."), true);
+        EndFailed(QStringLiteral("cannot send '%1': %2").arg(name, QString::fromStdString(r.message)),
+                  r.code != 0 ? r.code : EIO);
     };
-    std::optional<std::string> tokens;
     ProgramVar var;
-    try {
-        tokens = BuildTokens(kind, text1_->Bytes(), OptionsDialog()->Opts());
-        if (!tokens) return AddLog(QStringLiteral("Cancel by user..."), true);
-        var = ParseProgramFile(CalcFileBytes(kind, name.toStdString(), *tokens));
-    } catch (...) {
-        const ErrorInfo error = CurrentError();
-        return failed(error.description, error.number);
-    }
-
-    auto job = std::make_shared<SendJob>();
-    LinkOptions options = CalcFile()->Connection();
-    options.cancel = &job->cancel;
-    std::thread worker = StartWork(job, [this, options, var = std::move(var)](SendJob& j) {
-        const auto replace = [this, &j](const std::string& n) {
-            // A window that stopped waiting (closed) can no longer answer.
-            if (j.cancel) return false;
-            bool yes = false;
-            QMetaObject::invokeMethod(
-                this, [&] { yes = AskReplace(QString::fromStdString(n)); }, Qt::BlockingQueuedConnection);
-            return yes;
-        };
-        const auto progress = [&j](std::size_t sent, std::size_t total) {
-            j.total = total;
-            j.sent = sent;
-        };
-        j.sentOk = SendProgram(options, var, replace, progress);
-    });
+    if (const Status r = BuildCalcProgram(kind, name, var); !r.ok()) return ended(r);
 
     // The other commands wait; the window still repaints. Cancel is taken at
-    // the link's next block, so the window waits for the thread to end.
+    // the link's next block, so the window waits for the transfer to end.
     ChkNO = true;
     setEnabled(false);
     QProgressDialog progress(QStringLiteral("Sending %1 to the calculator...").arg(name), QStringLiteral("Cancel"),
@@ -95,39 +60,41 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
+    BackgroundWork work;
     connect(&progress, &QProgressDialog::canceled, &progress, [&] {
-        job->cancel = true;
+        work.Cancel();
         progress.setLabelText(QStringLiteral("Stopping..."));
     });
     progress.show();
-    WaitUntil([&] {
-        if (const std::size_t total = job->total) {
-            progress.setMaximum(static_cast<int>(total));
-            progress.setValue(static_cast<int>(job->sent));
-        }
-        return job->done.load();
-    });
-    // The loop also ends when the program is closed: the transfer stops then.
-    if (!job->done) job->cancel = true;
-    worker.join();
+    LinkOptions options = CalcFile()->Connection();
+    options.cancel = work.CancelFlag();
+    const std::atomic<bool>* stop = work.CancelFlag();
+    const Status r = work.Run(
+        [this, options, &var, &progress, stop] {
+            const auto replace = [this, stop](const std::string& n) {
+                // A window that stopped waiting (closed) can no longer answer.
+                if (*stop) return false;
+                bool yes = false;
+                QMetaObject::invokeMethod(
+                    this, [&] { yes = AskReplace(QString::fromStdString(n)); }, Qt::BlockingQueuedConnection);
+                return yes;
+            };
+            const auto moved = [&progress](std::size_t sent, std::size_t total) {
+                QMetaObject::invokeMethod(&progress, [&progress, sent, total] {
+                    progress.setMaximum(static_cast<int>(total));
+                    progress.setValue(static_cast<int>(sent));
+                });
+            };
+            return SendProgram(options, var, replace, moved);
+        },
+        // The program is closing: the transfer stops, and is waited for.
+        /*waitAfterStop=*/true);
     progress.hide();
     ChkNO = false;
     GiveBack();
-
-    if (job->error) {
-        try {
-            std::rethrow_exception(job->error);
-        } catch (const LinkError& e) {
-            if (e.kind() == LinkError::Kind::Cancelled) return AddLog(QStringLiteral("Cancel by user..."), true);
-            return failed(QString::fromStdString(e.what()), EIO);
-        } catch (...) {
-            const ErrorInfo error = CurrentError();
-            return failed(error.description, error.number);
-        }
-    }
-    if (!job->sentOk) return AddLog(QStringLiteral("Cancel by user..."), true);
+    if (!r.ok()) return ended(r);
     AddLog(QStringLiteral("Done."), true);
-    setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(tokens->size()) +
+    setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest sent;
     sent.text = QStringLiteral("Program is sent to the calculator: ") + name + QStringLiteral("\r") + RunHint(kind, name);

@@ -24,10 +24,10 @@ void BM_GnuAsSource(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
-void BM_AsmTextSizeProblem(benchmark::State& state) {
+void BM_CheckAsmTextSize(benchmark::State& state) {
     const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
     const CalcKind kind = static_cast<CalcKind>(state.range(1));
-    for (auto _ : state) benchmark::DoNotOptimize(AsmTextSizeProblem(text, kind));
+    for (auto _ : state) benchmark::DoNotOptimize(CheckAsmTextSize(text, kind));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
@@ -51,7 +51,7 @@ void BM_AsmProgramTokens(benchmark::State& state) {
 
 BENCHMARK(BM_GnuAsSource)->Arg(1 << 20)->Arg(10 << 20)->Unit(benchmark::kMillisecond);
 // The second argument is the calculator: 0 the TI-83, 1 the TI-83 Plus.
-BENCHMARK(BM_AsmTextSizeProblem)->Args({10 << 20, 0})->Args({10 << 20, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckAsmTextSize)->Args({10 << 20, 0})->Args({10 << 20, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HexTokens)->Arg(27865)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AsmProgramTokens)
     ->Args({4 << 10, 0})

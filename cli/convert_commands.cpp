@@ -9,9 +9,8 @@
 
 #include "commands.h"
 #include "io.h"
-#include "tavrilo/calc/asm_program_file.h"
-#include "tavrilo/calc/basic_program.h"
-#include "tavrilo/calc/program_file.h"
+#include "tavrilo/calc/asm_build.h"
+#include "tavrilo/calc/build_program.h"
 #include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/convert/version.h"
@@ -53,14 +52,13 @@ struct ConvertArgs {
     TextInput input;
     std::string output;  // empty: standard output
     CLI::Option* outputOption = nullptr;
-    std::string p83, p8x;
-    CLI::Option* o83 = nullptr;
-    CLI::Option* o8x = nullptr;
+    // --83p NAME, --8xp NAME: one option for each calculator.
+    std::string names[std::size(kCalculators)];
+    CLI::Option* fileOptions[std::size(kCalculators)] = {};
     LayoutFlags layout;
     // Set by the checks of Run.
     bool programFile = false;
-    CalcKind kind = CalcKind::Ti83;
-    std::string name;  // the program's name on the calculator
+    ProgramRequest program;
     AsmOpts opts;
 };
 
@@ -82,22 +80,11 @@ int CannotMake(const ConvertArgs& a, const Status& r) {
     return 1;
 }
 
-int WriteAsmProgramFile(const ConvertArgs& a, const std::string& text, Output& out) {
-    std::string tokens, file;
-    Status r = AsmProgramTokens(text, a.opts, a.kind, tokens);
-    if (r.ok()) r = AsmProgramFile(a.kind, a.name, tokens, Comment(), file);
-    if (!r.ok()) return CannotMake(a, r);
-    out.Writer().Write(file);
-    return Finish(out);
-}
-
-// A BASIC text is filtered in place.
-int WriteProgramFile(const ConvertArgs& a, std::string& text, Output& out) {
-    if (a.mode == Mode::Asm) return WriteAsmProgramFile(a, text, out);
-    ChkBadChrsInPlace(text);
-    std::string tokens, file;
-    Status r = BasicProgramTokens(text, a.kind, tokens);
-    if (r.ok()) r = ProgramFile(a.kind, a.name, tokens, Comment(), file);
+int WriteProgramFile(const ConvertArgs& a, const std::string& text, Output& out) {
+    ProgramVar var;
+    std::string file;
+    Status r = BuildProgram(text, a.program, var);
+    if (r.ok()) r = EncodeProgramFile(var, Comment(), file);
     if (!r.ok()) return CannotMake(a, r);
     out.Writer().Write(file);
     return Finish(out);
@@ -123,13 +110,15 @@ int NotToATerminal() {
 
 int Run(ConvertArgs& a) {
     if (a.mode == Mode::Asm) a.opts = a.layout.Opts();
-    const bool plus = a.o8x->count() > 0;
-    if (plus || a.o83->count() > 0) {
+    for (std::size_t i = 0; i < std::size(kCalculators); ++i) {
+        if (!a.fileOptions[i] || a.fileOptions[i]->count() == 0) continue;
         a.programFile = true;
-        a.kind = plus ? CalcKind::Ti83Plus : CalcKind::Ti83;
-        a.name = plus ? a.p8x : a.p83;
-        if (!ValidProgramName(a.name))
-            return UsageError("bad program name '" + a.name + "': " + std::string(kNameRule));
+        a.program.calc = kCalculators[i].kind;
+        a.program.language = a.mode == Mode::Asm ? Language::Asm : Language::Basic;
+        a.program.opts = a.opts;
+        a.program.name = a.names[i];
+        if (!ValidProgramName(a.program.name))
+            return UsageError("bad program name '" + a.program.name + "': " + std::string(kNameRule));
     }
     if (a.outputOption->count() > 0 && a.output.empty()) return UsageError("-o needs a file name");
     if (a.programFile && a.output.empty()) return UsageError("a program file needs -o OUT");
@@ -152,6 +141,38 @@ int Run(ConvertArgs& a) {
     return Convert(a, text, out);
 }
 
+// "TI-83 Plus / 84 Plus" as a sentence says it.
+std::string Models(const Calculator& c) {
+    std::string models(c.models);
+    const std::size_t slash = models.find(" / ");
+    if (slash != std::string::npos) models.replace(slash, 3, " and ");
+    return models;
+}
+
+// The option of each calculator's program file, none of them together.
+void AddFileOptions(CLI::App* command, ConvertArgs& a) {
+    for (std::size_t i = 0; i < std::size(kCalculators); ++i) {
+        const Calculator& c = kCalculators[i];
+        std::string help;
+        if (a.mode == Mode::Basic) {
+            help = i == 0 ? "write a " + std::string(c.name) + " program file named NAME to OUT"
+                          : "the same for the " + Models(c);
+        } else if (!c.asmTarget) {
+            continue;
+        } else if (i == 0) {
+            help = "a " + std::string(c.name) + " program file named NAME, built with GNU as (Debian package " +
+                   std::string(kBinutilsPackage) + "); for the " + std::string(c.name) + " only, run it there with " +
+                   std::string(c.asmTarget->runWith) + "NAME";
+        } else {
+            help = "the same for the " + Models(c) + ", run there with " + std::string(c.asmTarget->runWith) + "NAME";
+            if (!c.asmTarget->limitNote.empty()) help += "; " + std::string(c.asmTarget->limitNote);
+        }
+        a.fileOptions[i] = command->add_option("--" + std::string(c.option), a.names[i], help)->type_name("NAME");
+        for (std::size_t j = 0; j < i; ++j)
+            if (a.fileOptions[j]) a.fileOptions[i]->excludes(a.fileOptions[j]);
+    }
+}
+
 CLI::Option* AddOutput(CLI::App* command, ConvertArgs& a) {
     return a.outputOption = command->add_option("-o", a.output,
                                                 "write OUT instead of standard output ('-'); /dev/stdout, "
@@ -165,10 +186,7 @@ void AddConvertCommands(CommandLine& line) {
     auto b = std::make_shared<ConvertArgs>();
     CLI::App* basic = line.Declare("basic", "the one-line BASIC program, ended by LF");
     AddOutput(basic, *b);
-    b->o83 = basic->add_option("--83p", b->p83, "write a TI-83 program file named NAME to OUT")
-                 ->type_name("NAME");
-    b->o8x = basic->add_option("--8xp", b->p8x, "the same for the TI-83 Plus and 84 Plus")->type_name("NAME");
-    b->o83->excludes(b->o8x);
+    AddFileOptions(basic, *b);
     b->input.AddTo(basic);
     line.OnRun(basic, [b] { return Run(*b); });
 
@@ -177,17 +195,7 @@ void AddConvertCommands(CommandLine& line) {
     CLI::App* asmCommand = line.Declare("asm", "Z80 assembly source for TASM, lines ended by CR LF");
     a->layout.AddTo(asmCommand);
     AddOutput(asmCommand, *a);
-    a->o83 = asmCommand
-                 ->add_option("--83p", a->p83,
-                              "a TI-83 program file named NAME, built with GNU as (Debian package "
-                              "binutils-z80); for the TI-83 only, run it there with Send(9prgmNAME")
-                 ->type_name("NAME");
-    a->o8x = asmCommand
-                 ->add_option("--8xp", a->p8x,
-                              "the same for the TI-83 Plus and 84 Plus, run there with Asm(prgmNAME; its "
-                              "code must end below C000h (about 375 rows, 470 with --small)")
-                 ->type_name("NAME");
-    a->o83->excludes(a->o8x);
+    AddFileOptions(asmCommand, *a);
     a->input.AddTo(asmCommand);
     line.OnRun(asmCommand, [a] { return Run(*a); });
 }

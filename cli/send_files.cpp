@@ -59,28 +59,25 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const t
     if (r.layout != cli::kSendLayout) return cli::kOtherLayout;
     const LinkOptions options = cli::Options(r);
     for (const std::string& file : r.files) {
-        // No program file is larger than its header, the format's 65,535
-        // bytes of data and its checksum.
-        constexpr std::uint64_t kLargestFile = 55 + 65535 + 2;
         std::string bytes;
         std::uint64_t size = 0;
-        const Status read = ReadRegularFile(file, kLargestFile, bytes, size);
+        const Status read = ReadRegularFile(file, LargestProgramFile(), bytes, size);
         if (!read.ok()) {
             r.err("cannot read '" + file + "': " + read.message);
             return 1;
         }
-        try {
-            const ProgramVar var = ParseProgramFile(bytes);
-            {
-                cli::Bar bar(var.name, r.terminal);
-                SendProgram(options, var, {}, std::ref(bar));
-            }
-            std::printf("sent %s from '%s', %zu bytes\n", var.name.c_str(), file.c_str(), var.data.size() - 2);
-            std::fflush(stdout);
-        } catch (const LinkError& e) {
-            r.err("cannot send '" + file + "': " + e.what());
+        ProgramVar var;
+        Status sent = DecodeProgramFile(bytes, var);
+        if (sent.ok()) {
+            cli::Bar bar(var.name, r.terminal);
+            sent = SendProgram(options, var, {}, std::ref(bar));
+        }
+        if (!sent.ok()) {
+            r.err("cannot send '" + file + "': " + sent.message);
             return 1;
         }
+        std::printf("sent %s from '%s', %zu bytes\n", var.name.c_str(), file.c_str(), var.tokens.size());
+        std::fflush(stdout);
     }
     return 0;
 }

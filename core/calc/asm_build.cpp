@@ -7,35 +7,38 @@
 #include <system_error>
 #include <vector>
 
+#include "tavrilo/calc/program_file.h"
 #include "tavrilo/system/file_io.h"
 #include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
 
 std::string Ti83CodeRoom() {
-    return "from 9327h the TI-83 has room for " + std::to_string(kTi83MaxCode) + " bytes of code";
+    return "from 9327h the TI-83 has room for " + std::to_string(kTi83Asm.MaxCode()) + " bytes of code";
 }
 
 std::string Ti83CodeProblem(std::size_t atLeast) {
     return "This text needs at least " + Grouped(atLeast) +
-           " bytes of machine code; a TI-83 program loaded at 9327h has room for " + Grouped(kTi83MaxCode) +
+           " bytes of machine code; a TI-83 program loaded at 9327h has room for " + Grouped(kTi83Asm.MaxCode()) +
            ". Use BASIC or a shorter text.";
 }
 
 std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast) {
     return std::string("the program needs ") + (atLeast ? "at least " : "") + Grouped(code) +
-           " bytes of code; the TI-83 Plus runs at most " + Grouped(kTi83PlusMaxCode) +
+           " bytes of code; the TI-83 Plus runs at most " + Grouped(kTi83PlusAsm.MaxCode()) +
            "; use BASIC or a shorter text";
 }
 
 namespace {
 
-std::string_view EquatesName(CalcKind kind) {
-    return kind == CalcKind::Ti83 ? "tavrilo_ti83.inc" : "tavrilo_ti83plus.inc";
-}
+const AsmTarget& Target(CalcKind kind) { return *Calc(kind).asmTarget; }
 
-std::uint16_t ProgramStart(CalcKind kind) {
-    return kind == CalcKind::Ti83 ? kTi83ProgramStart : kTi83PlusProgramStart;
+std::string_view EquatesName(CalcKind kind) { return Target(kind).equatesFile; }
+
+std::string Hex4(std::uint32_t v) {
+    std::string out;
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[v >> shift & 15];
+    return out;
 }
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
@@ -94,9 +97,10 @@ constexpr const char* kTools[] = {"z80-unknown-coff-as", "z80-unknown-coff-ld",
                                    "z80-unknown-coff-objcopy"};
 
 std::string CodeRoom(CalcKind kind) {
-    if (kind == CalcKind::Ti83) return "the machine code runs past FFFFh: " + Ti83CodeRoom();
-    return "the program runs past FFFFh: from 9D93h the TI-83 Plus has room for " +
-           std::to_string(0x10000 - kTi83PlusProgramStart) + " bytes";
+    const AsmTarget& t = Target(kind);
+    if (t.codeEnd == 0x10000) return "the machine code runs past FFFFh: " + Ti83CodeRoom();
+    return "the program runs past FFFFh: from " + Hex4(t.load) + "h the " + std::string(Calc(kind).name) +
+           " has room for " + std::to_string(0x10000 - t.load) + " bytes";
 }
 
 Status Put(const PrivateTempDir& dir, std::string_view name, std::string_view bytes) {
@@ -149,15 +153,13 @@ Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& pr
     std::string image;
     r = ReadWholeFile(dir / "prog.bin", image);
     if (!r.ok()) return Status::Failed("cannot read the linked program: " + r.message);
-    const std::uint16_t start = ProgramStart(kind);
-    if (image.size() <= start)
-        return Status::Failed(kind == CalcKind::Ti83 ? "the linked program has no code at 9327h"
-                                                     : "the linked program has no code at 9D93h");
-    image.erase(0, start);
-    if (kind == CalcKind::Ti83Plus) {
-        // The strings follow the code; only the code must lie below C000h.
-        const std::size_t code = image.size() - kTi83PlusAsmMark.size() - source.StringBytes();
-        if (code > kTi83PlusMaxCode) return Status::Failed(Ti83PlusCodeProblem(code));
+    const AsmTarget& target = Target(kind);
+    if (image.size() <= target.load) return Status::Failed("the linked program has no code at " + Hex4(target.load) + "h");
+    image.erase(0, target.load);
+    if (target.codeEnd < 0x10000) {
+        // The strings follow the code; only the code must lie below the code end.
+        const std::size_t code = image.size() - target.mark.size() - source.StringBytes();
+        if (code > target.MaxCode()) return Status::Failed(Ti83PlusCodeProblem(code));
     }
     program = std::move(image);
     return {};
@@ -165,23 +167,20 @@ Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& pr
 
 }  // namespace
 
-std::uint16_t Ti83Equate(std::string_view name) {
-    for (const Equate& e : kTi83Equates)
-        if (e.name == name) return e.value;
-    throw std::out_of_range("no TI-83 equate " + std::string(name));
+std::uint16_t EquateOf(CalcKind kind, std::string_view name) {
+    const AsmTarget& t = Target(kind);
+    for (std::size_t i = 0; i < t.equateCount; ++i)
+        if (t.equates[i].name == name) return t.equates[i].value;
+    throw std::out_of_range("no " + std::string(Calc(kind).name) + " equate " + std::string(name));
 }
 
 std::string EquatesFile(CalcKind kind) {
-    const bool ti83 = kind == CalcKind::Ti83;
-    std::string out = ti83 ? "; TI-83 system routines and variables used by the generated programs.\n"
-                           : "; TI-83 Plus system routines and variables used by the generated programs.\n";
-    static_assert(std::size(kTi83Equates) == std::size(kTi83PlusEquates));
-    for (std::size_t i = 0; i < std::size(kTi83Equates); ++i) {
-        const Equate& e = ti83 ? kTi83Equates[i] : kTi83PlusEquates[i];
-        out.append(e.name);
-        out += " .equ 0";
-        for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[e.value >> shift & 15];
-        out += "h\n";
+    const AsmTarget& t = Target(kind);
+    std::string out = "; " + std::string(Calc(kind).name) +
+                      " system routines and variables used by the generated programs.\n";
+    for (std::size_t i = 0; i < t.equateCount; ++i) {
+        out.append(t.equates[i].name);
+        out += " .equ 0" + Hex4(t.equates[i].value) + "h\n";
     }
     return out;
 }
@@ -213,13 +212,19 @@ void GnuAsSource::Line(std::string_view line) {
             }
         }
     }
-    if (kind_ == CalcKind::Ti83Plus) {
+    const AsmTarget& target = Target(kind_);
+    if (target.load != kTi83Asm.load) {
         if (line == ".org $9327") {
-            text_ += ".org 9D93h\n\t.db 0BBh,6Dh\n";
+            text_ += ".org " + Hex4(target.load) + "h\n\t.db ";
+            for (std::size_t i = 0; i < target.mark.size(); ++i) {
+                const std::string hex = Hex4(static_cast<unsigned char>(target.mark[i])).substr(2);
+                text_ += (i ? "," : "") + std::string(hex[0] > '9' ? "0" : "") + hex + 'h';
+            }
+            text_ += '\n';
             return;
         }
-        if (SystemCall(line)) return;
     }
+    if (target.systemCallsByRst && SystemCall(line)) return;
     if (!AppendDbLine(text_, line, stringBytes_)) text_.append(line);
     text_ += '\n';
 }
@@ -233,7 +238,9 @@ bool GnuAsSource::SystemCall(std::string_view line) {
     if (nameAt == at + 4 || nameAt == std::string_view::npos) return false;
     std::string_view name = line.substr(nameAt);
     name = name.substr(0, name.find_last_not_of(" \t") + 1);
-    for (const Equate& e : kTi83PlusEquates) {
+    const AsmTarget& target = Target(kind_);
+    for (std::size_t i = 0; i < target.equateCount; ++i) {
+        const Equate& e = target.equates[i];
         if (e.name != name || e.name[0] != '_') continue;
         text_ += "\trst 28h\n\t.dw ";
         text_.append(name);

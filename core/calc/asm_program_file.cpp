@@ -31,40 +31,34 @@ std::size_t ClosedRows(std::string_view text) {
 
 }  // namespace
 
-std::string AsmTextSizeProblem(std::string_view text, CalcKind kind) {
-    if (kind == CalcKind::Ti83Plus) {
+Status CheckAsmTextSize(std::string_view text, CalcKind kind) {
+    const AsmTarget& target = *Calc(kind).asmTarget;
+    if (!target.hexDigits) {
         const std::size_t code = ClosedRows(text) * kRowCode;
-        return code > kTi83PlusMaxCode ? Ti83PlusCodeProblem(code, /*atLeast=*/true) : std::string();
+        return code > target.MaxCode() ? Status::Failed(Ti83PlusCodeProblem(code, /*atLeast=*/true)) : Status{};
     }
     std::size_t shown = text.size();
     for (char c : text) shown -= c == '\r' || c == '\n';
-    if (DataSectionSize(CalcKind::Ti83, HexTokenCount(shown)) > kMaxDataSection)
-        return "the text shows " + std::to_string(shown) +
-               " bytes, each of them two hex digits in the program: at least " +
-               SizeAgainstLimit(CalcKind::Ti83, HexTokenCount(shown));
+    if (!CheckSize(kind, HexTokenCount(shown)).ok())
+        return Status::Failed("the text shows " + std::to_string(shown) +
+                              " bytes, each of them two hex digits in the program: at least " +
+                              SizeAgainstLimit(kind, HexTokenCount(shown)));
     // A text far too large is refused without laying it out.
-    if (shown > kTi83MaxCode) return Ti83CodeProblem(shown);
+    if (shown > target.MaxCode()) return Status::Failed(Ti83CodeProblem(shown));
     const std::size_t code = shown + ClosedRows(text) * kCodePerRow;
-    return code > kTi83MaxCode ? Ti83CodeProblem(code) : std::string();
+    return code > target.MaxCode() ? Status::Failed(Ti83CodeProblem(code)) : Status{};
 }
 
 Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind, std::string& tokens,
                         const ToolLimits& limits) {
-    std::string problem = AsmTextSizeProblem(text, kind);
-    if (!problem.empty()) return Status::Failed(std::move(problem));
+    if (Status size = CheckAsmTextSize(text, kind); !size.ok()) return size;
     std::string code;
     const Status built = AssembleText(text, opts, kind, code, limits);
     if (!built.ok()) return built;
-    const bool hex = kind == CalcKind::Ti83;
-    problem = SizeProblem(kind, hex ? HexTokenCount(code.size()) : code.size());
-    if (!problem.empty()) return Status::Failed(std::move(problem));
+    const bool hex = Calc(kind).asmTarget->hexDigits;
+    if (Status size = CheckSize(kind, hex ? HexTokenCount(code.size()) : code.size()); !size.ok()) return size;
     tokens = hex ? HexTokens(code) : std::move(code);
     return {};
-}
-
-Status AsmProgramFile(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment,
-                      std::string& file) {
-    return ProgramFile(kind, name, tokens, comment, file, kProtectedProgramType);
 }
 
 }  // namespace tavrilo

@@ -23,12 +23,10 @@ private:
 Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens) {
     TokenCounter counter;
     T2Basic(text, counter);
-    std::string tooLarge = SizeProblem(kind, counter.count);
-    if (!tooLarge.empty()) return Status::Failed(std::move(tooLarge));
+    if (Status size = CheckSize(kind, counter.count); !size.ok()) return size;
     tokens.clear();
     tokens.reserve(counter.count);
-    if (const auto bad = Tokenize(T2Basic(text), tokens)) return Status::Failed(bad->Message());
-    return {};
+    return Tokenize(T2Basic(text), tokens);
 }
 
 bool LooksLikeBasicProgram(std::string_view text) {
@@ -38,7 +36,7 @@ bool LooksLikeBasicProgram(std::string_view text) {
 
 bool HoldsBasicProgram(std::string_view text, std::string& tokens) {
     tokens.clear();
-    return LooksLikeBasicProgram(text) && !Tokenize(text, tokens);
+    return LooksLikeBasicProgram(text) && Tokenize(text, tokens).ok();
 }
 
 }  // namespace tavrilo

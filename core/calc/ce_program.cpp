@@ -106,8 +106,7 @@ bool TwoByte(unsigned char first) {
 Status CeProgramTokens(std::string_view ceText, std::string& tokens) {
     Counter counter;
     CeProgramTo(ceText, counter);
-    std::string tooLarge = SizeProblem(CalcKind::Ti84PlusCe, counter.n);
-    if (!tooLarge.empty()) return Status::Failed(std::move(tooLarge));
+    if (Status size = CheckSize(CalcKind::Ti84PlusCe, counter.n); !size.ok()) return size;
     tokens.clear();
     tokens.reserve(counter.n);
     Appender out{tokens};

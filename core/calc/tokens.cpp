@@ -55,9 +55,7 @@ const Command* CommandAt(std::string_view program, std::size_t i) {
     return hit;
 }
 
-}  // namespace
-
-std::string TokenError::Message() const {
+Status NoToken(unsigned char ch, std::size_t position) {
     char buf[96];
     if (ch >= 0x20 && ch < 0x7F)
         std::snprintf(buf, sizeof buf, "no calculator token for '%c' (%02Xh) at position %zu", ch,
@@ -65,10 +63,12 @@ std::string TokenError::Message() const {
     else
         std::snprintf(buf, sizeof buf, "no calculator token for byte %02Xh at position %zu", ch,
                       position);
-    return buf;
+    return Status::Failed(buf);
 }
 
-std::optional<TokenError> Tokenizer::Feed(std::string_view program, std::string& tokens) {
+}  // namespace
+
+Status Tokenizer::Feed(std::string_view program, std::string& tokens) {
     std::size_t i = 0;
     while (i < program.size()) {
         if (const Command* hit = inString_ ? nullptr : CommandAt(program, i)) {
@@ -78,13 +78,13 @@ std::optional<TokenError> Tokenizer::Feed(std::string_view program, std::string&
         }
         const unsigned char ch = static_cast<unsigned char>(program[i]);
         const unsigned char token = kCharTokens[ch];
-        if (token == 0) return TokenError{fed_ + i + 1, ch};
+        if (token == 0) return NoToken(ch, fed_ + i + 1);
         if (ch == '"') inString_ = !inString_;
         tokens.push_back(static_cast<char>(token));
         ++i;
     }
     fed_ += program.size();
-    return std::nullopt;
+    return {};
 }
 
 std::size_t Tokenizer::Count(std::string_view program) {
@@ -108,7 +108,7 @@ std::size_t Tokenizer::Count(std::string_view program) {
     return count;
 }
 
-std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens) {
+Status Tokenize(std::string_view program, std::string& tokens) {
     return Tokenizer().Feed(program, tokens);
 }
 

@@ -16,8 +16,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 
-#include "tavrilo/calc/program_file.h"
+#include "tavrilo/calc/calculators.h"
 
 namespace tavrilo {
 namespace {
@@ -110,6 +111,7 @@ struct Link::Impl {
     CalcHandle* calc = nullptr;
     CalcUpdate update{};
     bool attached = false;
+    CalcKind kind = CalcKind::Ti83;
 
     // Free memory and program names, each read once.
     bool freeRead = false, namesRead = false;
@@ -125,54 +127,49 @@ struct Link::Impl {
 
     enum class Phase { Open, Ready, Listing, Sending };
 
-    [[noreturn]] void Fail(int code, Phase phase, const std::string& name = {}) const {
-        using K = LinkError::Kind;
-        if (Cancelled()) throw LinkError(K::Cancelled, "Cancel by user");
+    Status Fail(int code, Phase phase, const std::string& name = {}) const {
+        if (Cancelled()) return Status::Cancelled();
         const std::string calcName = Name();
         switch (code) {
         case kLibusbOpen:
         case kLibusbClaim:
         case kUsbfs:
-            throw LinkError(K::Permission,
-                            "The USB link cable cannot be opened for lack of permission: install Debian's "
-                            "libticables package, whose udev rules give the logged-in user access, then "
-                            "unplug the cable and plug it in again.");
+            return Status::Failed("The USB link cable cannot be opened for lack of permission: install Debian's "
+                                  "libticables package, whose udev rules give the logged-in user access, then "
+                                  "unplug the cable and plug it in again.");
         case kSerialOpen:
         case kSerialIoctl:
         case kNoRoot:
         case kSerialDevice:
         case kTtyOpen:
         case kTtyIoctl:
-            throw LinkError(K::Permission, "The serial port " + options.device +
-                                               " cannot be used: check that it is the GrayLink's port and "
-                                               "that you may use it (group dialout).");
+            return Status::Failed("The serial port " + options.device +
+                                  " cannot be used: check that it is the GrayLink's port and "
+                                  "that you may use it (group dialout).");
         case kNoCable:
-            throw LinkError(K::NoCable, kCablesLookedFor);
+            return Status::Failed(kCablesLookedFor);
         case kReadTimeout:
         case kWriteTimeout:
         case kNotReady:
             if (phase == Phase::Sending)
-                throw LinkError(K::Broken, "The link broke while sending " + name +
-                                               ": check the cable and send it again.");
+                return Status::Failed("The link broke while sending " + name + ": check the cable and send it again.");
             if (phase == Phase::Open) break;
-            throw LinkError(K::NoAnswer, "The " + calcName + " did not answer within " +
-                                             Seconds(options.timeoutSeconds) +
-                                             ": check that it is on and at its home screen.");
+            return Status::Failed("The " + calcName + " did not answer within " + Seconds(options.timeoutSeconds) +
+                                  ": check that it is on and at its home screen.");
         case kOutOfMemory:
-            throw LinkError(K::Refused, "The " + calcName + " refused " + name + ": its memory is full.");
+            return Status::Failed("The " + calcName + " refused " + name + ": its memory is full.");
         case kAbort:
         case kVarRejected:
         case kVarVersion:
-            throw LinkError(K::Refused, "The " + calcName + " refused " + name +
-                                            ": it will not take a program of that name.");
+            return Status::Failed("The " + calcName + " refused " + name + ": it will not take a program of that name.");
         default:
             if (code >= kCalcSaidNo && code < kCalcSaidNo + 100 && phase == Phase::Sending)
-                throw LinkError(K::Refused, "The " + calcName + " refused " + name + ": " + Detail(code));
+                return Status::Failed("The " + calcName + " refused " + name + ": " + Detail(code));
             if (code >= kChecksum && code <= kInvalidPacket && phase != Phase::Open)
-                throw LinkError(K::Broken, "The link broke while talking to the " + calcName +
-                                               ": check the cable and try again.");
+                return Status::Failed("The link broke while talking to the " + calcName +
+                                      ": check the cable and try again.");
         }
-        throw LinkError(K::Other, "The link to the calculator failed: " + Detail(code));
+        return Status::Failed("The link to the calculator failed: " + Detail(code));
     }
 
     // The first line of the libraries' own text for code, with a full stop.
@@ -187,13 +184,7 @@ struct Link::Impl {
         return detail;
     }
 
-    std::string Name() const {
-        switch (model) {
-        case CALC_TI83: return "TI-83";
-        case CALC_TI84P_USB: return "TI-84 Plus";
-        default: return "TI-83 Plus";
-        }
-    }
+    std::string Name() const { return model == CALC_TI84P_USB ? "TI-84 Plus" : std::string(Calc(kind).name); }
 
     // libticables: stops at the next block when cancelled; counts data bytes.
     static int CableEvent(CableHandle*, uint32_t, const CableEventData* e, void* user) {
@@ -222,34 +213,32 @@ struct Link::Impl {
     }
 
     // libticables names a port it cannot use by a placeholder, so the port is looked at first.
-    static void CheckSerialPort(const std::string& device) {
+    static Status CheckSerialPort(const std::string& device) {
         struct stat st {};
         int err = 0;
         if (stat(device.c_str(), &st) != 0 || (S_ISCHR(st.st_mode) && access(device.c_str(), R_OK | W_OK) != 0))
             err = errno;
         else if (!S_ISCHR(st.st_mode))
             err = ENOTTY;
-        if (err == 0) return;
-        throw LinkError(err == EACCES ? LinkError::Kind::Permission : LinkError::Kind::NoCable,
-                        "The serial port " + device + " cannot be used (" +
-                            (err == ENOTTY ? std::string("it is not a serial port") : std::strerror(err)) +
-                            "): check that it is the GrayLink's port and that you may use it (group dialout).");
+        if (err == 0) return {};
+        return Status::Failed("The serial port " + device + " cannot be used (" +
+                              (err == ENOTTY ? std::string("it is not a serial port") : std::strerror(err)) +
+                              "): check that it is the GrayLink's port and that you may use it (group dialout).");
     }
 
-    void ChooseCable(LinkFamily family) {
-        const bool plus = family == LinkFamily::Ti83Plus;
-        model = plus ? CALC_TI83P : CALC_TI83;
+    Status ChooseCable() {
+        const Calculator& row = Calc(kind);
+        if (!row.noSend.empty()) return Status::Failed(std::string(row.noSend));
+        model = ticalcs_string_to_model(std::string(row.linkModel).c_str());
         switch (options.cable) {
         case CableKind::Virtual:
             cableModel = CABLE_VTI;
-            return;
+            return {};
         case CableKind::GrayLink:
             if (options.device.empty())
-                throw LinkError(LinkError::Kind::NoCable,
-                                "A serial GrayLink needs its port named, such as /dev/ttyS0 or /dev/ttyUSB0.");
-            CheckSerialPort(options.device);
+                return Status::Failed("A serial GrayLink needs its port named, such as /dev/ttyS0 or /dev/ttyUSB0.");
             cableModel = CABLE_GRY;
-            return;
+            return CheckSerialPort(options.device);
         case CableKind::Auto:
         case CableKind::Usb:
             break;
@@ -258,24 +247,25 @@ struct Link::Impl {
         const auto silver = std::find_if(cables.begin(), cables.end(), [](auto& c) { return !c.directLink; });
         if (silver != cables.end()) {
             cableModel = CABLE_SLV;
-        } else if (!cables.empty() && plus) {
+        } else if (!cables.empty() && !row.usbLinkModel.empty()) {
             cableModel = CABLE_USB;
-            model = CALC_TI84P_USB;
+            model = ticalcs_string_to_model(std::string(row.usbLinkModel).c_str());
         } else if (!cables.empty()) {
-            throw LinkError(LinkError::Kind::NoCable,
-                            "Only a TI-84 Plus is connected by USB, and a TI-83 program cannot be sent to it: "
-                            "make the program for the TI-83 Plus, or connect a TI-83 with a SilverLink.");
+            return Status::Failed("Only a TI-84 Plus is connected by USB, and a " + std::string(row.name) +
+                                  " program cannot be sent to it: make the program for the TI-83 Plus, or connect a " +
+                                  std::string(row.name) + " with a SilverLink.");
         } else {
-            throw LinkError(LinkError::Kind::NoCable, kCablesLookedFor);
+            return Status::Failed(kCablesLookedFor);
         }
+        return {};
     }
 
-    void Open(LinkFamily family) {
+    Status Open() {
         InitLibraries();
-        ChooseCable(family);
+        if (Status r = ChooseCable(); !r.ok()) return r;
         cable = ticables_handle_new(cableModel, cableModel == CABLE_VTI ? PORT_2 : PORT_1);
         calc = ticalcs_handle_new(model);
-        if (!cable || !calc) Fail(kNoCable, Phase::Open);
+        if (!cable || !calc) return Fail(kNoCable, Phase::Open);
         ticables_options_set_timeout(cable, static_cast<unsigned>(options.timeoutSeconds * 10));
         if (cableModel == CABLE_GRY) ticables_cable_set_device(cable, options.device.c_str());
         ticables_cable_set_event_hook(cable, &CableEvent);
@@ -284,8 +274,9 @@ struct Link::Impl {
         ticalcs_calc_set_event_user_pointer(calc, this);
         update.start = update.stop = update.refresh = update.pbar = update.label = &NoOp;
         ticalcs_update_set(calc, &update);
-        if (const int err = ticalcs_cable_attach(calc, cable)) Fail(err, Phase::Open);
+        if (const int err = ticalcs_cable_attach(calc, cable)) return Fail(err, Phase::Open);
         attached = true;
+        return {};
     }
 
     void Close() {
@@ -297,21 +288,22 @@ struct Link::Impl {
         cable = nullptr;
     }
 
-    void ReadFree() {
-        if (freeRead) return;
-        if (Cancelled()) Fail(kAbort, Phase::Listing);
+    Status ReadFree() {
+        if (freeRead) return {};
+        if (Cancelled()) return Fail(kAbort, Phase::Listing);
         if (ticalcs_calc_features(calc) & FTS_MEMFREE) {
             uint32_t ram = 0, flash = 0;
-            if (const int err = ticalcs_calc_get_memfree(calc, &ram, &flash)) Fail(err, Phase::Listing);
+            if (const int err = ticalcs_calc_get_memfree(calc, &ram, &flash)) return Fail(err, Phase::Listing);
             if (ram != UINT32_MAX) freeMemory = ram;
         }
         freeRead = true;
+        return {};
     }
 
-    void ReadNames() {
-        if (namesRead) return;
-        if (Cancelled()) Fail(kAbort, Phase::Listing);
-        if (!(ticalcs_calc_features(calc) & OPS_DIRLIST)) return;
+    Status ReadNames() {
+        if (namesRead) return {};
+        if (Cancelled()) return Fail(kAbort, Phase::Listing);
+        if (!(ticalcs_calc_features(calc) & OPS_DIRLIST)) return {};
         GNode *vars = nullptr, *apps = nullptr;
         const int err = ticalcs_calc_get_dirlist(calc, &vars, &apps);
         if (!err) {
@@ -323,30 +315,32 @@ struct Link::Impl {
         }
         ticalcs_dirlist_destroy(&vars);
         ticalcs_dirlist_destroy(&apps);
-        if (err) Fail(err, Phase::Listing);
+        if (err) return Fail(err, Phase::Listing);
         namesRead = true;
+        return {};
     }
 };
 
-Link::Link(const LinkOptions& options, LinkFamily family) : impl_(std::make_unique<Impl>()) {
-    impl_->options = options;
-    impl_->options.timeoutSeconds = std::max(1, options.timeoutSeconds);
-    try {
-        impl_->Open(family);
-    } catch (...) {
-        impl_->Close();
-        throw;
-    }
+Link::Link() : impl_(std::make_unique<Impl>()) {}
+
+Status Link::Open(const LinkOptions& options, CalcKind calc, std::unique_ptr<Link>& link) {
+    std::unique_ptr<Link> made(new Link);
+    made->impl_->options = options;
+    made->impl_->options.timeoutSeconds = std::max(1, options.timeoutSeconds);
+    made->impl_->kind = calc;
+    if (Status r = made->impl_->Open(); !r.ok()) return r;  // the destructor closes what was opened
+    link = std::move(made);
+    return {};
 }
 
 Link::~Link() { impl_->Close(); }
 
 std::string Link::CalculatorName() const { return impl_->Name(); }
 
-void Link::CheckReady() {
-    if (impl_->Cancelled()) impl_->Fail(kAbort, Impl::Phase::Ready);
+Status Link::CheckReady() {
+    if (impl_->Cancelled()) return impl_->Fail(kAbort, Impl::Phase::Ready);
     Impl& m = *impl_;
-    if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return;
+    if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return {};
     // Asked once a second, so that Cancel is seen while the calculator is silent.
     const int tries = m.options.timeoutSeconds;
     ticables_options_set_timeout(m.cable, 10);
@@ -357,70 +351,83 @@ void Link::CheckReady() {
         if ((err != kReadTimeout && err != kNotReady) || m.Cancelled()) break;
     }
     ticables_options_set_timeout(m.cable, static_cast<unsigned>(tries * 10));
-    if (err) m.Fail(err, Impl::Phase::Ready);
+    if (err) return m.Fail(err, Impl::Phase::Ready);
+    return {};
 }
 
-std::optional<std::uint32_t> Link::FreeMemory() {
-    impl_->ReadFree();
-    return impl_->freeMemory;
+Status Link::FreeMemory(std::optional<std::uint32_t>& free) {
+    const Status r = impl_->ReadFree();
+    free = impl_->freeMemory;
+    return r;
 }
 
-bool Link::Exists(const ProgramVar& var) {
-    impl_->ReadNames();
+Status Link::Exists(const ProgramVar& var, bool& there) {
+    const Status r = impl_->ReadNames();
     const auto& p = impl_->programs;
-    return std::find(p.begin(), p.end(), var.name) != p.end();
+    there = std::find(p.begin(), p.end(), var.name) != p.end();
+    return r;
 }
 
-void Link::CheckRoom(const ProgramVar& var) {
-    const auto free = FreeMemory();
+Status Link::CheckRoom(const ProgramVar& var) {
+    std::optional<std::uint32_t> free;
+    if (Status r = FreeMemory(free); !r.ok()) return r;
     const std::size_t needed = BytesNeeded(var);
     if (free && needed > *free)
-        throw LinkError(LinkError::Kind::NoRoom, var.name + " needs " + Grouped(needed) +
-                                                     " bytes; the calculator has " + Grouped(*free) + " free");
+        return Status::Failed(var.name + " needs " + Grouped(needed) + " bytes; the calculator has " + Grouped(*free) +
+                              " free");
+    return {};
 }
 
-void Link::Send(const ProgramVar& var, const LinkProgress& progress) {
+Status Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     Impl& m = *impl_;
-    if (m.Cancelled()) m.Fail(kAbort, Impl::Phase::Sending, var.name);
+    if (m.Cancelled()) return m.Fail(kAbort, Impl::Phase::Sending, var.name);
+    // On the calculator a program's data begins with the size of its tokens.
+    const std::size_t size = 2 + var.tokens.size();
     FileContent* content = tifiles_content_create_regular(m.model);
-    VarEntry* ve = tifiles_ve_create_alloc_data(static_cast<uint32_t>(var.data.size()));
+    VarEntry* ve = tifiles_ve_create_alloc_data(static_cast<uint32_t>(size));
     if (!content || !ve) {
         if (content) tifiles_content_delete_regular(content);
         if (ve) tifiles_ve_delete(ve);
-        throw LinkError(LinkError::Kind::Other, "Out of memory while preparing " + var.name + ".");
+        throw std::bad_alloc();
     }
     std::snprintf(ve->name, sizeof ve->name, "%s", var.name.c_str());
     ve->type = var.type;
     ve->version = var.version;
     ve->attr = ATTRB_NONE;
-    ve->size = static_cast<uint32_t>(var.data.size());
-    std::copy(var.data.begin(), var.data.end(), ve->data);
+    ve->size = static_cast<uint32_t>(size);
+    ve->data[0] = static_cast<uint8_t>(var.tokens.size() & 0xFF);
+    ve->data[1] = static_cast<uint8_t>(var.tokens.size() >> 8);
+    std::copy(var.tokens.begin(), var.tokens.end(), ve->data + 2);
     tifiles_content_add_entry(content, ve);
 
     m.progress = &progress;
-    m.total = var.data.size();
+    m.total = size;
     m.sent = 0;
     m.inData = m.model == CALC_TI84P_USB;  // no DBUS packets to mark the data: count every byte
     m.dataSent = false;
     const int err = ticalcs_calc_send_var(m.calc, MODE_NORMAL, content);
     m.progress = nullptr;
     tifiles_content_delete_regular(content);
-    if (err) m.Fail(err, Impl::Phase::Sending, var.name);
+    if (err) return m.Fail(err, Impl::Phase::Sending, var.name);
     // A calculator that skips the variable still ends the exchange cleanly.
-    if (!m.dataSent && m.model != CALC_TI84P_USB) m.Fail(kVarRejected, Impl::Phase::Sending, var.name);
+    if (!m.dataSent && m.model != CALC_TI84P_USB) return m.Fail(kVarRejected, Impl::Phase::Sending, var.name);
     m.freeRead = m.namesRead = false;
     m.programs.clear();
     if (progress) progress(m.total, m.total);
+    return {};
 }
 
-bool SendProgram(const LinkOptions& options, const ProgramVar& var,
-                 const std::function<bool(const std::string& name)>& replace, const LinkProgress& progress) {
-    Link link(options, var.family);
-    link.CheckReady();
-    link.CheckRoom(var);
-    if (replace && link.Exists(var) && !replace(var.name)) return false;
-    link.Send(var, progress);
-    return true;
+Status SendProgram(const LinkOptions& options, const ProgramVar& var,
+                   const std::function<bool(const std::string& name)>& replace, const LinkProgress& progress) {
+    std::unique_ptr<Link> link;
+    Status r = Link::Open(options, var.calc, link);
+    if (r.ok()) r = link->CheckReady();
+    if (r.ok()) r = link->CheckRoom(var);
+    bool there = false;
+    if (r.ok() && replace) r = link->Exists(var, there);
+    if (!r.ok()) return r;
+    if (there && !replace(var.name)) return Status::Cancelled();
+    return link->Send(var, progress);
 }
 
 }  // namespace tavrilo

@@ -33,6 +33,11 @@ using namespace tavrilo;
 using test::AsmFileOf;
 using test::AsmTokensOf;
 using test::FileOf;
+using test::Named;
+using test::kAsm83;
+using test::kAsm8x;
+using test::kBasic83;
+using test::kBasic8x;
 
 namespace {
 
@@ -44,7 +49,7 @@ std::string Slurp(const QString& path) { return test::Slurp(path.toStdString());
 
 std::string Tokens(const std::string& program) {
     std::string tokens;
-    if (Tokenize(program, tokens)) return "untokenizable";
+    if (!Tokenize(program, tokens).ok()) return "untokenizable";
     return tokens;
 }
 
@@ -52,9 +57,9 @@ std::string Tokens(const std::string& program) {
 std::function<void(QDialog&)> Choose(const QString& name, CalcFileKind kind) {
     return [name, kind](QDialog& d) {
         auto& dialog = dynamic_cast<CalcFileDialog&>(d);
-        if (!name.isEmpty()) dialog.NameEdit()->setText(name);
-        dialog.KindButton(kind)->click();
-        dialog.MakeButton()->click();
+        if (!name.isEmpty()) Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->setText(name);
+        Named<QRadioButton>(&dialog, KindName(kind))->click();
+        Named<QPushButton>(&dialog, QStringLiteral("Make"))->click();
     };
 }
 
@@ -110,7 +115,7 @@ private slots:
         form->MakeCalcFile();
         QCOMPARE(shown, QStringLiteral("SAVEDAS"));
         // A name the user typed stays until another text file is opened.
-        Make("MINE", CalcFileKind::Basic83, Path("mine.83p"));
+        Make("MINE", kBasic83, Path("mine.83p"));
         port->dialogScripts = {look};
         form->MakeCalcFile();
         QCOMPARE(shown, QStringLiteral("MINE"));
@@ -131,35 +136,35 @@ private slots:
             QCOMPARE(dialog.windowModality(), Qt::WindowModal);
             QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
             QVERIFY(dialog.isVisible());
-            QCOMPARE(dialog.focusWidget(), dialog.NameEdit());
+            QCOMPARE(dialog.focusWidget(), Named<QLineEdit>(&dialog, QStringLiteral("ProgramName")));
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
-            QCOMPARE(dialog.KindButton(CalcFileKind::Basic83)->text(), QStringLiteral("BASIC for TI-83 (.83p)"));
-            QCOMPARE(dialog.KindButton(CalcFileKind::Basic8x)->text(),
+            QCOMPARE(Named<QRadioButton>(&dialog, KindName(kBasic83))->text(), QStringLiteral("BASIC for TI-83 (.83p)"));
+            QCOMPARE(Named<QRadioButton>(&dialog, KindName(kBasic8x))->text(),
                      QStringLiteral("BASIC for TI-83 Plus / 84 Plus (.8xp)"));
-            QCOMPARE(dialog.KindButton(CalcFileKind::Asm83)->text(), QStringLiteral("Assembly for TI-83 (.83p)"));
-            QCOMPARE(dialog.KindButton(CalcFileKind::Asm8x)->text(),
+            QCOMPARE(Named<QRadioButton>(&dialog, KindName(kAsm83))->text(), QStringLiteral("Assembly for TI-83 (.83p)"));
+            QCOMPARE(Named<QRadioButton>(&dialog, KindName(kAsm8x))->text(),
                      QStringLiteral("Assembly for TI-83 Plus / 84 Plus (.8xp)"));
-            QVERIFY(dialog.MakeButton()->isEnabled());
-            dialog.KindButton(CalcFileKind::Asm83)->click();  // a kind with a note
-            QVERIFY(dialog.Rule()->isHidden());
+            QVERIFY(Named<QPushButton>(&dialog, QStringLiteral("Make"))->isEnabled());
+            Named<QRadioButton>(&dialog, KindName(kAsm83))->click();  // a kind with a note
+            QVERIFY(Named<QLabel>(&dialog, QStringLiteral("NameRule"))->isHidden());
             for (const char* bad : {"", "9LIVES", "TOOLONGER", "A.B", "A B"}) {
-                dialog.NameEdit()->setText(QString::fromLatin1(bad));
-                QVERIFY2(!dialog.MakeButton()->isEnabled(), bad);
-                QVERIFY2(!dialog.Rule()->isHidden(), bad);
-                QCOMPARE(dialog.Rule()->text(), QString::fromLatin1(kNameRule.data()));
+                Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->setText(QString::fromLatin1(bad));
+                QVERIFY2(!Named<QPushButton>(&dialog, QStringLiteral("Make"))->isEnabled(), bad);
+                QVERIFY2(!Named<QLabel>(&dialog, QStringLiteral("NameRule"))->isHidden(), bad);
+                QCOMPARE(Named<QLabel>(&dialog, QStringLiteral("NameRule"))->text(), QString::fromLatin1(kNameRule.data()));
                 // The dialog grows so that the last note is not cut off.
                 QApplication::processEvents();
-                QVERIFY2(dialog.AsmFlags()->geometry().bottom() < dialog.MakeButton()->geometry().top(), bad);
+                QVERIFY2(Named<QLabel>(&dialog, QStringLiteral("AsmFlags"))->geometry().bottom() < Named<QPushButton>(&dialog, QStringLiteral("Make"))->geometry().top(), bad);
                 QVERIFY2(dialog.height() >= dialog.layout()->totalHeightForWidth(dialog.width()), bad);
             }
             const int withRule = dialog.height();
-            dialog.NameEdit()->setText(QString::fromUtf8("\xc3\x89T\xc3\x89"));
-            QVERIFY(!dialog.MakeButton()->isEnabled());
-            dialog.NameEdit()->clear();
-            QTest::keyClicks(dialog.NameEdit(), "a1234567");  // upper-cased as typed
+            Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->setText(QString::fromUtf8("\xc3\x89T\xc3\x89"));
+            QVERIFY(!Named<QPushButton>(&dialog, QStringLiteral("Make"))->isEnabled());
+            Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->clear();
+            QTest::keyClicks(Named<QLineEdit>(&dialog, QStringLiteral("ProgramName")), "a1234567");  // upper-cased as typed
             QCOMPARE(dialog.Name(), QStringLiteral("A1234567"));
-            QVERIFY(dialog.MakeButton()->isEnabled());
-            QVERIFY(dialog.Rule()->isHidden());
+            QVERIFY(Named<QPushButton>(&dialog, QStringLiteral("Make"))->isEnabled());
+            QVERIFY(Named<QLabel>(&dialog, QStringLiteral("NameRule"))->isHidden());
             // A fixed size, which gives back the rule's room once it goes.
             QApplication::processEvents();
             QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
@@ -179,7 +184,7 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), kText);
         const std::string basic = T2Basic(ChkBadChrs(kText));
 
-        Make("", CalcFileKind::Basic83, Path("a.83p"));
+        Make("", kBasic83, Path("a.83p"));
         QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("HELLO.83p"));
         QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.83p"));
         QCOMPARE(port->fileDialogs.back().directory, tmp->path());
@@ -194,7 +199,7 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), kText);
 
         QDir().mkdir(Path("sub"));
-        Make("PLUS", CalcFileKind::Basic8x, Path("sub/b.8xp"));
+        Make("PLUS", kBasic8x, Path("sub/b.8xp"));
         QCOMPARE(port->fileDialogs.back().fileName, QStringLiteral("PLUS.8xp"));
         QCOMPARE(port->fileDialogs.back().pattern, QStringLiteral("*.8xp"));
         QCOMPARE(port->fileDialogs.back().defaultSuffix, QStringLiteral("8xp"));
@@ -209,10 +214,10 @@ private slots:
         QString flags;
         port->dialogScripts = {[&](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
-            dialog.NameEdit()->setText("ASM");
-            dialog.KindButton(CalcFileKind::Asm83)->click();
-            flags = dialog.AsmFlags()->text();
-            Choose("ASM", CalcFileKind::Asm83)(d);
+            Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->setText("ASM");
+            Named<QRadioButton>(&dialog, KindName(kAsm83))->click();
+            flags = Named<QLabel>(&dialog, QStringLiteral("AsmFlags"))->text();
+            Choose("ASM", kAsm83)(d);
         }};
         port->fileAnswers = {Path("c.83p")};
         form->MakeCalcFile();
@@ -228,7 +233,7 @@ private slots:
         QCOMPARE(form->Text1()->Bytes(), kText);
 
         // The dialog keeps its choices: Make again without touching it.
-        port->dialogScripts = {[](QDialog& d) { dynamic_cast<CalcFileDialog&>(d).MakeButton()->click(); }};
+        port->dialogScripts = {[](QDialog& d) { Named<QPushButton>(&d, QStringLiteral("Make"))->click(); }};
         port->fileAnswers = {Path("d.83p")};
         form->MakeCalcFile();
         QCOMPARE(Slurp(Path("d.83p")), AsmFileOf("ASM", tokens, kComment));
@@ -236,11 +241,11 @@ private slots:
         // The TI-83 Plus program, with its own note; a BASIC kind shows none.
         port->dialogScripts = {[&](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
-            dialog.KindButton(CalcFileKind::Basic8x)->click();
-            QVERIFY(dialog.AsmFlags()->isHidden());
-            Choose("ASM", CalcFileKind::Asm8x)(d);
-            QVERIFY(!dialog.AsmFlags()->isHidden());
-            flags = dialog.AsmFlags()->text();
+            Named<QRadioButton>(&dialog, KindName(kBasic8x))->click();
+            QVERIFY(Named<QLabel>(&dialog, QStringLiteral("AsmFlags"))->isHidden());
+            Choose("ASM", kAsm8x)(d);
+            QVERIFY(!Named<QLabel>(&dialog, QStringLiteral("AsmFlags"))->isHidden());
+            flags = Named<QLabel>(&dialog, QStringLiteral("AsmFlags"))->text();
         }};
         port->fileAnswers = {Path("f.8xp")};
         form->MakeCalcFile();
@@ -256,7 +261,7 @@ private slots:
         form->Compile();
         const std::string program = form->Text1()->Bytes();
         QCOMPARE(program, basic);
-        Make("PRG", CalcFileKind::Basic83, Path("e.83p"));
+        Make("PRG", kBasic83, Path("e.83p"));
         QCOMPARE(Slurp(Path("e.83p")), FileOf(CalcKind::Ti83, "PRG", Tokens(program), kComment));
         QVERIFY(Tokens(T2Basic(ChkBadChrs(program))) != Tokens(program));
         QCOMPARE(form->Text1()->Bytes(), program);
@@ -269,7 +274,7 @@ private slots:
         const QString log = Log();
         form->MakeCalcFile();  // the dialog cancelled
         QVERIFY(port->fileDialogs.empty());
-        port->dialogScripts = {Choose("A", CalcFileKind::Basic83)};
+        port->dialogScripts = {Choose("A", kBasic83)};
         port->fileAnswers = {std::nullopt};
         form->MakeCalcFile();  // the save dialog cancelled
         QCOMPARE(port->fileDialogs.size(), size_t(1));
@@ -278,13 +283,13 @@ private slots:
         QCOMPARE(form->CalcFile()->Name(), QStringLiteral("TEXT"));
         port->dialogScripts = {[](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
-            dialog.NameEdit()->setText("EDITED");
-            dialog.KindButton(CalcFileKind::Asm83)->click();
+            Named<QLineEdit>(&dialog, QStringLiteral("ProgramName"))->setText("EDITED");
+            Named<QRadioButton>(&dialog, KindName(kAsm83))->click();
             dialog.reject();
         }};
         form->MakeCalcFile();
         QCOMPARE(form->CalcFile()->Name(), QStringLiteral("TEXT"));
-        QVERIFY(form->CalcFile()->Kind() == CalcFileKind::Basic83);
+        QVERIFY(form->CalcFile()->Kind() == kBasic83);
         QCOMPARE(port->fileDialogs.size(), size_t(1));
         // Only the save dialog comes after the log line has begun.
         QCOMPARE(Log(), log + "Make calculator file... Cancel by user...\r\n");
@@ -309,26 +314,26 @@ private slots:
         };
         // A write failure: a folder stands where the file would go.
         QDir().mkdir(Path("taken.83p"));
-        Make("A", CalcFileKind::Basic83, Path("taken.83p"));
+        Make("A", kBasic83, Path("taken.83p"));
         expectError(Path("taken.83p"), "Is a directory\u00a0-\u00a021");
-        Make("A", CalcFileKind::Basic83, Path("none/a.83p"));
+        Make("A", kBasic83, Path("none/a.83p"));
         expectError(Path("none/a.83p"), "No such file or directory\u00a0-\u00a02");
         QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
-        Make("A", CalcFileKind::Basic83, Path("fifo"));
+        Make("A", kBasic83, Path("fifo"));
         expectError(Path("fifo"), "no program reads from this FIFO\u00a0-\u00a06");
 
         // No assembler on PATH.
         const std::string path = std::getenv("PATH");
         setenv("PATH", tmp->path().toLocal8Bit().constData(), 1);
         std::ofstream(Path("old.83p").toStdString()) << "old";
-        Make("A", CalcFileKind::Asm83, Path("old.83p"));
+        Make("A", kAsm83, Path("old.83p"));
         setenv("PATH", path.c_str(), 1);
         expectError("A.83p", "z80-unknown-coff-as was not found on PATH; install the Debian package binutils-z80");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
 
         // A BASIC program edited by hand so that it no longer tokenizes is refused.
         form->Text1()->ReplaceAll(":ClrDraw:Text(0,0,\"hi\"):");
-        Make("A", CalcFileKind::Basic83, Path("hand.83p"));
+        Make("A", kBasic83, Path("hand.83p"));
         QCOMPARE(port->messages.back().text,
                  QStringLiteral("Error: cannot make 'A.83p") +
                      "': the BASIC program in the editor cannot be tokenized: no calculator token for 'h' (68h) at "
@@ -337,7 +342,7 @@ private slots:
 
         // Too large for the format.
         form->Text1()->ReplaceAll(std::string(40000, 'A'));
-        Make("A", CalcFileKind::Asm83, Path("old.83p"));
+        Make("A", kAsm83, Path("old.83p"));
         QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65535 bytes"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
@@ -364,7 +369,7 @@ private slots:
         canceller.start(50);
         QElapsedTimer clock;
         clock.start();
-        Make("A", CalcFileKind::Asm83, Path("a.83p"));
+        Make("A", kAsm83, Path("a.83p"));
         setenv("PATH", path.c_str(), 1);
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(disabledWhileBuilding);
@@ -382,13 +387,13 @@ private slots:
         QVERIFY2(size > 24000 && size < 27000, qPrintable(QString::number(size)));
 
         // Under the TI-83's memory, no question.
-        Make("BOOK", CalcFileKind::Basic83, Path("book.83p"));
+        Make("BOOK", kBasic83, Path("book.83p"));
         QCOMPARE(port->messages.size(), size_t(1));
         QVERIFY(port->messages[0].text.startsWith("File is created at: "));
 
         // Over the TI-83 Plus's: warned with both numbers; No writes nothing.
         port->answers = {Answer::No};
-        Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
+        Make("BOOK", kBasic8x, Path("book.8xp"));
         QCOMPARE(port->messages.size(), size_t(2));
         const MessageRequest warning = port->messages[1];
         QVERIFY(warning.text.contains(QString::fromStdString(Grouped(size))) && warning.text.contains("24,000"));
@@ -398,7 +403,7 @@ private slots:
         QCOMPARE(port->fileDialogs.size(), size_t(1));  // asked before the save dialog, which never came
         // Yes makes it all the same.
         port->answers = {Answer::Yes};
-        Make("BOOK", CalcFileKind::Basic8x, Path("book.8xp"));
+        Make("BOOK", kBasic8x, Path("book.8xp"));
         QCOMPARE(Slurp(Path("book.8xp")), FileOf(CalcKind::Ti83Plus, "BOOK", Tokens(T2Basic(book)), kComment));
         QVERIFY(Log().endsWith("Make calculator file... Done.\r\n"));
 
@@ -407,7 +412,7 @@ private slots:
         for (int i = 0; i < 250; ++i) wide += "A" + std::string(70, ' ') + "A\r\n";
         form->Text1()->ReplaceAll(wide);
         port->answers = {Answer::No};
-        Make("WIDE", CalcFileKind::Asm8x, Path("wide.8xp"));
+        Make("WIDE", kAsm8x, Path("wide.8xp"));
         QVERIFY(port->messages.back().text.contains("the TI-83 Plus has only about 24,000 bytes"));
         QVERIFY(!QFile::exists(Path("wide.8xp")));
         form->Text1()->ReplaceAll(book);
@@ -419,7 +424,7 @@ private slots:
             thrown = true;
             throw std::bad_alloc();
         };
-        Make("BOOK", CalcFileKind::Basic8x, Path("gone.8xp"));
+        Make("BOOK", kBasic8x, Path("gone.8xp"));
         port->onMessage = nullptr;
         QVERIFY(thrown);
         QCOMPARE(port->messages.back().text, QStringLiteral("Error: cannot make 'BOOK.8xp': Cannot allocate memory\u00a0-\u00a012"));

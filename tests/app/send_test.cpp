@@ -11,6 +11,9 @@
 
 using namespace tavrilo;
 using Clock = std::chrono::steady_clock;
+using test::Named;
+using test::kAsm8x;
+using test::kBasic8x;
 
 class SendTest : public QObject, public test::WindowFixture {
     Q_OBJECT
@@ -19,10 +22,10 @@ class SendTest : public QObject, public test::WindowFixture {
     void Run(CalcFileKind kind, bool send = true) {
         port->dialogScripts = {[=](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
-            QCOMPARE(dialog.SendButton()->isDefault(), send);
-            dialog.KindButton(kind)->click();
-            dialog.ConnectionBox()->setCurrentIndex(dialog.ConnectionBox()->findData(QStringLiteral("virtual")));
-            (send ? dialog.SendButton() : dialog.MakeButton())->click();
+            QCOMPARE(Named<QPushButton>(&dialog, QStringLiteral("Send"))->isDefault(), send);
+            Named<QRadioButton>(&dialog, KindName(kind))->click();
+            Named<QComboBox>(&dialog, QStringLiteral("Connection"))->setCurrentIndex(Named<QComboBox>(&dialog, QStringLiteral("Connection"))->findData(QStringLiteral("virtual")));
+            (send ? Named<QPushButton>(&dialog, QStringLiteral("Send")) : Named<QPushButton>(&dialog, QStringLiteral("Make")))->click();
         }};
         send ? form->findChild<QAction*>(QStringLiteral("send_to_calc"))->trigger() : form->MakeCalcFile();
     }
@@ -36,21 +39,23 @@ private slots:
 
     void sendsWhatMakeWrites() {
         CalcStandIn calc(true);
-        Run(CalcFileKind::Asm8x);
+        Run(kAsm8x);
         QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
         QVERIFY(form->windowTitle().startsWith(form->Title + " - Sent! - Program: "));
         port->fileAnswers = {Path("TEXT.file")};
-        Run(CalcFileKind::Asm8x, false);
-        const ProgramVar made = ParseProgramFile(test::Slurp(Path("TEXT.file").toStdString()));
-        QVERIFY(calc.Stored().at(0).type == made.type && calc.Stored()[0].name == made.name &&
-                calc.Stored()[0].data == made.data);
+        Run(kAsm8x, false);
+        ProgramVar made;
+        QVERIFY(DecodeProgramFile(test::Slurp(Path("TEXT.file").toStdString()), made).ok());
+        const std::vector<std::uint8_t>& data = calc.Stored().at(0).data;
+        QVERIFY(calc.Stored()[0].type == made.type && calc.Stored()[0].name == made.name &&
+                std::string(data.begin() + 2, data.end()) == made.tokens);
     }
 
     void noToReplaceLeavesTheCalculatorAsItWas() {
         CalcStandIn calc(true);
-        Run(CalcFileKind::Basic8x);
+        Run(kBasic8x);
         port->answers = {Answer::No};
-        Run(CalcFileKind::Basic8x);
+        Run(kBasic8x);
         QCOMPARE(port->messages.back().text, QStringLiteral("Replace TEXT on the calculator?"));
         QVERIFY(port->messages.back().defaultButton == Answer::No && calc.Stored().size() == 1);
     }
@@ -74,14 +79,14 @@ private slots:
             if (cancel) cancelled = last, p->findChild<QPushButton*>()->click();
         });
         timer.start(10);
-        Run(CalcFileKind::Basic8x);
+        Run(kBasic8x);
         qInfo("24 KB send: %d ms, %d window ticks while sending, longest gap %d ms",
               int((Clock::now() - t0) / std::chrono::milliseconds(1)), ticksWhileSending, maxGapMs);
         QVERIFY(ticksWhileSending >= 2);
         const std::vector<std::uint8_t> first = calc.Stored().at(0).data;
         form->Text1()->setPlainText(QString(16650, QLatin1Char('B')));
         port->answers = {Answer::Yes}, cancel = true;
-        Run(CalcFileKind::Basic8x);
+        Run(kBasic8x);
         QVERIFY(Clock::now() - cancelled < std::chrono::seconds(4));
         QVERIFY(calc.Stored().size() == 1 && calc.Stored()[0].data == first);
         QVERIFY(Log().endsWith("Send to calculator... Cancel by user...\r\n"));
@@ -90,7 +95,7 @@ private slots:
     void failureShowsTheLinksSentence() {
         CalcStandIn calc(true);
         calc.Set(CalcStandIn::Fault::Reject, 3);
-        Run(CalcFileKind::Basic8x);
+        Run(kBasic8x);
         QVERIFY(port->messages.back().text.contains("The TI-83 Plus refused TEXT: its memory is full.") &&
                 Log().endsWith("Send to calculator... Error.\r\n") && form->windowTitle().endsWith(" - Error!"));
     }

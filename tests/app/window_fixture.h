@@ -12,6 +12,19 @@
 
 namespace tavrilo::test {
 
+// A widget of parent by its object name; a missing one ends the test run.
+template <class W>
+W* Named(const QObject* parent, const QString& name) {
+    W* w = parent->findChild<W*>(name);
+    if (!w) qFatal("no widget named %s", qPrintable(name));
+    return w;
+}
+
+inline const CalcFileKind kBasic83{Language::Basic, CalcKind::Ti83};
+inline const CalcFileKind kBasic8x{Language::Basic, CalcKind::Ti83Plus};
+inline const CalcFileKind kAsm83{Language::Asm, CalcKind::Ti83};
+inline const CalcFileKind kAsm8x{Language::Asm, CalcKind::Ti83Plus};
+
 // A main window answered by script, with a scratch folder as the program's
 // directory; made anew for every test function.
 class WindowFixture {

@@ -221,7 +221,7 @@ TEST(Convert, TextIsReadAsLinesUnlessRaw) {
 TEST(Convert, ProgramFiles) {
     TempDir dir;
     std::string tokens;
-    ASSERT_FALSE(Tokenize(T2Basic(ChkBadChrs(kText)), tokens));
+    ASSERT_TRUE(Tokenize(T2Basic(ChkBadChrs(kText)), tokens).ok());
     struct Case {
         const char* flag;
         CalcKind kind;
@@ -265,11 +265,11 @@ TEST(Convert, ProgramFileRefusals) {
     std::string book;
     for (int i = 0; i < 7000; ++i) book += "ROW\r\n";
     std::string tokens;
-    ASSERT_FALSE(Tokenize(T2Basic(book), tokens));
+    ASSERT_TRUE(Tokenize(T2Basic(book), tokens).ok());
     Outcome r = Convert(dir, "basic --83p BOOK -o '" + out + "'", book);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tavrilo-convert: cannot make '" + out + "': " +
-                         SizeProblem(CalcKind::Ti83, tokens.size()) + "\n");
+                         CheckSize(CalcKind::Ti83, tokens.size()).message + "\n");
     EXPECT_NE(r.err.find(std::to_string(tokens.size())), std::string::npos);
     EXPECT_NE(r.err.find("65535"), std::string::npos);
 

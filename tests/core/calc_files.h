@@ -13,9 +13,11 @@ namespace tavrilo::test {
 
 inline std::string Made(const Status& r, const std::string& made) { return r.ok() ? made : "failed: " + r.message; }
 
-inline std::string FileOf(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment) {
+inline std::string FileOf(CalcKind kind, std::string_view name, std::string_view tokens, std::string_view comment,
+                          std::uint8_t type = kProgramType) {
     std::string file;
-    return Made(ProgramFile(kind, name, tokens, comment, file), file);
+    return Made(EncodeProgramFile(ProgramVar{kind, std::string(name), type, 0, std::string(tokens)}, comment, file),
+                file);
 }
 
 inline std::string AsmTokensOf(std::string_view text, const AsmOpts& opts, CalcKind kind = CalcKind::Ti83) {
@@ -25,8 +27,7 @@ inline std::string AsmTokensOf(std::string_view text, const AsmOpts& opts, CalcK
 
 inline std::string AsmFileOf(std::string_view name, std::string_view tokens, std::string_view comment,
                              CalcKind kind = CalcKind::Ti83) {
-    std::string file;
-    return Made(AsmProgramFile(kind, name, tokens, comment, file), file);
+    return FileOf(kind, name, tokens, comment, kProtectedProgramType);
 }
 
 }  // namespace tavrilo::test

@@ -11,8 +11,8 @@ namespace {
 
 std::string Tokens(std::string_view program) {
     std::string out;
-    auto bad = Tokenize(program, out);
-    EXPECT_FALSE(bad) << bad->Message();
+    const Status r = Tokenize(program, out);
+    EXPECT_TRUE(r.ok()) << r.message;
     return out;
 }
 
@@ -62,30 +62,24 @@ TEST(Tokenize, EveryCharacterOfAStringIsItsOwnToken) {
     std::string all;
     for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
     std::string out;
-    EXPECT_FALSE(Tokenize(T2Basic(ChkBadChrs(all + all + all)), out));
+    EXPECT_TRUE(Tokenize(T2Basic(ChkBadChrs(all + all + all)), out).ok());
 }
 
 TEST(Tokenize, UnknownCharactersAreNamed) {
     struct Case {
         std::string program;
-        std::size_t position;
-        unsigned char ch;
         std::string message;
     } cases[] = {
-        {":\"Pause\"", 4, 'a', "no calculator token for 'a' (61h) at position 4"},
-        {":Disp\"A\"", 3, 'i', "no calculator token for 'i' (69h) at position 3"},
-        {":\"CAF\xC9\"", 6, 0xC9, "no calculator token for byte C9h at position 6"},
-        {"\n", 1, '\n', "no calculator token for byte 0Ah at position 1"},
-        {":\"A\\B\"", 4, '\\', "no calculator token for '\\' (5Ch) at position 4"},
+        {":\"Pause\"", "no calculator token for 'a' (61h) at position 4"},
+        {":Disp\"A\"", "no calculator token for 'i' (69h) at position 3"},
+        {":\"CAF\xC9\"", "no calculator token for byte C9h at position 6"},
+        {"\n", "no calculator token for byte 0Ah at position 1"},
+        {":\"A\\B\"", "no calculator token for '\\' (5Ch) at position 4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
         std::string out;
-        auto bad = Tokenize(c.program, out);
-        ASSERT_TRUE(bad);
-        EXPECT_EQ(bad->position, c.position);
-        EXPECT_EQ(bad->ch, c.ch);
-        EXPECT_EQ(bad->Message(), c.message);
+        EXPECT_EQ(Tokenize(c.program, out).message, c.message);
     }
 }
 
@@ -99,26 +93,23 @@ TEST(Tokenizer, PiecesTokenizeAsTheWhole) {
     T2Basic(text, sink);
     ASSERT_GT(sink.pieces.size(), 10u);
     std::string whole, fed;
-    ASSERT_FALSE(Tokenize(T2Basic(text), whole));
+    ASSERT_TRUE(Tokenize(T2Basic(text), whole).ok());
     Tokenizer tokenizer;
-    for (const std::string& p : sink.pieces) ASSERT_FALSE(tokenizer.Feed(p, fed));
+    for (const std::string& p : sink.pieces) ASSERT_TRUE(tokenizer.Feed(p, fed).ok());
     EXPECT_EQ(fed, whole);
 
     // Inside a string a command word is letters; a lower-case one has no token.
     Tokenizer split;
     std::string out;
-    ASSERT_FALSE(split.Feed(":\"AB", out));
-    auto bad = split.Feed("Pause", out);
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(bad->position, 6u);
-    EXPECT_EQ(bad->ch, 'a');
+    ASSERT_TRUE(split.Feed(":\"AB", out).ok());
+    EXPECT_EQ(split.Feed("Pause", out).message, "no calculator token for 'a' (61h) at position 6");
     EXPECT_EQ(out.size(), 5u);
 }
 
 TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
     const std::string text = ChkBadChrs("Hello, World!\r\nIt's 2 o'clock");
     std::string want;
-    ASSERT_FALSE(Tokenize(T2Basic(text), want));
+    ASSERT_TRUE(Tokenize(T2Basic(text), want).ok());
     std::string got;
     ASSERT_TRUE(BasicProgramTokens(text, CalcKind::Ti83, got).ok());
     EXPECT_EQ(got, want);
@@ -127,13 +118,13 @@ TEST(BasicProgramTokens, TheProgramsTokensOrARefusal) {
     std::string book;
     for (int i = 0; i < 7000; ++i) book += "ROW\r\n";
     std::string tokens;
-    ASSERT_FALSE(Tokenize(T2Basic(book), tokens));
+    ASSERT_TRUE(Tokenize(T2Basic(book), tokens).ok());
     EXPECT_EQ(BasicProgramTokens(book, CalcKind::Ti83Plus, got).message,
-              SizeProblem(CalcKind::Ti83Plus, tokens.size()));
+              CheckSize(CalcKind::Ti83Plus, tokens.size()).message);
     // A byte ChkBadChrs would have dropped has no token.
-    const std::optional<TokenError> noToken = Tokenize(T2Basic("a"), tokens);
-    ASSERT_TRUE(noToken);
-    EXPECT_EQ(BasicProgramTokens("a", CalcKind::Ti83Plus, got).message, noToken->Message());
+    const Status noToken = Tokenize(T2Basic("a"), tokens);
+    ASSERT_FALSE(noToken.ok());
+    EXPECT_EQ(BasicProgramTokens("a", CalcKind::Ti83Plus, got).message, noToken.message);
     // The size is refused from the count, before the tokens are made and their bytes checked.
     EXPECT_EQ(BasicProgramTokens(book + "a", CalcKind::Ti83Plus, got).message.rfind("the program is ", 0), 0u);
 }

@@ -258,11 +258,11 @@ TEST(AsmProgramFile, SizeLimits) {
         EXPECT_EQ(LengthError(std::string(30000, 'A')).rfind("This text needs at least 30,000 bytes", 0), 0u);
     }
     // Skipped line feeds are not shown, but every CR closes a row.
-    EXPECT_NE(AsmTextSizeProblem(std::string(2000, '\r'), CalcKind::Ti83), "");
-    EXPECT_EQ(AsmTextSizeProblem(std::string(20000, '\n') + "A", CalcKind::Ti83), "");
+    EXPECT_FALSE(CheckAsmTextSize(std::string(2000, '\r'), CalcKind::Ti83).ok());
+    EXPECT_TRUE(CheckAsmTextSize(std::string(20000, '\n') + "A", CalcKind::Ti83).ok());
     // Past the first bound, but past FFFFh once built.
     const std::string near(13800, 'B');
-    EXPECT_EQ(AsmTextSizeProblem(near, CalcKind::Ti83), "");
+    EXPECT_TRUE(CheckAsmTextSize(near, CalcKind::Ti83).ok());
     EXPECT_NE(LengthError(near).find("the machine code runs past FFFFh"), std::string::npos) << LengthError(near);
     // Just fits.
     EXPECT_EQ(LengthError(std::string(12000, 'B')), "");

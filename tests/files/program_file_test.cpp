@@ -24,7 +24,7 @@ std::string Word(std::size_t v) { return {static_cast<char>(v & 0xFF), static_ca
 TEST(ProgramFile, BothKindsReadBack) {
     TempDir dir;
     std::string tokens;
-    ASSERT_FALSE(Tokenize(T2Basic("HELLO WORLD!\r\nITS 2 OCLOCK"), tokens));
+    ASSERT_TRUE(Tokenize(T2Basic("HELLO WORLD!\r\nITS 2 OCLOCK"), tokens).ok());
     struct Case {
         CalcKind kind;
         const char* file;
@@ -58,7 +58,7 @@ TEST(ProgramFile, BothKindsReadBack) {
 TEST(ProgramFile, CorruptionIsDetected) {
     TempDir dir;
     std::string tokens;
-    ASSERT_FALSE(Tokenize(T2Basic("PAGE ONE"), tokens));
+    ASSERT_TRUE(Tokenize(T2Basic("PAGE ONE"), tokens).ok());
     std::string bytes = FileOf(CalcKind::Ti83Plus, "P1", tokens, "");
 
     std::string flipped = bytes;
@@ -89,17 +89,17 @@ TEST(ProgramFile, NamesAtTheRulesLimits) {
 }
 
 TEST(ProgramFile, SizeLimit) {
-    EXPECT_EQ(SizeProblem(CalcKind::Ti83, 65518), "");
-    EXPECT_EQ(SizeProblem(CalcKind::Ti83, 65519),
+    EXPECT_TRUE(CheckSize(CalcKind::Ti83, 65518).ok());
+    EXPECT_EQ(CheckSize(CalcKind::Ti83, 65519).message,
               "the program is 65519 bytes of tokens (65536 bytes of file data); the .83p format "
               "holds at most 65535 bytes of file data, 65518 bytes of tokens");
-    EXPECT_EQ(SizeProblem(CalcKind::Ti83Plus, 65516), "");
-    EXPECT_NE(SizeProblem(CalcKind::Ti83Plus, 65517), "");
+    EXPECT_TRUE(CheckSize(CalcKind::Ti83Plus, 65516).ok());
+    EXPECT_FALSE(CheckSize(CalcKind::Ti83Plus, 65517).ok());
 
     std::string file = "kept";
-    Status r = ProgramFile(CalcKind::Ti83Plus, "BIG", std::string(65517, 'A'), "", file);
-    EXPECT_EQ(r.message, SizeProblem(CalcKind::Ti83Plus, 65517));
-    r = ProgramFile(CalcKind::Ti83, "TOOLONGER", "A", "", file);
+    Status r = EncodeProgramFile({CalcKind::Ti83Plus, "BIG", kProgramType, 0, std::string(65517, 'A')}, "", file);
+    EXPECT_EQ(r.message, CheckSize(CalcKind::Ti83Plus, 65517).message);
+    r = EncodeProgramFile({CalcKind::Ti83, "TOOLONGER", kProgramType, 0, "A"}, "", file);
     EXPECT_EQ(r.message, kNameRule);
     EXPECT_EQ(file, "kept");
 
@@ -118,6 +118,37 @@ TEST(ProgramFile, SizeLimit) {
         EXPECT_EQ(back.data.size(), program.size() + 2);
         EXPECT_EQ(back.computed, back.stored);
     }
+}
+
+// What the codec writes it reads back; a damaged file is refused, saying why.
+TEST(ProgramFile, DecodesWhatItEncodesAndRefusesDamage) {
+    const ProgramVar var{CalcKind::Ti83Plus, "STORY", kProtectedProgramType, 0, std::string(300, '\xDE')};
+    std::string file;
+    ASSERT_TRUE(EncodeProgramFile(var, "", file).ok());
+    ProgramVar back;
+    ASSERT_TRUE(DecodeProgramFile(file, back).ok());
+    EXPECT_EQ(back.calc, var.calc);
+    EXPECT_EQ(back.name, var.name);
+    EXPECT_EQ(back.type, var.type);
+    EXPECT_EQ(back.tokens, var.tokens);
+
+    const auto refusal = [](const std::string& bytes) {
+        ProgramVar v;
+        return DecodeProgramFile(bytes, v).message;
+    };
+    file = FileOf(CalcKind::Ti83, "A", std::string(10, '\xDE'), "");
+    EXPECT_EQ(refusal(file.substr(0, file.size() - 1)),
+              "This is not a calculator program file: its length does not match the size it gives.");
+    file[60] ^= 1;
+    EXPECT_EQ(refusal(file), "This is not a calculator program file: its checksum is wrong.");
+    // Whole and summed right, but the program's own size word says 0 bytes.
+    file[60] ^= 1;
+    file[70] = file[71] = 0;
+    unsigned sum = 0;
+    for (std::size_t i = 55; i + 2 < file.size(); ++i) sum += static_cast<unsigned char>(file[i]);
+    file[file.size() - 2] = static_cast<char>(sum & 0xFF);
+    file[file.size() - 1] = static_cast<char>(sum >> 8 & 0xFF);
+    EXPECT_EQ(refusal(file), "This is not a calculator program file: its program's own size is wrong.");
 }
 
 }  // namespace

@@ -175,9 +175,9 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
     // The TI-83 Plus's addresses are written out here, not taken from the core: a wrong equate shows.
     const char* names[] = {"_ClrLCDFull", "_runIndicOff", "_vputs", "_getkey", "_iline"};
     const std::uint16_t plusAt[] = {0x4540, 0x4570, 0x4561, 0x4972, 0x47E0};
-    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : Ti83Equate(names[i])] = static_cast<Routine>(i);
-    m.pencol = plus ? 0x86D7 : Ti83Equate("pencol");
-    m.penrow = plus ? 0x86D8 : Ti83Equate("penrow");
+    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : EquateOf(CalcKind::Ti83, names[i])] = static_cast<Routine>(i);
+    m.pencol = plus ? 0x86D7 : EquateOf(CalcKind::Ti83, "pencol");
+    m.penrow = plus ? 0x86D8 : EquateOf(CalcKind::Ti83, "penrow");
     std::copy(code.begin(), code.end(), m.mem.begin() + load);
     m.codeEnd = static_cast<std::uint16_t>(load + code.size());
     const std::uint16_t start = plus ? kPlusStart : kOrigin;

@@ -8,23 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "tavrilo/calc/program_file.h"
+#include "tavrilo/calc/calculators.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/system/status.h"
 #include "tavrilo/system/tool_run.h"
 
 namespace tavrilo {
-
-// Where the TI-83 runs an assembly program, and the most code that fits from there to FFFFh.
-inline constexpr std::uint16_t kTi83ProgramStart = 0x9327;
-inline constexpr std::size_t kTi83MaxCode = 0x10000 - kTi83ProgramStart;
-
-// Where the TI-83 Plus loads an assembly program: the token pair that marks it
-// compiled, then the code, which runs from 9D95h and must end below C000h.
-inline constexpr std::uint16_t kTi83PlusProgramStart = 0x9D93;
-inline constexpr std::string_view kTi83PlusAsmMark("\xBB\x6D", 2);
-inline constexpr std::uint16_t kTi83PlusCodeEnd = 0xC000;
-inline constexpr std::size_t kTi83PlusMaxCode = kTi83PlusCodeEnd - kTi83PlusProgramStart - kTi83PlusAsmMark.size();
 
 // "from 9327h the TI-83 has room for N bytes of code", for size refusals.
 std::string Ti83CodeRoom();
@@ -40,24 +29,8 @@ std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast = false);
 // Upper-case hexadecimal digits, for equates and the program file's digit tokens.
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// A system routine (its name begins with '_') or variable of the calculator.
-struct Equate {
-    std::string_view name;
-    std::uint16_t value;
-};
-
-// The routines and variables the generated source uses, on each calculator.
-inline constexpr Equate kTi83Equates[] = {
-    {"_ClrLCDFull", 0x4755}, {"_runIndicOff", 0x4795}, {"_vputs", 0x4781}, {"_getkey", 0x4CFE},
-    {"_iline", 0x4AE4},      {"pencol", 0x8252},       {"penrow", 0x8253},
-};
-inline constexpr Equate kTi83PlusEquates[] = {
-    {"_ClrLCDFull", 0x4540}, {"_runIndicOff", 0x4570}, {"_vputs", 0x4561}, {"_getkey", 0x4972},
-    {"_iline", 0x47E0},      {"pencol", 0x86D7},       {"penrow", 0x86D8},
-};
-
-// The address of one of kTi83Equates; throws std::out_of_range for another name.
-std::uint16_t Ti83Equate(std::string_view name);
+// The address of one of kind's equates; throws std::out_of_range for another name.
+std::uint16_t EquateOf(CalcKind kind, std::string_view name);
 
 // The equates file given to GNU as: one "name .equ value" per line.
 std::string EquatesFile(CalcKind kind);
@@ -94,10 +67,9 @@ private:
 std::string ForGnuAs(std::string_view source, const std::string& equatesFile, CalcKind kind = CalcKind::Ti83);
 
 // Assembles and links a generated source (lines ended by CR LF) for kind; the
-// program gets the bytes from the program's start on (kTi83ProgramStart, or
-// kTi83PlusProgramStart with the marking bytes). Fails when a tool is missing,
-// fails or is stopped by limits, when the code runs past FFFFh, or past C000h
-// on the TI-83 Plus.
+// program gets the bytes from the calculator's load address on, its marking
+// bytes first. Fails when a tool is missing, fails or is stopped by limits, or
+// when the code runs past FFFFh or past the calculator's code end.
 [[nodiscard]] Status AssembleSource(std::string_view source, CalcKind kind, std::string& program,
                                     const ToolLimits& limits = {});
 

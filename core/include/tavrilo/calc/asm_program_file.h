@@ -26,10 +26,10 @@ inline constexpr std::size_t HexTokenCount(std::size_t codeBytes) {
 // Two upper-case hex digit tokens per byte of code, then kHexTrailer.
 std::string HexTokens(std::string_view code);
 
-// Empty, or why the program of text is surely too large for kind: on the
-// TI-83 every byte shown takes at least two hex digits, on the TI-83 Plus
-// every row at least 18 bytes of code. Cheap; checked before building.
-std::string AsmTextSizeProblem(std::string_view text, CalcKind kind);
+// Fails, saying why, when the program of text is surely too large for kind:
+// on the TI-83 every byte shown takes at least two hex digits, on the TI-83
+// Plus every row at least 18 bytes of code. Cheap; checked before building.
+[[nodiscard]] Status CheckAsmTextSize(std::string_view text, CalcKind kind);
 
 // The program bytes of kind's file for the program MakeAsm makes of text,
 // built with GNU as: the TI-83's hex digit tokens, or the TI-83 Plus's marking
@@ -37,9 +37,5 @@ std::string AsmTextSizeProblem(std::string_view text, CalcKind kind);
 // limits stop a tool).
 [[nodiscard]] Status AsmProgramTokens(std::string_view text, const AsmOpts& opts, CalcKind kind,
                                       std::string& tokens, const ToolLimits& limits = {});
-
-// The whole .83p or .8xp file: a protected program of tokens. Fails as ProgramFile does.
-[[nodiscard]] Status AsmProgramFile(CalcKind kind, std::string_view name, std::string_view tokens,
-                                    std::string_view comment, std::string& file);
 
 }  // namespace tavrilo

@@ -11,7 +11,7 @@ namespace tavrilo {
 
 // The tokens of the program T2Basic makes of text (already through
 // ChkBadChrs). A program too large for kind's file is refused before it is
-// built, with SizeProblem's sentence; a byte without a token fails with the
+// built, as CheckSize refuses it; a byte without a token fails with the
 // token error's message.
 [[nodiscard]] Status BasicProgramTokens(std::string_view text, CalcKind kind, std::string& tokens);
 

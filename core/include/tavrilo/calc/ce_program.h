@@ -12,16 +12,11 @@
 
 namespace tavrilo {
 
-// The most data the CE keeps in one variable: the token count word and the tokens.
-inline constexpr std::size_t kCeMaxVariableData = 65512;
-// About what a cleared CE has free for programs.
-inline constexpr std::size_t kCeFreeRam = 150000;
-
 // The tokens of the program for text as CeChars leaves it: the graph settings
 // turned off and black text chosen, a Text( for each row that holds
 // characters, Pause:ClrDraw: after each page, the title on the home screen
 // at the end. Built in one pass after one counting pass; a program the CE
-// cannot keep is refused with SizeProblem's sentence and builds nothing.
+// cannot keep is refused with CheckSize's sentence and builds nothing.
 [[nodiscard]] Status CeProgramTokens(std::string_view ceText, std::string& tokens);
 
 // The lowest version byte of a variable that holds every token of tokens.

@@ -3,27 +3,23 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "tavrilo/system/status.h"
+
 namespace tavrilo {
 
-struct TokenError {
-    std::size_t position;  // 1-based, in the program text
-    unsigned char ch;
-
-    std::string Message() const;
-};
-
 // Appends the token bytes of program to tokens. Outside a string the command
-// words are read first; inside a string every character is its own token.
-std::optional<TokenError> Tokenize(std::string_view program, std::string& tokens);
+// words are read first; inside a string every character is its own token. A
+// character without a token fails: "no calculator token for 'a' (61h) at
+// position 4", counted from 1.
+[[nodiscard]] Status Tokenize(std::string_view program, std::string& tokens);
 
 // Tokenize for a program that comes in pieces, no command word split between two.
 class Tokenizer {
 public:
-    std::optional<TokenError> Feed(std::string_view piece, std::string& tokens);
+    [[nodiscard]] Status Feed(std::string_view piece, std::string& tokens);
     // How many token bytes Feed would append for piece, without looking for
     // characters that have none; moves on as Feed does.
     std::size_t Count(std::string_view piece);

@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tavrilo/calc/calculators.h"
+
+namespace tavrilo {
+
+const Calculator& Calc(CalcKind kind) {
+    for (const Calculator& c : kCalculators)
+        if (c.kind == kind) return c;
+    return kCalculators[0];
+}
+
+const Calculator* CalcBySignature(std::string_view signature) {
+    for (const Calculator& c : kCalculators)
+        if (c.file.signature == signature) return &c;
+    return nullptr;
+}
+
+}  // namespace tavrilo
