@@ -170,19 +170,17 @@ void PreviewWindow::Rebuild() {
     }
     stale_ = false;
     try {
-        const bool basic = output_->currentIndex() == 0;
+        const bool ce = output_->currentIndex() == kCeOutput;
         std::string text = text_();
-        if (output_->currentIndex() == kCeOutput) {
-            model_ = ScreenModel::ForCe(text);
-        } else if (!basic) {
+        if (output_->currentIndex() == 1) {
             model_ = ScreenModel::ForAsm(std::move(text), opts_());
         } else {
             // A BASIC program in the editor (after a BASIC compile) is shown as it runs,
-            // as Make calculator file... writes it.
+            // as Make calculator file... writes it, for the CE too.
             std::string tokens;
             std::optional<ScreenModel> program;
             if (HoldsBasicProgram(text, tokens)) program = ScreenModel::ForBasicProgram(text);
-            model_ = program ? std::move(*program) : ScreenModel::ForBasic(text);
+            model_ = program ? std::move(*program) : ce ? ScreenModel::ForCe(text) : ScreenModel::ForBasic(text);
         }
         FillClippedList();
         ShowScreen(std::min(current_, model_.Count() - 1));
