@@ -4,9 +4,7 @@
 
 #include <QString>
 #include <string>
-#include <system_error>
 
-#include "tavrilo/system/file_io.h"
 #include "ui_port.h"
 
 namespace tavrilo {
@@ -14,17 +12,6 @@ namespace tavrilo {
 struct ErrorInfo {
     QString description;
     int number;
-};
-
-// A failed write as an exception: the system's error number with the
-// writer's own text.
-class IoFailure : public std::system_error {
-public:
-    explicit IoFailure(const Status& r) : std::system_error(r.code, std::generic_category()), text_(r.message) {}
-    const char* what() const noexcept override { return text_.c_str(); }
-
-private:
-    std::string text_;
 };
 
 // The exception being handled, as a description and an error number; call

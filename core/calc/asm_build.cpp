@@ -118,13 +118,8 @@ Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& pr
             return Status::Failed(std::string(kTools[i]) + " was not found on PATH; install the Debian package " +
                                   std::string(kBinutilsPackage));
     }
-    std::optional<PrivateTempDir> made;
-    try {
-        made.emplace(/*removeOnSignal=*/true);
-    } catch (const std::system_error& e) {
-        return Status::Failed(e.what(), e.code().value());
-    }
-    const PrivateTempDir& dir = *made;
+    const PrivateTempDir dir(/*removeOnSignal=*/true);
+    if (!dir.Made().ok()) return dir.Made();
     Status r = Put(dir, "prog.s", source.Text());
     if (r.ok()) r = Put(dir, EquatesName(kind), EquatesFile(kind));
     if (!r.ok()) return r;
@@ -134,20 +129,18 @@ Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& pr
         {kTools[2], "-O", "binary", "prog.out", "prog.bin"},
     };
     for (int i = 0; i < 3; ++i) {
-        const ToolResult t = RunTool(paths[i], steps[i], dir.path(), limits);
-        if (t.cancelled) return Status::Failed(std::string(kTools[i]) + " was stopped: cancelled");
-        if (t.timedOut)
-            return Status::Failed(std::string(kTools[i]) + " was stopped: it ran longer than " +
-                                  std::to_string(limits.time.count() / 1000) + " s");
-        if (!t.started)
-            return Status::Failed(std::string(kTools[i]) + " could not be started: " + t.error + " (Debian package " +
-                                  std::string(kBinutilsPackage) + ")");
-        if (t.status != 0 && i == 0 && t.output.find("too large for field of 2 bytes") != std::string::npos)
+        std::string output;
+        const Status t = RunTool(paths[i], steps[i], dir.path(), limits, output);
+        if (t.ok()) continue;
+        const std::string tool = kTools[i];
+        if (t.cancelled()) return t;
+        if (t.code == ETIME) return Status::Failed(tool + " " + t.message);
+        // Not started, or not waited for: the system's error; else it failed.
+        if (t.code != 0)
+            return Status::Failed(tool + " " + t.message + " (Debian package " + std::string(kBinutilsPackage) + ")");
+        if (i == 0 && output.find("too large for field of 2 bytes") != std::string::npos)
             return Status::Failed(CodeRoom(kind));
-        if (t.status != 0)
-            return Status::Failed(std::string(kTools[i]) + " failed" +
-                                  (t.status < 0 ? " (killed)" : " with status " + std::to_string(t.status)) +
-                                  ":\n" + t.output);
+        return Status::Failed(tool + " " + t.message + ":\n" + output);
     }
     // .org is relative to the section, linked at 0: the flat image holds zeros up to the start.
     std::string image;
@@ -166,13 +159,6 @@ Status Link(const GnuAsSource& source, const ToolLimits& limits, std::string& pr
 }
 
 }  // namespace
-
-std::uint16_t EquateOf(CalcKind kind, std::string_view name) {
-    const AsmTarget& t = Target(kind);
-    for (std::size_t i = 0; i < t.equateCount; ++i)
-        if (t.equates[i].name == name) return t.equates[i].value;
-    throw std::out_of_range("no " + std::string(Calc(kind).name) + " equate " + std::string(name));
-}
 
 std::string EquatesFile(CalcKind kind) {
     const AsmTarget& t = Target(kind);

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <thread>
 
 #include "tavrilo/system/file_io.h"
@@ -42,13 +41,16 @@ PrivateTempDir::PrivateTempDir(bool removeOnSignal) {
     std::string tmpl = Absolute(base && *base ? base : "/tmp") + "/tavrilo-XXXXXX";
     // Made and watched, or removed and unwatched, with no signal in between.
     detail::HoldSignals hold;
-    if (mkdtemp(tmpl.data()) == nullptr)
-        throw std::system_error(errno, std::generic_category(), "cannot make a temporary directory");
+    if (mkdtemp(tmpl.data()) == nullptr) {
+        made_ = Status::Failed(std::string("cannot make a temporary directory: ") + std::strerror(errno), errno);
+        return;
+    }
     path_ = tmpl;  // mkdtemp makes it mode 0700
     if (removeOnSignal) watch_ = detail::WatchTempDir(path_.c_str());
 }
 
 PrivateTempDir::~PrivateTempDir() {
+    if (path_.empty()) return;
     detail::HoldSignals hold;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
@@ -119,9 +121,8 @@ std::string OutputTail(const std::string& log) {
 
 }  // namespace
 
-ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
-                   const std::string& dir, const ToolLimits& limits) {
-    ToolResult r;
+Status RunTool(const std::string& path, const std::vector<std::string>& argv, const std::string& dir,
+               const ToolLimits& limits, std::string& output) {
     const std::string log = dir + "/.tool-output";
     FileActions fa;
     posix_spawn_file_actions_addchdir_np(&fa.a, dir.c_str());
@@ -143,25 +144,22 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
         err = posix_spawn(&pid, path.c_str(), &fa.a, &attr.a, args.data(), environ);
         if (err == 0) detail::WatchChild(pid);
     }
-    if (err != 0) {
-        r.error = std::strerror(err);
-        return r;
-    }
-    r.started = true;
+    if (err != 0) return Status::Failed(std::string("could not be started: ") + std::strerror(err), err);
     const auto deadline = std::chrono::steady_clock::now() + limits.time;
     auto nap = std::chrono::milliseconds(1);
     int wstatus = 0;
+    bool cancelled = false, timedOut = false;
     for (;;) {
         const pid_t waited = waitpid(pid, &wstatus, WNOHANG);
         if (waited == pid) break;
         if (waited < 0 && errno != EINTR) {
+            const int lost = errno;
             detail::WatchChild(0);
-            r.error = std::strerror(errno);
-            return r;
+            return Status::Failed(std::string("could not be waited for: ") + std::strerror(lost), lost);
         }
-        r.cancelled = limits.cancel != nullptr && limits.cancel->load();
-        r.timedOut = !r.cancelled && std::chrono::steady_clock::now() >= deadline;
-        if (r.cancelled || r.timedOut) {
+        cancelled = limits.cancel != nullptr && limits.cancel->load();
+        timedOut = !cancelled && std::chrono::steady_clock::now() >= deadline;
+        if (cancelled || timedOut) {
             kill(pid, SIGKILL);
             while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
             }
@@ -171,10 +169,15 @@ ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv
         nap = std::min(nap * 2, std::chrono::milliseconds(20));
     }
     detail::WatchChild(0);
-    if (WIFEXITED(wstatus)) r.status = WEXITSTATUS(wstatus);
-    r.output = OutputTail(log);
+    output = OutputTail(log);
     ::unlink(log.c_str());
-    return r;
+    if (cancelled) return Status::Cancelled();
+    if (timedOut)
+        return Status::Failed("was stopped: it ran longer than " + std::to_string(limits.time.count() / 1000) + " s",
+                              ETIME);
+    if (!WIFEXITED(wstatus)) return Status::Failed("failed (killed)");
+    if (WEXITSTATUS(wstatus) != 0) return Status::Failed("failed with status " + std::to_string(WEXITSTATUS(wstatus)));
+    return {};
 }
 
 }  // namespace tavrilo

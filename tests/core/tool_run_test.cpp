@@ -33,10 +33,11 @@ TEST(RunTool, AStuckToolIsKilledByItsTimeOrACancel) {
         });
         const PrivateTempDir dir;
         const auto start = std::chrono::steady_clock::now();
-        const ToolResult r = RunTool(FindOnPath("tool"), {"tool"}, dir.path(), {byCancel ? 5min : 1s, &cancel});
+        std::string output;
+        const Status r = RunTool(FindOnPath("tool"), {"tool"}, dir.path(), {byCancel ? 5min : 1s, &cancel}, output);
         user.join();
         EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
-        EXPECT_TRUE(byCancel ? r.cancelled : r.timedOut);
+        EXPECT_TRUE(byCancel ? r.cancelled() : r.code == ETIME) << r.message;
     }
 }
 
@@ -46,16 +47,18 @@ TEST(RunTool, ARelativeTmpdirStillRunsTheTool) {
     ASSERT_EQ(mkdir((here / "tmp").c_str(), 0700), 0);
     std::filesystem::current_path(here.path());
     setenv("TMPDIR", "tmp", 1);
-    const ToolResult r = RunTool(tool, {"tool"}, PrivateTempDir().path());
+    std::string output;
+    const Status r = RunTool(tool, {"tool"}, PrivateTempDir().path(), {}, output);
     unsetenv("TMPDIR");
     std::filesystem::current_path("/");
-    EXPECT_EQ(r.output, "hello\n") << r.error;
+    EXPECT_EQ(output, "hello\n") << r.message;
 }
 
 TEST(RunTool, KeepsOnlyTheEndOfTheOutputWithoutControlCharacters) {
     test::TempDir bin;
     const std::string tool = Script(bin, "/usr/bin/yes early | /usr/bin/head -c 999996\nprintf '\\033[2Jlast\\r\\n'\n");
-    const std::string out = RunTool(tool, {"tool"}, PrivateTempDir().path()).output;
+    std::string out;
+    EXPECT_TRUE(RunTool(tool, {"tool"}, PrivateTempDir().path(), {}, out).ok());
     EXPECT_LE(out.size(), kToolOutputKept + 64);
     EXPECT_EQ(out.substr(out.size() - 15), "\nearly\n[2Jlast\n");
 }

@@ -172,12 +172,13 @@ Run Execute(const std::vector<std::uint8_t>& code, const std::vector<std::uint8_
         r.fault = "program runs into the stack";
         return r;
     }
-    // The TI-83 Plus's addresses are written out here, not taken from the core: a wrong equate shows.
-    const char* names[] = {"_ClrLCDFull", "_runIndicOff", "_vputs", "_getkey", "_iline"};
+    // The addresses are written out here, not taken from the core: a wrong equate shows.
+    // _ClrLCDFull, _runIndicOff, _vputs, _getkey, _iline
+    const std::uint16_t ti83At[] = {0x4755, 0x4795, 0x4781, 0x4CFE, 0x4AE4};
     const std::uint16_t plusAt[] = {0x4540, 0x4570, 0x4561, 0x4972, 0x47E0};
-    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : EquateOf(CalcKind::Ti83, names[i])] = static_cast<Routine>(i);
-    m.pencol = plus ? 0x86D7 : EquateOf(CalcKind::Ti83, "pencol");
-    m.penrow = plus ? 0x86D8 : EquateOf(CalcKind::Ti83, "penrow");
+    for (int i = 0; i < 5; ++i) m.routines[plus ? plusAt[i] : ti83At[i]] = static_cast<Routine>(i);
+    m.pencol = plus ? 0x86D7 : 0x8252;
+    m.penrow = plus ? 0x86D8 : 0x8253;
     std::copy(code.begin(), code.end(), m.mem.begin() + load);
     m.codeEnd = static_cast<std::uint16_t>(load + code.size());
     const std::uint16_t start = plus ? kPlusStart : kOrigin;

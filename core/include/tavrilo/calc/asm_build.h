@@ -29,9 +29,6 @@ std::string Ti83PlusCodeProblem(std::size_t code, bool atLeast = false);
 // Upper-case hexadecimal digits, for equates and the program file's digit tokens.
 inline constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// The address of one of kind's equates; throws std::out_of_range for another name.
-std::uint16_t EquateOf(CalcKind kind, std::string_view name);
-
 // The equates file given to GNU as: one "name .equ value" per line.
 std::string EquatesFile(CalcKind kind);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tavrilo/system/status.h"
+
 namespace tavrilo {
 
 // A fresh directory only this process can enter, removed with everything in it.
@@ -14,12 +16,13 @@ namespace tavrilo {
 // the running tool is killed and the directory is removed with its files.
 class PrivateTempDir {
 public:
-    // Throws std::system_error when none can be made.
+    // Made() says whether it could be made.
     explicit PrivateTempDir(bool removeOnSignal = false);
     PrivateTempDir(const PrivateTempDir&) = delete;
     PrivateTempDir& operator=(const PrivateTempDir&) = delete;
     ~PrivateTempDir();
 
+    const Status& Made() const { return made_; }
     // Always absolute, whatever TMPDIR holds.
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
@@ -27,6 +30,7 @@ public:
 private:
     std::string path_;
     int watch_ = -1;
+    Status made_;
 };
 
 // The full path of program in a directory of PATH, or "" when none holds it.
@@ -38,22 +42,18 @@ struct ToolLimits {
     const std::atomic<bool>* cancel = nullptr;
 };
 
-struct ToolResult {
-    bool started = false;    // false: the program could not be run at all
-    int status = -1;         // exit status, or -1 when it did not exit normally
-    bool timedOut = false;   // killed when its time ran out
-    bool cancelled = false;  // killed because the cancel flag was set
-    std::string output;      // the end of standard output and error, control characters left out
-    std::string error;       // why it could not be started
-};
-
-// The most of a tool's output that ToolResult keeps: its last lines.
+// The most of a tool's output that RunTool keeps: its last lines.
 inline constexpr std::size_t kToolOutputKept = 4096;
 
 // Runs the program at path with argv (argv[0] included) in dir, without a
 // shell, standard input from /dev/null, and waits for it, killing it when
-// limits say so. Its output goes to dir/.tool-output while it runs.
-ToolResult RunTool(const std::string& path, const std::vector<std::string>& argv,
-                   const std::string& dir, const ToolLimits& limits = {});
+// limits say so; output gets the end of its standard output and error,
+// control characters left out (it goes to dir/.tool-output while it runs).
+// Fails when it could not be started ("could not be started: " and the
+// system's error, with its number), when limits stopped it
+// (Status::Cancelled(), or ETIME "was stopped: it ran longer than N s"), or
+// when it did not exit with status 0 ("failed with status N", "failed (killed)").
+[[nodiscard]] Status RunTool(const std::string& path, const std::vector<std::string>& argv, const std::string& dir,
+                             const ToolLimits& limits, std::string& output);
 
 }  // namespace tavrilo
