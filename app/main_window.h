@@ -97,8 +97,10 @@ private:
     bool AskReplace(const QString& name);
     // The program of text (the editor's, as TextForCalc gives it) for a
     // calculator file of kind, built off the window's thread while the
-    // Working window offers Cancel.
-    Status BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var);
+    // Working window offers Cancel; leftOut hears how many characters the
+    // CE's program left out.
+    Status BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var,
+                            std::size_t* leftOut = nullptr);
     // Whether a program larger than the calculator's free memory is made anyway.
     bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
     bool AskReplaceFile(const QString& path);

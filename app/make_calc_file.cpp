@@ -16,6 +16,7 @@
 #include "options_dialog.h"
 #include "progress_window.h"
 #include "tavrilo/calc/build_program.h"
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/system/file_io.h"
 #include "tavrilo/convert/version.h"
 
@@ -50,7 +51,8 @@ QString KindsExtension(CalcFileKind kind, const QString& path) {
 
 }  // namespace
 
-Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var) {
+Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std::string& text, ProgramVar& var,
+                               std::size_t* leftOut) {
     ProgramRequest request;
     request.calc = kind.calc;
     request.language = kind.language;
@@ -68,14 +70,15 @@ Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std
     const QMetaObject::Connection cancel =
         connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, this, [&work] { work.StopWaiting(); });
     auto made = std::make_shared<ProgramVar>();
+    auto left = std::make_shared<std::size_t>(0);
     const std::atomic<bool>* stop = work.CancelFlag();
     // The assembler is killed at once and its folder removed, so a cancelled
     // build is waited for; BASIC tokens, all in memory, finish on their own.
     const Status r = work.Run(
-        [text, request, made, stop]() mutable {
+        [text, request, made, left, stop]() mutable {
             ToolLimits limits;
             limits.cancel = stop;
-            return BuildProgram(std::move(text), request, *made, limits);
+            return BuildProgram(std::move(text), request, *made, limits, left.get());
         },
         /*waitAfterStop=*/IsAssembly(kind));
     disconnect(cancel);
@@ -84,6 +87,7 @@ Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, const std
     ChkNO = false;
     GiveBack();
     if (r.ok()) var = std::move(*made);
+    if (r.ok() && leftOut) *leftOut = *left;
     return r;
 }
 
@@ -143,7 +147,8 @@ void Form1::MakeCalcFile() {
                   r.code != 0 ? r.code : EIO);
     };
     ProgramVar var;
-    Status r = BuildCalcProgram(kind, name, text, var);
+    std::size_t leftOut = 0;
+    Status r = BuildCalcProgram(kind, name, text, var, &leftOut);
     if (r.cancelled()) return stopped();
     if (!r.ok()) return failed(r);
     std::string bytes;
@@ -176,6 +181,7 @@ void Form1::MakeCalcFile() {
     lastFileDir_ = QFileInfo(file).absolutePath();
     unsetCursor();
     AddLog(QStringLiteral("Done."), true);
+    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
     setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest created;

@@ -228,6 +228,7 @@ struct Link::Impl {
 
     Status ChooseCable() {
         const Calculator& row = Calc(kind);
+        if (!row.noSend.empty()) return Status::Failed(std::string(row.noSend));
         model = ticalcs_string_to_model(std::string(row.linkModel).c_str());
         switch (options.cable) {
         case CableKind::Virtual:
