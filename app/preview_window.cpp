@@ -38,7 +38,9 @@ std::pair<int, int> RowSpan(int row, Display d) {
 
 }  // namespace
 
-LcdView::LcdView(QWidget* parent) : QWidget(parent) {
+// Until the first screen comes, the TI-83's, blank.
+LcdView::LcdView(QWidget* parent)
+    : QWidget(parent), picture_{Bitmap(ScreenOf(Display::Graph).width, ScreenOf(Display::Graph).height), {}} {
     setObjectName(QStringLiteral("Lcd"));
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

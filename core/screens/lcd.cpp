@@ -14,7 +14,7 @@ bool DrawSmall(Bitmap& b, const ScreenText& t, Charset cs) {
     int x = t.col;
     for (unsigned char c : t.s) {
         const SmallGlyph& g = SmallGlyphOf(c, cs);
-        if (CutAtRightEdge(x, g.advance)) return false;
+        if (CutAtRightEdge(x, g.advance, b.Width())) return false;
         for (int dy = 0; dy < kSmallCellHeight; ++dy)
             for (int dx = 0; dx < g.advance; ++dx) b.Set(x + dx, t.row + dy, false);
         for (int dy = 0; dy < kSmallInkRows; ++dy)
@@ -64,7 +64,7 @@ void DrawLine(Bitmap& b, const IlineArgs& l) {
     const int sx = l.x1 < l.x2 ? 1 : -1, sy = l.y1 < l.y2 ? 1 : -1;
     int err = dx + dy;
     while (true) {
-        b.Set(x, kScreenHeight - 1 - y, true);
+        b.Set(x, b.Height() - 1 - y, true);
         if (x == l.x2 && y == l.y2) break;
         const int e2 = 2 * err;
         if (e2 >= dy) {
@@ -81,8 +81,8 @@ void DrawLine(Bitmap& b, const IlineArgs& l) {
 }  // namespace
 
 Picture Render(const Screen& screen) {
-    const bool ce = screen.display == Display::CeGraph || screen.display == Display::CeHome;
-    Picture p{ce ? Bitmap(kCeScreenWidth, kCeScreenHeight) : Bitmap(), {}};
+    const GraphScreen& g = ScreenOf(screen.display);
+    Picture p{Bitmap(g.width, g.height), {}};
     for (const ScreenText& t : screen.texts) {
         bool whole = false;
         switch (screen.display) {

@@ -11,7 +11,9 @@
 namespace tavrilo {
 namespace {
 
-constexpr int kHomeRows = kScreenHeight / kLargeCellHeight;
+// The BASIC program the compile writes runs on the TI-83's screen.
+const GraphScreen& kGraph = ScreenOf(Display::Graph);
+const int kHomeRows = kGraph.height / kLargeCellHeight;
 
 // Reads what a statement holds, left to right; any surprise makes it fail.
 class Reader {
@@ -83,7 +85,7 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
         } else {
             s.page = ++m.pages_;
             for (const ScreenText& t : s.texts)
-                if (CutAtRightEdge(t.col, SmallTextWidth(t.s, Charset::BasicTokens)))
+                if (CutAtRightEdge(t.col, SmallTextWidth(t.s, Charset::BasicTokens), kGraph.width))
                     m.clipped_.push_back({m.screens_.size(), t.row});
         }
         m.screens_.push_back(std::move(s));
@@ -105,8 +107,8 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
             if (home.size() >= static_cast<std::size_t>(kHomeRows)) return std::nullopt;
             home.push_back({static_cast<int>(home.size()), 0, s});
             shown = Display::Home;
-        } else if (Reader t(st); t.Word("Text(") && t.Number(kScreenHeight - 1, row) && t.Word(",") &&
-                                 t.Number(kScreenWidth - 1, col) && t.Word(",") && t.Quoted(s) && t.Word(")") &&
+        } else if (Reader t(st); t.Word("Text(") && t.Number(kGraph.height - 1, row) && t.Word(",") &&
+                                 t.Number(kGraph.width - 1, col) && t.Word(",") && t.Quoted(s) && t.Word(")") &&
                                  t.AtEnd()) {
             if (!s.empty()) graph.push_back({row, col, s});
             shown = Display::Graph;

@@ -79,8 +79,9 @@ bool IsPictureItWrites(std::string_view png) {
     };
     const std::uint32_t w = word(16), h = word(20);
     const bool grey8 = png[24] == 8 && png[25] == 0;
-    for (int s = kMinScale; s <= kMaxScale; ++s)
-        if (grey8 && w == std::uint32_t(kScreenWidth * s) && h == std::uint32_t(kScreenHeight * s)) return true;
+    for (const Calculator& c : kCalculators)
+        for (int s = kMinScale; s <= kMaxScale; ++s)
+            if (grey8 && w == std::uint32_t(c.screen.width * s) && h == std::uint32_t(c.screen.height * s)) return true;
     return false;
 }
 

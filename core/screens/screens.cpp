@@ -51,7 +51,8 @@ void ScreenModel::Index() {
         const CeLayoutEnd end = LayCeRows(
             text_,
             [&](std::string_view row, int index) {
-                if (CeTextWidth(row) > kCeScreenWidth) clipped_.push_back({pageStart_.size() - 1, index * kCeRowPitch});
+                if (CeTextWidth(row) > ScreenOf(Display::CeGraph).width)
+                    clipped_.push_back({pageStart_.size() - 1, index * kCeRowPitch});
             },
             [&](std::size_t next) { pageStart_.push_back(next); });
         fullPages_ = pageStart_.size() - 1;
@@ -62,7 +63,8 @@ void ScreenModel::Index() {
         return;
     }
     auto clip = [&](std::string_view row, int rowPos) {
-        if (CutAtRightEdge(0, SmallTextWidth(Drawn(row), cs))) clipped_.push_back({pageStart_.size() - 1, rowPos});
+        if (CutAtRightEdge(0, SmallTextWidth(Drawn(row), cs), ScreenOf(Display::Graph).width))
+            clipped_.push_back({pageStart_.size() - 1, rowPos});
     };
     LayoutEnd end = LayRows(
         text_, clip, [&](std::size_t next) { pageStart_.push_back(next); });

@@ -85,7 +85,7 @@ TEST(Render, RowsFooterAndLineWhereTheCalculatorDrawsThem) {
     EXPECT_FALSE(Lit(b, 0, 49, 10, 49));
     EXPECT_FALSE(Lit(b, 0, 55, 95, 56));
     // The separator fills pixel row 57 and nothing else.
-    for (int x = 0; x < kScreenWidth; ++x) EXPECT_TRUE(b.At(x, 57)) << x;
+    for (int x = 0; x < b.Width(); ++x) EXPECT_TRUE(b.At(x, 57)) << x;
     EXPECT_FALSE(Lit(b, 0, 58, 95, 58));
     // The footer and "LP" (L then P) on rows 59 to 63.
     EXPECT_TRUE(b.At(0, 59) && b.At(1, 59));  // P

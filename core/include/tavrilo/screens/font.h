@@ -14,10 +14,6 @@ enum class Charset {
     BasicTokens,  // a BASIC string: '[' is the bracket token
 };
 
-// The calculator's display, in pixels.
-inline constexpr int kScreenWidth = 96;
-inline constexpr int kScreenHeight = 64;
-
 inline constexpr int kSmallCellHeight = 6;  // the first row stays blank
 inline constexpr int kSmallInkRows = 5;
 inline constexpr int kLargeCellWidth = 6;
@@ -56,8 +52,8 @@ struct CeGlyph {
 // A byte the CE program does not show has advance 0 and no ink.
 const CeGlyph& CeGlyphOf(unsigned char c);
 
-// Whether small-font ink of the given width from column col passes the
-// screen's right edge, where the calculator stops drawing the string.
-inline bool CutAtRightEdge(int col, int width) { return col + width > kScreenWidth; }
+// Whether small-font ink of the given width from column col passes the right
+// edge of a screen screenWidth wide, where the calculator stops drawing the string.
+inline bool CutAtRightEdge(int col, int width, int screenWidth) { return col + width > screenWidth; }
 
 }  // namespace tavrilo

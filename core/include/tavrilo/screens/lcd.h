@@ -12,7 +12,7 @@ namespace tavrilo {
 
 class Bitmap {
 public:
-    Bitmap(int width = kScreenWidth, int height = kScreenHeight)
+    Bitmap(int width, int height)
         : width_(width), height_(height), px_(static_cast<std::size_t>(width) * height, 0) {}
     int Width() const { return width_; }
     int Height() const { return height_; }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tavrilo/calc/calculators.h"
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/screens/font.h"
 
@@ -20,6 +21,11 @@ enum class Display {
     CeGraph,  // the TI-84 Plus CE's 265 x 165 pixels; texts at pixel row and column
     CeHome,   // the CE's home screen, drawn as large characters twice the size on 265 x 165
 };
+
+// The calculator's screen a display is drawn on, from the table.
+inline const GraphScreen& ScreenOf(Display d) {
+    return Calc(d == Display::CeGraph || d == Display::CeHome ? CalcKind::Ti84PlusCe : CalcKind::Ti83).screen;
+}
 
 enum class ScreenKind {
     Page,    // rows of the text
