@@ -174,3 +174,131 @@ TEST(Link, NoCableSaysWhichAreLookedFor) {
     EXPECT_EQ(OpenFailure(gray), "The serial port /nonexistent/ttyS9 cannot be used (No such file or directory): check "
                                  "that it is the GrayLink's port and that you may use it (group dialout).");
 }
+
+namespace {
+
+// The virtual link to a calculator on its own USB port: the USB protocol.
+LinkOptions Usb(CalcKind calc, bool archive = false, int timeout = 5, const std::atomic<bool>* cancel = nullptr) {
+    LinkOptions o = Virtual(timeout, cancel);
+    o.target = LinkTarget{calc, true};
+    o.archive = archive;
+    return o;
+}
+
+struct UsbCalc {
+    CalcStandIn::Usb model;
+    CalcKind calc;
+};
+const UsbCalc kUsbCalcs[] = {{CalcStandIn::Usb::Ti84Plus, CalcKind::Ti83Plus}};
+
+void NextUsbSendWorks(CalcStandIn& calc, CalcKind kind) {
+    calc.Set(CalcStandIn::Fault::None);
+    Send(Story(), Usb(kind));
+    EXPECT_EQ(calc.Stored().back().data.size(), 24002u);
+}
+
+}  // namespace
+
+TEST(UsbLink, ProgramsArriveInRamOrInArchive) {
+    const std::string code("\x21\x00\x00\xC9", 4);
+    for (const UsbCalc& u : kUsbCalcs)
+        for (const bool archive : {false, true}) {
+            CalcStandIn calc(u.model);
+            std::vector<ProgramVar> vars{Story(), Var(test::AsmFileOf("PLUSASM", "\xBB\x6D" + code, "", CalcKind::Ti83Plus))};
+            if (u.calc != CalcKind::Ti83Plus) vars.pop_back();  // refused before sending: CheckTarget's test
+            for (const ProgramVar& v : vars) {
+                std::size_t last = 0;
+                const auto t0 = Clock::now();
+                Send(v, Usb(u.calc, archive), [&](std::size_t sent, std::size_t) { last = sent; });
+                std::cout << v.name << " over USB: " << v.tokens.size() + 2 << " bytes in "
+                          << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count()
+                          << " ms\n";
+                const StoredVar got = calc.Stored().back();
+                std::string data(got.data.begin(), got.data.end());
+                EXPECT_EQ(data.substr(2), v.tokens);
+                EXPECT_EQ(got.data[0] | got.data[1] << 8, static_cast<int>(v.tokens.size()));
+                EXPECT_EQ(got.name + char('0' + got.type) + char('0' + got.archived),
+                          v.name + char('0' + v.type) + char('0' + archive));
+                EXPECT_EQ(last, data.size());
+            }
+        }
+}
+
+TEST(UsbLink, RoomIsCheckedInRamOrInArchive) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.SetFreeMemory(20000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)), "STORY needs 24,014 bytes; the calculator has 20,000 free");
+    Send(Story(), Usb(CalcKind::Ti83Plus, true));
+    calc.SetFreeArchive(1000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, true)),
+              "STORY needs 24,014 bytes; the calculator has 1,000 free in Archive");
+}
+
+TEST(UsbLink, ARefusalSaysWhyWithItsErrorCode) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::Reject, 0x0C);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)), "The TI-84 Plus refused STORY: its memory is full (error code 0Ch).");
+    calc.Set(CalcStandIn::Fault::Reject, 0x1B);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)),
+              "The TI-84 Plus refused STORY: it is too large for one variable (error code 1Bh).");
+    calc.Set(CalcStandIn::Fault::Reject, 0x7A);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)),
+              "The TI-84 Plus refused STORY: error code 7Ah, which the link library does not name.");
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// By the wall clock: libticables counts the process's processor time.
+TEST(UsbLink, SilenceIsReportedWithinTheTimeGiven) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::Silent);
+    const ProgramVar story = Story();
+    FindCables();
+    const auto t0 = Clock::now();
+    EXPECT_EQ(Failure(story, Usb(CalcKind::Ti83Plus, false, 2)),
+              "The TI-84 Plus did not answer within 2 seconds: check that it is on and at its home screen.");
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// Both protocols; what a short answer leaves unread would refuse the program.
+TEST(UsbLink, AFreeMemoryAnswerTooShortIsUnknown) {
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus)
+                                                : std::make_unique<CalcStandIn>(true);
+        calc->SetFreeMemory(100);
+        calc->Set(CalcStandIn::Fault::ShortFree, usb ? 2 : 1);
+        Send(Story(), usb ? Usb(CalcKind::Ti83Plus) : Virtual());
+        EXPECT_EQ(calc->Stored().size(), 1u) << usb;
+    }
+}
+
+TEST(UsbLink, ACutLinkIsABrokenLink) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::CutAfter, 3000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, false, 2)),
+              "The link broke while sending STORY: check the cable and send it again.");
+    EXPECT_TRUE(calc.Stored().empty());
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// The calculator stops reading part way; the time given is long.
+TEST(UsbLink, CancelEndsAWaitingSendWithinASecond) {
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus)
+                                                : std::make_unique<CalcStandIn>(false);
+        calc->Set(CalcStandIn::Fault::CutAfter, 1000);
+        std::atomic<bool> cancel{false};
+        const ProgramVar v = Var(FileOf(usb ? CalcKind::Ti83Plus : CalcKind::Ti83, "STORY", Tokens(9000), ""));
+        LinkOptions o = usb ? Usb(CalcKind::Ti83Plus, false, 600, &cancel) : Virtual(600, &cancel);
+        Clock::time_point asked{};
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            asked = Clock::now();
+            cancel = true;
+        });
+        EXPECT_TRUE(SendProgram(o, v).cancelled());
+        canceller.join();
+        EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1500)) << usb;
+        usb ? NextUsbSendWorks(*calc, CalcKind::Ti83Plus) : void(calc->Set(CalcStandIn::Fault::None));
+    }
+}
