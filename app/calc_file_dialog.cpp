@@ -104,6 +104,8 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connection_ = new QComboBox(this);
     connection_->setObjectName(QStringLiteral("Connection"));
     ListConnections();
+    archive_ = new QCheckBox(QStringLiteral("Send to Archive"), this);
+    archive_->setObjectName(QStringLiteral("Archive"));
     connect(send_, &QPushButton::clicked, this, [this] {
         sendChosen_ = true;
         accept();
@@ -115,12 +117,14 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
         connect(k, &QRadioButton::toggled, this, [this](bool on) {
             if (!on) return;
             ShowAsmNote();
+            OfferArchive();
             FitSize();
         });
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Program name:"), name_);
     form->addRow(QStringLiteral("Connection:"), connection_);
+    form->addRow(QString(), archive_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(rule_);
@@ -133,7 +137,11 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
     CheckName();
+    OfferArchive();
 }
+
+// A file without the archive flag is for a calculator without an Archive.
+void CalcFileDialog::OfferArchive() { archive_->setEnabled(Calc(Kind().calc).file.versionAndFlag); }
 
 CalcFileKind CalcFileDialog::Kind() const {
     for (const auto& [kind, button] : kinds_)
@@ -216,6 +224,7 @@ LinkOptions CalcFileDialog::Connection() const {
         options.cable = CableKind::GrayLink;
         options.device = chosen.toStdString();
     }
+    options.archive = archive_->isEnabled() && archive_->isChecked();
     return options;
 }
 

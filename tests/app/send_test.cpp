@@ -40,7 +40,7 @@ private slots:
     void sendsWhatMakeWrites() {
         CalcStandIn calc(true);
         Run(kAsm8x);
-        QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
+        QVERIFY(Log().endsWith("Send to calculator... Done, in RAM.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
         QVERIFY(form->windowTitle().startsWith(form->Title + " - Sent! - Program: "));
         port->fileAnswers = {Path("TEXT.file")};
         Run(kAsm8x, false);
@@ -58,6 +58,7 @@ private slots:
         Run(kBasic8x);
         QCOMPARE(port->messages.back().text, QStringLiteral("Replace TEXT on the calculator?"));
         QVERIFY(port->messages.back().defaultButton == Answer::No && calc.Stored().size() == 1);
+        QCOMPARE(form->windowTitle(), form->Title + " - Cancelled!");  // not the first send's "Sent!"
     }
 
     // A 24 KB program: a timer of the window keeps ticking while it goes, and

@@ -98,6 +98,7 @@ struct Calculator {
     // The link library's model names: on a link cable, and on its own USB port (or none).
     std::string_view linkModel;
     std::string_view usbLinkModel;
+    bool runsFromArchive = false;  // runs a program from Archive, not only from RAM
 };
 
 inline constexpr Calculator kCalculators[] = {
