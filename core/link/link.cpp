@@ -119,13 +119,13 @@ const Calculator* RowOfUsbModel(std::string_view model) {
     return nullptr;
 }
 
-// What a calculator on its own USB port is called: the TI-83 Plus's row there is the TI-84 Plus.
+}  // namespace
+
+// The TI-83 Plus's row on its own USB port is the TI-84 Plus.
 std::string TargetName(LinkTarget t) {
     const Calculator& row = Calc(t.calc);
     return t.ownUsb && !row.linkModel.empty() ? "TI-84 Plus" : std::string(row.name);
 }
-
-}  // namespace
 
 // Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 TI-84
 // Plus, E008 TI-84 Plus CE; libticables knows also E004 and E012 (not ours).
@@ -189,7 +189,7 @@ Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target)
     case CableKind::Usb:
         break;
     }
-    const auto cables = FindCables();
+    const auto cables = FindCables(options.usbDevices);
     for (const FoundCable& c : cables) {
         if (!c.known) continue;
         if (!c.directLink) {
@@ -493,7 +493,7 @@ struct Link::Impl {
             break;
         }
         cableModel = target.ownUsb ? CABLE_USB : CABLE_SLV;
-        for (const FoundCable& c : FindCables())
+        for (const FoundCable& c : FindCables(options.usbDevices))
             if (c.known && c.directLink == target.ownUsb) device = c.device;
         if (!device.empty() && access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return NoPermission();
         return {};

@@ -10,6 +10,11 @@
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/link/link.h"
+#include "../core/temp_dir.h"
+
+#include <filesystem>
+#include <memory>
+#include <thread>
 
 using namespace tavrilo;
 using test::FileOf;
@@ -301,4 +306,32 @@ TEST(UsbLink, CancelEndsAWaitingSendWithinASecond) {
         EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1500)) << usb;
         usb ? NextUsbSendWorks(*calc, CalcKind::Ti83Plus) : void(calc->Set(CalcStandIn::Fault::None));
     }
+}
+
+// What the kernel lists decides the calculator: a kernel list made in a folder.
+TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
+    test::TempDir dir;
+    LinkOptions o;
+    o.usbDevices = dir / "devices";
+    const auto plug = [&](const std::string& product) {
+        const std::string device = o.usbDevices + "/1-" + product;
+        std::filesystem::create_directories(device);
+        for (auto [file, text] : {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()}, {"busnum", "1"},
+                                  {"devnum", "9"}})
+            test::Spit(device + "/" + file, std::string(text) + "\n");
+    };
+    const auto target = [&](CalcKind calc) {
+        LinkTarget t{CalcKind::Ti83, false};
+        const Status r = FindTarget(o, calc, t);
+        return r.ok() ? TargetName(t) + (t.ownUsb ? " on USB" : " on a link cable") : r.message;
+    };
+    EXPECT_NE(target(CalcKind::Ti83).find("No link cable found"), std::string::npos);
+    plug("e010");
+    EXPECT_EQ(target(CalcKind::Ti83Plus), "A TI device is on the USB bus (TI device 0451:e010) that the link cannot "
+                                          "open: unplug it, quit any app on the calculator, then plug it in again.");
+    plug("e003");
+    EXPECT_EQ(target(CalcKind::Ti83), "TI-84 Plus on USB");
+    std::filesystem::remove_all(o.usbDevices + "/1-e003");
+    plug("e001");
+    EXPECT_EQ(target(CalcKind::Ti83), "TI-83 on a link cable");
 }

@@ -44,6 +44,7 @@ struct LinkOptions {
     // else a USB probe finds it, and on a link cable it is the program's own.
     std::optional<LinkTarget> target;
     bool archive = false;  // to Archive rather than RAM
+    std::string usbDevices = "/sys/bus/usb/devices";  // where the kernel lists the USB devices
 };
 
 // A TI device on the USB bus.
@@ -66,6 +67,9 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb
 // Fails, before anything is sent, when target cannot take var: a name with
 // control bytes, a program made for another calculator, one too large for it.
 [[nodiscard]] Status CheckTarget(const ProgramVar& var, LinkTarget target);
+
+// "TI-83", "TI-83 Plus", "TI-84 Plus" (the TI-83 Plus's row on its own USB port), "TI-84 Plus CE"
+std::string TargetName(LinkTarget target);
 
 // name with every non-printing byte as \xNN, for messages and terminals.
 std::string Printable(std::string_view name);
