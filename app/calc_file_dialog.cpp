@@ -116,7 +116,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     for (auto& [kind, k] : kinds_)
         connect(k, &QRadioButton::toggled, this, [this](bool on) {
             if (!on) return;
-            ShowAsmNote();
+            ShowKind();
             OfferArchive();
             FitSize();
         });
@@ -156,19 +156,26 @@ void CalcFileDialog::SetKind(CalcFileKind kind) {
 
 void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
     asmOpts_ = opts;
-    ShowAsmNote();
+    ShowKind();
 }
 
-void CalcFileDialog::ShowAsmNote() {
+void CalcFileDialog::ShowKind() {
     const CalcFileKind kind = Kind();
-    asmFlags_->setVisible(IsAssembly(kind));
-    if (!IsAssembly(kind)) return;
+    const Calculator& calc = Calc(kind.calc);
+    // Send waits for what a calculator's link still lacks.
+    send_->setEnabled(make_->isEnabled() && calc.noSend.empty());
+    send_->setToolTip(Q(calc.noSend));
+    const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
+    asmFlags_->setVisible(IsAssembly(kind) || !calc.basicNote.empty());
+    if (!IsAssembly(kind)) {
+        asmFlags_->setText(Q(calc.basicNote).replace(QStringLiteral("NAME"), name));
+        return;
+    }
     const AsmOpts& opts = asmOpts_;
     QStringList on;
     if (opts.LineAbovePage) on << QStringLiteral("line above page");
     if (opts.ShowPage) on << QStringLiteral("show page");
     if (opts.ScrollUp) on << QStringLiteral("scroll up");
-    const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
     const AsmTarget& target = *Calc(kind.calc).asmTarget;
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
@@ -182,8 +189,7 @@ void CalcFileDialog::CheckName() {
     const bool ok = ValidProgramName(name_->text().toStdString());
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
-    send_->setEnabled(ok);
-    ShowAsmNote();
+    ShowKind();
     FitSize();
 }
 

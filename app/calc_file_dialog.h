@@ -74,7 +74,8 @@ private:
     void FitSize();
 
     static constexpr int kWidth = 360;
-    void ShowAsmNote();
+    // The chosen kind's note, and whether Send is offered for it.
+    void ShowKind();
     void ListConnections();
     // Send to Archive is for the calculators that have an Archive.
     void OfferArchive();

@@ -88,8 +88,9 @@ private:
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);
     // The editor's program for a calculator file of kind, built off the
-    // window's thread while the Working window offers Cancel.
-    Status BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var);
+    // window's thread while the Working window offers Cancel; leftOut hears how
+    // many characters the CE's program left out.
+    Status BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var, std::size_t* leftOut = nullptr);
     // Whether a program larger than the calculator's free memory is made anyway.
     bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
 

@@ -16,6 +16,7 @@
 #include "options_dialog.h"
 #include "progress_window.h"
 #include "tavrilo/calc/build_program.h"
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/system/file_io.h"
 #include "tavrilo/convert/version.h"
 
@@ -39,7 +40,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
 
 }  // namespace
 
-Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var) {
+Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVar& var, std::size_t* leftOut) {
     ProgramRequest request;
     request.calc = kind.calc;
     request.language = kind.language;
@@ -57,14 +58,15 @@ Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVa
     const QMetaObject::Connection cancel =
         connect(ProgressWindow()->CancelButton(), &QPushButton::clicked, this, [&work] { work.StopWaiting(); });
     auto made = std::make_shared<ProgramVar>();
+    auto left = std::make_shared<std::size_t>(0);
     const std::atomic<bool>* stop = work.CancelFlag();
     // The assembler is killed at once and its folder removed, so a cancelled
     // build is waited for; BASIC tokens, all in memory, finish on their own.
     const Status r = work.Run(
-        [text = text1_->Bytes(), request, made, stop] {
+        [text = text1_->Bytes(), request, made, left, stop] {
             ToolLimits limits;
             limits.cancel = stop;
-            return BuildProgram(text, request, *made, limits);
+            return BuildProgram(text, request, *made, limits, left.get());
         },
         /*waitAfterStop=*/IsAssembly(kind));
     disconnect(cancel);
@@ -73,6 +75,7 @@ Status Form1::BuildCalcProgram(CalcFileKind kind, const QString& name, ProgramVa
     ChkNO = false;
     GiveBack();
     if (r.ok()) var = std::move(*made);
+    if (r.ok() && leftOut) *leftOut = *left;
     return r;
 }
 
@@ -123,7 +126,8 @@ void Form1::MakeCalcFile() {
                   r.code != 0 ? r.code : EIO);
     };
     ProgramVar var;
-    Status r = BuildCalcProgram(kind, name, var);
+    std::size_t leftOut = 0;
+    Status r = BuildCalcProgram(kind, name, var, &leftOut);
     if (r.cancelled()) return stopped();
     if (!r.ok()) return failed(r);
     std::string bytes;
@@ -146,6 +150,7 @@ void Form1::MakeCalcFile() {
     lastFileDir_ = QFileInfo(*path).absolutePath();
     unsetCursor();
     AddLog(QStringLiteral("Done."), true);
+    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
     setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest created;

@@ -15,6 +15,7 @@
 #include "error_info.h"
 #include "local_path.h"
 #include "tavrilo/calc/basic_program.h"
+#include "tavrilo/convert/ce.h"
 
 namespace tavrilo {
 
@@ -26,7 +27,12 @@ const QColor kMark(0xD0, 0x20, 0x20);
 
 // Pixel rows of a string at row on the display.
 std::pair<int, int> RowSpan(int row, Display d) {
-    if (d == Display::Home) return {row * kLargeCellHeight, kLargeCellHeight};
+    switch (d) {
+        case Display::Home: return {row * kLargeCellHeight, kLargeCellHeight};
+        case Display::CeHome: return {row * 2 * kLargeCellHeight, 2 * kLargeCellHeight};
+        case Display::CeGraph: return {row, kCeCellHeight};
+        case Display::Graph: break;
+    }
     return {row, kSmallCellHeight};
 }
 
@@ -39,8 +45,10 @@ LcdView::LcdView(QWidget* parent) : QWidget(parent) {
 }
 
 void LcdView::SetPicture(const Picture& p, Display display) {
+    const bool resized = p.image.Width() != picture_.image.Width() || p.image.Height() != picture_.image.Height();
     picture_ = p;
     display_ = display;
+    if (resized) SetZoom(zoom_);
     update();
 }
 
@@ -52,7 +60,7 @@ void LcdView::SetZoom(int zoom) {
 }
 
 QSize LcdView::sizeHint() const {
-    return {kScreenWidth * zoom_ + kMarkGap + kMarkWidth, kScreenHeight * zoom_};
+    return {picture_.image.Width() * zoom_ + kMarkGap + kMarkWidth, picture_.image.Height() * zoom_};
 }
 
 void LcdView::paintEvent(QPaintEvent*) {
@@ -83,7 +91,7 @@ PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string()> text,
 
     output_ = new QComboBox(this);
     output_->setObjectName(QStringLiteral("Output"));
-    output_->addItems({QStringLiteral("BASIC"), QStringLiteral("Assembly")});
+    output_->addItems({QStringLiteral("BASIC"), QStringLiteral("Assembly"), QStringLiteral("BASIC for TI-84 Plus CE")});
     output_->setFocusPolicy(Qt::NoFocus);
     pageLabel_ = new QLabel(this);
     pageLabel_->setObjectName(QStringLiteral("PageLabel"));
@@ -162,17 +170,17 @@ void PreviewWindow::Rebuild() {
     }
     stale_ = false;
     try {
-        const bool basic = output_->currentIndex() == 0;
+        const bool ce = output_->currentIndex() == kCeOutput;
         std::string text = text_();
-        if (!basic) {
+        if (output_->currentIndex() == 1) {
             model_ = ScreenModel::ForAsm(std::move(text), opts_());
         } else {
             // A BASIC program in the editor (after a BASIC compile) is shown as it runs,
-            // as Make calculator file... writes it.
+            // as Make calculator file... writes it, for the CE too.
             std::string tokens;
             std::optional<ScreenModel> program;
             if (HoldsBasicProgram(text, tokens)) program = ScreenModel::ForBasicProgram(text);
-            model_ = program ? std::move(*program) : ScreenModel::ForBasic(text);
+            model_ = program ? std::move(*program) : ce ? ScreenModel::ForCe(text) : ScreenModel::ForBasic(text);
         }
         FillClippedList();
         ShowScreen(std::min(current_, model_.Count() - 1));
@@ -208,6 +216,9 @@ void PreviewWindow::ShowScreen(std::size_t i) {
                          : s.upGoesBack ? QStringLiteral("Any key moves on; Up goes back.")
                          : s.anyKey     ? QStringLiteral("Any key moves on.")
                                         : QStringLiteral("ENTER moves on."));
+        if (model_.LeftOut() > 0)
+            status_->setText(status_->text() + QLatin1Char(' ') +
+                             QString::fromStdString(CeLeftOutMessage(model_.LeftOut())) + QLatin1Char('.'));
     } catch (...) {
         ShowError();
     }

@@ -82,6 +82,8 @@ public:
     QTimer* RebuildTimer() { return &timer_; }
 
     static constexpr int kIdleMs = 300;
+    // The output choice that shows the TI-84 Plus CE program's screens.
+    static constexpr int kCeOutput = 2;
     static constexpr int kListedClips = 500;
     // How long saving pictures runs before its progress shows.
     static constexpr int kProgressDelayMs = 500;

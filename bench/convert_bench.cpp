@@ -7,7 +7,9 @@
 #include "tavrilo/convert/asm.h"
 #include "tavrilo/convert/basic.h"
 #include "tavrilo/convert/text_rules.h"
+#include "tavrilo/calc/ce_program.h"
 #include "tavrilo/calc/tokens.h"
+#include "tavrilo/convert/ce.h"
 #include "prose.h"
 
 namespace {
@@ -66,6 +68,18 @@ void BM_Tokenize(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * program.size()));
 }
 
+// The CE program of prose: its characters, then its tokens (a text past the
+// CE's limit is counted and refused, which is what a long text costs).
+void BM_CeProgram(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    std::string tokens;
+    for (auto _ : state) {
+        std::size_t leftOut = 0;
+        benchmark::DoNotOptimize(CeProgramTokens(CeChars(text, leftOut), tokens).ok());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 constexpr int64_t kMiB = 1 << 20;
 
 }  // namespace
@@ -75,6 +89,7 @@ BENCHMARK(BM_ChkBadChrs)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_T2Basic)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MakeAsm)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 
+BENCHMARK(BM_CeProgram)->Arg(16 << 10)->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Tokenize)->Arg(64 << 10)->Arg(kMiB)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -30,6 +30,12 @@ void BM_ScreenModelBasic(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+void BM_ScreenModelCe(benchmark::State& state) {
+    const std::string& text = Prose(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ScreenModel::ForCe(text).Count());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 // One screen from the middle of the text, laid out and drawn.
 void BM_ScreenAtAndRender(benchmark::State& state) {
     const ScreenModel m = ScreenModel::ForAsm(Prose(static_cast<std::size_t>(state.range(0))), AsmOpts{});
@@ -43,4 +49,5 @@ constexpr int64_t kTenMiB = 10 << 20;
 
 BENCHMARK(BM_ScreenModelAsm)->Arg(1 << 20)->Arg(kTenMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScreenModelBasic)->Arg(kTenMiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScreenModelCe)->Arg(1 << 20)->Arg(kTenMiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScreenAtAndRender)->Arg(kTenMiB)->Unit(benchmark::kMicrosecond);

@@ -11,6 +11,7 @@
 #include "io.h"
 #include "tavrilo/calc/asm_build.h"
 #include "tavrilo/calc/build_program.h"
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/convert/text_file.h"
 #include "tavrilo/convert/text_rules.h"
 #include "tavrilo/convert/version.h"
@@ -83,9 +84,11 @@ int CannotMake(const ConvertArgs& a, const Status& r) {
 int WriteProgramFile(const ConvertArgs& a, const std::string& text, Output& out) {
     ProgramVar var;
     std::string file;
-    Status r = BuildProgram(text, a.program, var);
+    std::size_t leftOut = 0;
+    Status r = BuildProgram(text, a.program, var, {}, &leftOut);
     if (r.ok()) r = EncodeProgramFile(var, Comment(), file);
     if (!r.ok()) return CannotMake(a, r);
+    if (leftOut > 0) Err(CeLeftOutMessage(leftOut));
     out.Writer().Write(file);
     return Finish(out);
 }
@@ -157,6 +160,9 @@ void AddFileOptions(CLI::App* command, ConvertArgs& a) {
         if (a.mode == Mode::Basic) {
             help = i == 0 ? "write a " + std::string(c.name) + " program file named NAME to OUT"
                           : "the same for the " + Models(c);
+            if (c.basicText == BasicText::CeCharacters)
+                help += ": the text in its own characters, laid out by words for its " +
+                        std::to_string(c.screen.width) + " x " + std::to_string(c.screen.height) + " screen";
         } else if (!c.asmTarget) {
             continue;
         } else if (i == 0) {

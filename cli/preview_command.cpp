@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "io.h"
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/screens/screen_pictures.h"
 
 namespace tavrilo::cli {
@@ -18,6 +19,7 @@ struct PreviewArgs {
     std::string scaleText;
     CLI::Option* scaleOption = nullptr;
     LayoutFlags layout;
+    bool ce = false;
 };
 
 int RunPreview(const PreviewArgs& p, Mode mode) {
@@ -34,8 +36,10 @@ int RunPreview(const PreviewArgs& p, Mode mode) {
         Err("cannot read '" + p.input.file + "': " + r.message);
         return 1;
     }
-    const ScreenModel model = mode == Mode::Basic ? ScreenModel::ForBasic(text)
-                                                  : ScreenModel::ForAsm(std::move(text), p.layout.Opts());
+    const ScreenModel model = mode == Mode::Asm ? ScreenModel::ForAsm(std::move(text), p.layout.Opts())
+                              : p.ce            ? ScreenModel::ForCe(text)
+                                                : ScreenModel::ForBasic(text);
+    if (model.LeftOut() > 0) Err(CeLeftOutMessage(model.LeftOut()));
     const PicturesResult written = SavePictures(model, p.dir, scale);
     if (!written.status.ok()) {
         Err("cannot write the pictures: " + written.status.message);
@@ -60,10 +64,11 @@ void AddPreviewCommand(CommandLine& line) {
                                      "the calculator's screens as DIR/screen-001.png, screen-002.png, ... in "
                                      "the order a user sees them, black on white");
     preview->add_option("-o", p->dir, "the folder of the pictures, made when missing")->type_name("DIR")->required();
-    p->scaleOption = preview->add_option("--scale", p->scaleText, "N x (96 x 64) pixels, N from 1 to 8 (default 3)")
+    p->scaleOption = preview->add_option("--scale", p->scaleText, "N x (96 x 64) pixels, or N x (265 x 165) for the CE, N from 1 to 8 (default 3)")
                          ->type_name("N");
     p->input.AddTo(preview);
     CLI::App* basic = line.Declare("basic", "the screens of basic", preview);
+    basic->add_flag("--ce", p->ce, "the screens of the TI-84 Plus CE program (basic --ce)");
     line.OnRun(basic, [p] { return RunPreview(*p, Mode::Basic); });
     CLI::App* asmCommand = line.Declare("asm", "the screens of asm, with its layout flags", preview);
     p->layout.AddTo(asmCommand);

@@ -8,7 +8,7 @@ _tavrilo_convert() {
     local layout="--small --line-above-page --show-page --scroll-up"
     # One line per command: the options it takes.
     local -A options=(
-        [basic]="-o --83p --8xp --raw"
+        [basic]="-o --83p --8xp --ce --raw"
         [asm]="-o --83p --8xp --raw $layout"
         [preview]="-o --scale --raw"
         [send]="--cable --device --timeout"
@@ -37,6 +37,9 @@ _tavrilo_convert() {
             return ;;
         --83p | --8xp | --scale | --timeout)
             return ;;
+        --ce)
+            # basic --ce takes a program name; preview basic --ce is a flag.
+            [[ $command == basic ]] && return ;;
     esac
 
     if [[ -z $command ]]; then
@@ -46,6 +49,7 @@ _tavrilo_convert() {
     elif [[ $cur == -* ]]; then
         local more=""
         [[ $kind == asm ]] && more=$layout
+        [[ $kind == basic ]] && more=--ce
         COMPREPLY=($(compgen -W "${options[$command]} $more -h --help" -- "$cur"))
     else
         _filedir

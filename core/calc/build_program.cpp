@@ -3,6 +3,7 @@
 
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/basic_program.h"
+#include "tavrilo/calc/ce_program.h"
 #include "tavrilo/calc/tokens.h"
 #include "tavrilo/convert/text_rules.h"
 
@@ -18,17 +19,29 @@ Status BasicTokens(std::string_view text, const ProgramRequest& request, std::st
     return BasicProgramTokens(ChkBadChrs(text), request.calc, tokens);
 }
 
+// The CE's program of the text in its own characters; a BASIC program already
+// in the editor runs on the CE as it stands.
+Status CeTokens(std::string_view text, const ProgramRequest& request, ProgramVar& var, std::size_t& leftOut) {
+    if (request.keepBasicProgram && LooksLikeBasicProgram(text)) return BasicTokens(text, request, var.tokens);
+    const Status r = CeProgramTokens(CeChars(text, leftOut), var.tokens);
+    var.version = CeVersionByte(var.tokens);
+    return r;
+}
+
 }  // namespace
 
 Status BuildProgram(std::string_view text, const ProgramRequest& request, ProgramVar& var,
-                    const ToolLimits& limits) {
+                    const ToolLimits& limits, std::size_t* leftOut) {
     if (!ValidProgramName(request.name)) return Status::Failed(std::string(kNameRule));
     const Calculator& calc = Calc(request.calc);
     ProgramVar made;
     made.calc = request.calc;
     made.name = request.name;
     Status r;
-    if (request.language == Language::Basic) {
+    std::size_t left = 0;
+    if (request.language == Language::Basic && calc.basicText == BasicText::CeCharacters) {
+        r = CeTokens(text, request, made, left);
+    } else if (request.language == Language::Basic) {
         r = BasicTokens(text, request, made.tokens);
     } else if (!calc.asmTarget) {
         r = Status::Failed("the " + std::string(calc.name) + " runs no assembly program made here; use BASIC");
@@ -37,6 +50,7 @@ Status BuildProgram(std::string_view text, const ProgramRequest& request, Progra
         r = AsmProgramTokens(text, request.opts, request.calc, made.tokens, limits);
     }
     if (r.ok()) var = std::move(made);
+    if (leftOut) *leftOut = left;
     return r;
 }
 

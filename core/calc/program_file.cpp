@@ -79,7 +79,12 @@ std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount) {
 }
 
 std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
-    const FileFormat& f = Calc(kind).file;
+    const Calculator& c = Calc(kind);
+    if (c.maxVariable != 0)
+        return Grouped(tokenCount) + " bytes of tokens (" + Grouped(kSizeWord + tokenCount) + " bytes of variable data); the " +
+               std::string(c.name) + " keeps at most " + Grouped(c.maxVariable) + " bytes of data in one variable, " +
+               Grouped(c.maxVariable - kSizeWord) + " bytes of tokens";
+    const FileFormat& f = c.file;
     const std::size_t room = f.maxData - DataSectionSize(kind, 0);
     return std::to_string(tokenCount) + " bytes of tokens (" + std::to_string(DataSectionSize(kind, tokenCount)) +
            " bytes of file data); the " + std::string(f.extension) + " format holds at most " +
@@ -87,7 +92,10 @@ std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
 }
 
 Status CheckSize(CalcKind kind, std::size_t tokenCount) {
-    if (DataSectionSize(kind, tokenCount) <= Calc(kind).file.maxData) return {};
+    const Calculator& c = Calc(kind);
+    if (DataSectionSize(kind, tokenCount) <= c.file.maxData &&
+        (c.maxVariable == 0 || kSizeWord + tokenCount <= c.maxVariable))
+        return {};
     return Status::Failed("the program is " + SizeAgainstLimit(kind, tokenCount));
 }
 

@@ -228,10 +228,16 @@ Status CheckTarget(const ProgramVar& var, LinkTarget target) {
     if (var.calc != target.calc && assembly && sameTokens)
         return Status::Failed(name + " is an assembly program for the " + std::string(asmOf->runsOn) + ", and the " +
                               plugged + " connected cannot run it: send it to a " + std::string(made.models) + ".");
-    if (var.calc != target.calc && !sameTokens)
+    // Text by the TI-83's rules shows alike on each of them; a calculator's own characters only on it.
+    const bool textGoes = made.basicText == there.basicText || made.basicText == BasicText::Ti83Rules;
+    if (var.calc != target.calc && (!sameTokens || !textGoes))
         return Status::Failed(name + " is a program for the " + std::string(made.name) + ", and a " + plugged +
                               " is connected: make it for the " + plugged + ", or connect a " +
                               std::string(made.name) + ".");
+    if (there.maxVariable && 2 + var.tokens.size() > there.maxVariable)
+        return Status::Failed(name + " is " + Grouped(2 + var.tokens.size()) + " bytes, and the " + plugged +
+                              " holds at most " + Grouped(there.maxVariable) +
+                              " bytes in one variable: make the text shorter, or split it.");
     return {};
 }
 
@@ -477,6 +483,7 @@ struct Link::Impl {
     Status ChooseCable(CalcKind kind) {
         if (Status r = FindTarget(options, kind, target); !r.ok()) return r;
         const Calculator& row = Calc(target.calc);
+        if (!row.noSend.empty()) return Status::Failed(std::string(row.noSend));
         model = ticalcs_string_to_model(std::string(target.ownUsb ? row.usbLinkModel : row.linkModel).c_str());
         if (model == CALC_NONE) return Status::Failed("The " + TargetName(target) + " has no link port: connect it by its own USB cable.");
         switch (options.cable) {

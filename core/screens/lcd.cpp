@@ -3,11 +3,11 @@
 
 #include <cstdlib>
 
+#include "tavrilo/convert/ce.h"
+
 namespace tavrilo {
 
 namespace {
-
-constexpr int kHomeColumns = kScreenWidth / kLargeCellWidth;
 
 // Returns false when the string was cut at the right edge.
 bool DrawSmall(Bitmap& b, const ScreenText& t, Charset cs) {
@@ -25,15 +25,33 @@ bool DrawSmall(Bitmap& b, const ScreenText& t, Charset cs) {
     return true;
 }
 
-bool DrawLarge(Bitmap& b, const ScreenText& t) {
+// The CE's Text(: cells 14 rows high, a string cut where a character would pass the right edge.
+bool DrawCe(Bitmap& b, const ScreenText& t) {
+    int x = t.col;
+    for (unsigned char c : t.s) {
+        const CeGlyph& g = CeGlyphOf(c);
+        if (x + g.advance > b.Width()) return false;
+        for (int dy = 0; dy < kCeCellHeight; ++dy)
+            for (int dx = 0; dx < g.advance; ++dx)
+                b.Set(x + dx, t.row + dy, dy >= kCeInkTop && dy < kCeInkTop + kCeInkRows &&
+                                              (g.rows[dy - kCeInkTop] >> dx & 1));
+        x += g.advance;
+    }
+    return true;
+}
+
+// Each pixel of a large glyph as scale x scale pixels.
+bool DrawLarge(Bitmap& b, const ScreenText& t, int scale = 1) {
     int col = t.col;
     for (unsigned char c : t.s) {
-        if (col >= kHomeColumns) return false;
+        if ((col + 1) * kLargeCellWidth * scale > b.Width()) return false;
         const LargeGlyph& g = LargeGlyphOf(c);
-        const int x = col * kLargeCellWidth, y = t.row * kLargeCellHeight;
-        for (int dy = 0; dy < kLargeCellHeight; ++dy)
-            for (int dx = 0; dx < kLargeCellWidth; ++dx)
-                b.Set(x + dx, y + dy, dy < kLargeInkRows && dx < 5 && (g.rows[dy] >> dx & 1));
+        const int x = col * kLargeCellWidth * scale, y = t.row * kLargeCellHeight * scale;
+        for (int dy = 0; dy < kLargeCellHeight * scale; ++dy)
+            for (int dx = 0; dx < kLargeCellWidth * scale; ++dx) {
+                const int gx = dx / scale, gy = dy / scale;
+                b.Set(x + dx, y + dy, gy < kLargeInkRows && gx < 5 && (g.rows[gy] >> gx & 1));
+            }
         ++col;
     }
     return true;
@@ -63,10 +81,16 @@ void DrawLine(Bitmap& b, const IlineArgs& l) {
 }  // namespace
 
 Picture Render(const Screen& screen) {
-    Picture p;
+    const bool ce = screen.display == Display::CeGraph || screen.display == Display::CeHome;
+    Picture p{ce ? Bitmap(kCeScreenWidth, kCeScreenHeight) : Bitmap(), {}};
     for (const ScreenText& t : screen.texts) {
-        const bool whole = screen.display == Display::Home ? DrawLarge(p.image, t)
-                                                           : DrawSmall(p.image, t, screen.charset);
+        bool whole = false;
+        switch (screen.display) {
+            case Display::Graph: whole = DrawSmall(p.image, t, screen.charset); break;
+            case Display::Home: whole = DrawLarge(p.image, t); break;
+            case Display::CeGraph: whole = DrawCe(p.image, t); break;
+            case Display::CeHome: whole = DrawLarge(p.image, t, 2); break;
+        }
         if (!whole) p.clippedRows.push_back(t.row);
     }
     for (const IlineArgs& l : screen.lines) DrawLine(p.image, l);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "tavrilo/convert/basic.h"
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/convert/layout.h"
 #include "tavrilo/convert/text_rules.h"
 
@@ -27,6 +28,14 @@ ScreenModel ScreenModel::ForBasic(std::string_view text) {
     return m;
 }
 
+ScreenModel ScreenModel::ForCe(std::string_view text) {
+    ScreenModel m;
+    m.text_ = CeChars(text, m.leftOut_);
+    m.basic_ = m.ce_ = true;
+    m.Index();
+    return m;
+}
+
 ScreenModel ScreenModel::ForAsm(std::string text, const AsmOpts& opts) {
     ScreenModel m;
     m.text_ = std::move(text);
@@ -38,6 +47,20 @@ ScreenModel ScreenModel::ForAsm(std::string text, const AsmOpts& opts) {
 void ScreenModel::Index() {
     const Charset cs = CharsetOf(basic_);
     pageStart_.assign(1, 0);
+    if (ce_) {
+        const CeLayoutEnd end = LayCeRows(
+            text_,
+            [&](std::string_view row, int index) {
+                if (CeTextWidth(row) > kCeScreenWidth) clipped_.push_back({pageStart_.size() - 1, index * kCeRowPitch});
+            },
+            [&](std::size_t next) { pageStart_.push_back(next); });
+        fullPages_ = pageStart_.size() - 1;
+        lastPage_ = end.rowsOnLastPage > 0;
+        title_ = true;
+        pages_ = fullPages_ + lastPage_;
+        count_ = pages_ + 1;
+        return;
+    }
     auto clip = [&](std::string_view row, int rowPos) {
         if (CutAtRightEdge(0, SmallTextWidth(Drawn(row), cs))) clipped_.push_back({pageStart_.size() - 1, rowPos});
     };
@@ -69,6 +92,16 @@ Screen ScreenModel::PageAt(std::size_t i) const {
     s.charset = CharsetOf(basic_);
     const std::size_t from = pageStart_[i];
     const std::size_t to = i < fullPages_ ? pageStart_[i + 1] : text_.size();
+    if (ce_) {
+        s.display = Display::CeGraph;
+        LayCeRows(
+            std::string_view(text_).substr(from, to - from),
+            [&](std::string_view row, int index) {
+                if (!row.empty()) s.texts.push_back({index * kCeRowPitch, 0, std::string(row)});
+            },
+            [](std::size_t) {});
+        return s;
+    }
     auto add = [&](std::string_view row, int rowPos) {
         row = Drawn(row);
         if (!row.empty()) s.texts.push_back({rowPos, 0, std::string(row)});
@@ -99,7 +132,7 @@ Screen ScreenModel::At(std::size_t i) const {
         s.anyKey = true;
         s.texts.push_back({0, 0, std::string(kAsmCredit)});
     } else if (title_) {
-        s.display = Display::Home;
+        s.display = ce_ ? Display::CeHome : Display::Home;
         s.kind = ScreenKind::Title;
         s.waits = false;
         s.texts.push_back({0, 0, std::string(kBasicTitle)});

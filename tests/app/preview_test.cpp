@@ -84,6 +84,16 @@ private slots:
         QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForBasic(":ClrDraw:abc").At(0)).image.Pixels());
     }
 
+    // The CE's output: its own screen size, and what its program leaves out.
+    void showsTheCeScreens() {
+        PreviewWindow* p = Open("Caf\xE9\x80\r\nend", PreviewWindow::kCeOutput);
+        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForCe("Caf\xE9\r\nend").At(0)).image.Pixels());
+        QCOMPARE(p->Lcd()->Shown().image.Width(), 265);
+        QCOMPARE(p->Lcd()->sizeHint().height(), 165 * p->Lcd()->Zoom());
+        QVERIFY2(p->Status()->text().contains("1 character the TI-84 Plus CE cannot show was left out"),
+                 qPrintable(p->Status()->text()));
+    }
+
     // Another file opened starts at its first screen; typing keeps the page.
     void openingAFileStartsAtTheFirstScreen() {
         PreviewWindow* p = Open(test::Repeat("row\r\n", 40), 0);

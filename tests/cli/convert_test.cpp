@@ -245,6 +245,17 @@ TEST(Convert, ProgramFiles) {
     }
 }
 
+TEST(Convert, CeProgramFileSaysWhatWasLeftOut) {
+    TempDir dir;
+    const std::string out = dir / "ce.8xp";
+    const Outcome r = Convert(dir, "basic --ce CAFE -o '" + out + "'", kText);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "tavrilo-convert: 1 character the TI-84 Plus CE cannot show was left out\n");
+    const test::Read back = test::ReadBack(out);
+    EXPECT_EQ(back.name, "CAFE");
+    EXPECT_EQ(back.version, 0x0A);
+}
+
 TEST(Convert, ProgramFileRefusals) {
     TempDir dir;
     const std::string out = dir / "p.8xp";

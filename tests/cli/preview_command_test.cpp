@@ -41,13 +41,14 @@ void ExpectPicture(const std::string& path, const Screen& screen, int scale) {
     image.format = PNG_FORMAT_GRAY;
     std::vector<png_byte> grey(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
-    ASSERT_EQ(image.width, 96u * scale);
-    ASSERT_EQ(image.height, 64u * scale);
     const Bitmap want = Render(screen).image;
+    const int width = want.Width() * scale, height = want.Height() * scale;
+    ASSERT_EQ(image.width, static_cast<unsigned>(width));
+    ASSERT_EQ(image.height, static_cast<unsigned>(height));
     std::size_t dark = 0;
-    for (int y = 0; y < 64 * scale; ++y)
-        for (int x = 0; x < 96 * scale; ++x) {
-            const png_byte v = grey[static_cast<std::size_t>(y) * 96 * scale + x];
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const png_byte v = grey[static_cast<std::size_t>(y) * width + x];
             ASSERT_EQ(v, want.At(x / scale, y / scale) ? 0 : 255) << path << " " << x << "," << y;
             dark += v == 0;
         }
@@ -82,6 +83,17 @@ TEST(PreviewCommand, BasicFromStandardInputAtTheDefaultScale) {
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.out, "wrote 1 picture to " + (dir / "b") + "\nremoved 1 picture of screens past the last\n");
     EXPECT_EQ(test::EntryCount(dir / "b"), 2u);  // and the list
+}
+
+TEST(PreviewCommand, CeScreensAndWhatWasLeftOut) {
+    TempDir dir;
+    const Outcome r = Preview(dir, "basic --ce --scale 1 -o '" + (dir / "c") + "'", "Caf\xE9 \x80ol\xE9");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 2 pictures to " + (dir / "c") + "\n");
+    EXPECT_EQ(r.err, "tavrilo-convert: 1 character the TI-84 Plus CE cannot show was left out\n");
+    const ScreenModel m = ScreenModel::ForCe("Caf\xE9 ol\xE9");
+    ExpectPicture(dir / "c/screen-001.png", m.At(0), 1);
+    ExpectPicture(dir / "c/screen-002.png", m.At(1), 1);  // the title on the home screen
 }
 
 TEST(PreviewCommand, UsageAndWriteErrors) {

@@ -16,6 +16,7 @@ struct Read {
     CalcModel model = CALC_NONE;
     std::string comment, name;
     int type = -1;
+    int version = -1;
     std::string data;  // the variable's data: token count and tokens
     uint16_t computed = 0, stored = 0;
 };
@@ -35,6 +36,7 @@ inline Read ReadBack(const std::string& path) {
         VarEntry* e = content->entries[0];
         r.name = e->name;
         r.type = e->type;
+        r.version = e->version;
         r.data.assign(reinterpret_cast<const char*>(e->data), e->size);
     }
     tifiles_content_delete_regular(content);

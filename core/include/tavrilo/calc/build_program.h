@@ -25,10 +25,12 @@ struct ProgramRequest {
 };
 
 // The program of text, for request.calc: BASIC through ChkBadChrs and
-// T2Basic, assembly through MakeAsm and GNU as (limits bound the assembler).
+// T2Basic, or on the CE through CeChars and its layout by words (leftOut, when
+// given, hears how many characters were left out), assembly through MakeAsm
+// and GNU as (limits bound the assembler).
 // Fails for a bad name, a program too large, a calculator without assembly,
 // or a failed build.
 [[nodiscard]] Status BuildProgram(std::string_view text, const ProgramRequest& request, ProgramVar& var,
-                                  const ToolLimits& limits = {});
+                                  const ToolLimits& limits = {}, std::size_t* leftOut = nullptr);
 
 }  // namespace tavrilo

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "tavrilo/convert/ce.h"
 #include "tavrilo/convert/layout.h"
 
 namespace tavrilo {
@@ -16,6 +17,7 @@ namespace tavrilo {
 enum class CalcKind {
     Ti83,      // .83p
     Ti83Plus,  // .8xp, for the TI-83 Plus and 84 Plus
+    Ti84PlusCe,  // .8xp, for the TI-84 Plus CE and TI-83 Premium CE
 };
 
 // The two kinds of program a calculator file can hold.
@@ -45,6 +47,10 @@ struct GraphScreen {
     int rowWidthLimit;  // a row closes as soon as it is this wide
     int charWidth, spaceWidth;
 };
+
+// How a calculator's BASIC program takes the text: by the TI-83's rules
+// (capitals, rows closed by width), or in the CE's own characters, laid out by words.
+enum class BasicText { Ti83Rules, CeCharacters };
 
 // How an assembly program is built, stored and started on the calculator.
 struct AsmTarget {
@@ -85,6 +91,9 @@ inline constexpr AsmTarget kTi83PlusAsm{0x9D93,           std::string_view("\xBB
                                         "its code must end below C000h (about 375 rows, 470 with --small)"};
 
 inline constexpr GraphScreen kTi83Screen{96, 64, kRowPitch, kPageLimit, kRowWidthLimit, kCharWidth, kSpaceWidth};
+// The CE's characters have widths of their own (CeWidth): charWidth 0.
+inline constexpr GraphScreen kCeScreen{kCeScreenWidth, kCeScreenHeight, kCeRowPitch, kCeRowsPerPage * kCeRowPitch,
+                                       kCeScreenWidth, 0, 2};
 
 struct Calculator {
     CalcKind kind;
@@ -98,15 +107,30 @@ struct Calculator {
     // The link library's model names: on a link cable, and on its own USB port (or none).
     std::string_view linkModel;
     std::string_view usbLinkModel;
+    BasicText basicText;
+    // The most bytes one variable keeps, its size word included; 0: the file's limit alone.
+    std::size_t maxVariable;
+    // The dialog's note on the BASIC kind, where it needs one.
+    std::string_view basicNote;
+    // Why programs are not sent to it yet; empty when they are.
+    std::string_view noSend;
     bool runsFromArchive = false;  // runs a program from Archive, not only from RAM
 };
 
 inline constexpr Calculator kCalculators[] = {
     {CalcKind::Ti83, "TI-83", "TI-83", "83p", {"**TI83**", ".83p", "TI-83 program", false, 65535}, kTi83Screen,
-     27000, &kTi83Asm, "TI83", ""},
+     27000, &kTi83Asm, "TI83", "", BasicText::Ti83Rules, 0, {}, {}},
     {CalcKind::Ti83Plus, "TI-83 Plus", "TI-83 Plus / 84 Plus", "8xp",
      {"**TI83F*", ".8xp", "TI-83 Plus program", true, 65535}, kTi83Screen, 24000, &kTi83PlusAsm, "TI83+",
-     "TI84+ USB"},
+     "TI84+ USB", BasicText::Ti83Rules, 0, {}, {}},
+    // Its files share the TI-83 Plus's signature: a file read back is the TI-83 Plus's row.
+    {CalcKind::Ti84PlusCe, "TI-84 Plus CE", "TI-84 Plus CE", "ce",
+     {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
+     BasicText::CeCharacters, 65512,
+     "TI-84 Plus CE and TI-83 Premium CE; run it with prgmNAME (operating systems 5.3 and later also run it "
+     "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. Assembly for "
+     "the CE is not offered: it runs native code on its eZ80 only, and operating systems 5.5 and later refuse it.",
+     {}, true},
 };
 
 const Calculator& Calc(CalcKind kind);

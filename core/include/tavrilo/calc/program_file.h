@@ -41,7 +41,8 @@ struct ProgramVar {
 std::size_t DataSectionSize(CalcKind kind, std::size_t tokenCount);
 
 // "N bytes of tokens (M bytes of file data); the .83p format holds at most
-// 65535 bytes of file data, R bytes of tokens", for kind's format.
+// 65535 bytes of file data, R bytes of tokens", for kind's format; for a
+// calculator that keeps less in one variable, what it keeps.
 std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount);
 
 // Fails, with "the program is " and SizeAgainstLimit, when a program of

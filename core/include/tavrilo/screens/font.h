@@ -41,6 +41,21 @@ const LargeGlyph& LargeGlyphOf(unsigned char c);
 // The advance of a whole string in the small font.
 int SmallTextWidth(std::string_view s, Charset cs);
 
+// The CE's small font: a 14-row cell, ink in rows 2 to 11, advances as
+// CeWidth gives them; bit x of rows[y] is the ink at column x, the last
+// column blank. Drawn by this project from its own small font.
+inline constexpr int kCeCellHeight = 14;
+inline constexpr int kCeInkTop = 2;
+inline constexpr int kCeInkRows = 10;
+
+struct CeGlyph {
+    int advance;
+    std::uint16_t rows[kCeInkRows];
+};
+
+// A byte the CE program does not show has advance 0 and no ink.
+const CeGlyph& CeGlyphOf(unsigned char c);
+
 // Whether small-font ink of the given width from column col passes the
 // screen's right edge, where the calculator stops drawing the string.
 inline bool CutAtRightEdge(int col, int width) { return col + width > kScreenWidth; }

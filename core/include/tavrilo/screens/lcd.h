@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Draws a screen of the model as the calculator's 96 x 64 one-bit display.
+// Draws a screen of the model as the calculator's one-bit display: 96 x 64, or
+// the CE's 265 x 165.
 #pragma once
 
 #include <cstdint>

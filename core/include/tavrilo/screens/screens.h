@@ -17,6 +17,8 @@ namespace tavrilo {
 enum class Display {
     Graph,  // 96 x 64 pixels; texts at pen row and pen column
     Home,   // 8 rows of 16 large characters; texts at character row and column
+    CeGraph,  // the TI-84 Plus CE's 265 x 165 pixels; texts at pixel row and column
+    CeHome,   // the CE's home screen, drawn as large characters twice the size on 265 x 165
 };
 
 enum class ScreenKind {
@@ -60,12 +62,17 @@ public:
     static ScreenModel ForBasic(std::string_view text);
     // The assembly program's screens; every byte of text is taken as it is.
     static ScreenModel ForAsm(std::string text, const AsmOpts& opts);
+    // The TI-84 Plus CE program's screens; text is taken through CeChars.
+    static ScreenModel ForCe(std::string_view text);
     // The screens of a BASIC program as it stands (one HoldsBasicProgram
     // accepts), by running its statements: ClrDraw, ClrHome, Pause,
     // Text(row,column,"s") and Disp "s". Nothing for any other statement.
     static std::optional<ScreenModel> ForBasicProgram(std::string_view program);
 
     bool Basic() const { return basic_; }
+    bool Ce() const { return ce_; }
+    // The characters CeChars left out of the CE program's text.
+    std::size_t LeftOut() const { return leftOut_; }
     std::size_t Count() const { return count_; }
     std::size_t PageCount() const { return pages_; }
     // Lays out only the rows of screen i.
@@ -83,6 +90,8 @@ private:
 
     std::string text_;
     bool basic_ = false;
+    bool ce_ = false;
+    std::size_t leftOut_ = 0;
     bool ran_ = false;         // screens_ holds a program's screens
     std::vector<Screen> screens_;
     AsmOpts opts_;
