@@ -114,10 +114,10 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
     for (auto& [kind, k] : kinds_)
-        connect(k, &QRadioButton::toggled, this, [this](bool on) {
+        connect(k, &QRadioButton::toggled, this, [this, calc = kind.calc](bool on) {
             if (!on) return;
             ShowKind();
-            OfferArchive();
+            OfferArchive(calc);  // the kind turned on: the one turned off may still read as checked
             FitSize();
         });
 
@@ -137,11 +137,11 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     buttons->addWidget(cancel_);
     layout->addLayout(buttons);
     CheckName();
-    OfferArchive();
+    OfferArchive(Kind().calc);
 }
 
 // A file without the archive flag is for a calculator without an Archive.
-void CalcFileDialog::OfferArchive() { archive_->setEnabled(Calc(Kind().calc).file.versionAndFlag); }
+void CalcFileDialog::OfferArchive(CalcKind calc) { archive_->setEnabled(Calc(calc).file.versionAndFlag); }
 
 CalcFileKind CalcFileDialog::Kind() const {
     for (const auto& [kind, button] : kinds_)
@@ -230,7 +230,7 @@ LinkOptions CalcFileDialog::Connection() const {
         options.cable = CableKind::GrayLink;
         options.device = chosen.toStdString();
     }
-    options.archive = archive_->isEnabled() && archive_->isChecked();
+    options.archive = archive_->isEnabledTo(this) && archive_->isChecked();  // the window may be disabled by now
     return options;
 }
 

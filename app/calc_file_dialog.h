@@ -78,7 +78,7 @@ private:
     void ShowKind();
     void ListConnections();
     // Send to Archive is for the calculators that have an Archive.
-    void OfferArchive();
+    void OfferArchive(CalcKind calc);
 
     QLineEdit* name_;
     QLabel* rule_;

@@ -194,7 +194,8 @@ struct UsbCalc {
     CalcStandIn::Usb model;
     CalcKind calc;
 };
-const UsbCalc kUsbCalcs[] = {{CalcStandIn::Usb::Ti84Plus, CalcKind::Ti83Plus}};
+const UsbCalc kUsbCalcs[] = {{CalcStandIn::Usb::Ti84Plus, CalcKind::Ti83Plus},
+                             {CalcStandIn::Usb::Ce, CalcKind::Ti84PlusCe}};
 
 void NextUsbSendWorks(CalcStandIn& calc, CalcKind kind) {
     calc.Set(CalcStandIn::Fault::None);
@@ -209,8 +210,11 @@ TEST(UsbLink, ProgramsArriveInRamOrInArchive) {
     for (const UsbCalc& u : kUsbCalcs)
         for (const bool archive : {false, true}) {
             CalcStandIn calc(u.model);
-            std::vector<ProgramVar> vars{Story(), Var(test::AsmFileOf("PLUSASM", "\xBB\x6D" + code, "", CalcKind::Ti83Plus))};
-            if (u.calc != CalcKind::Ti83Plus) vars.pop_back();  // refused before sending: CheckTarget's test
+            ProgramVar own = Story();
+            own.calc = u.calc;
+            // A TI-83 Plus BASIC program goes to a CE unchanged; its assembly does not (CheckTarget's test).
+            std::vector<ProgramVar> vars{own, Story(), Var(test::AsmFileOf("PLUSASM", "\xBB\x6D" + code, "", CalcKind::Ti83Plus))};
+            if (u.calc != CalcKind::Ti83Plus) vars.pop_back();
             for (const ProgramVar& v : vars) {
                 std::size_t last = 0;
                 const auto t0 = Clock::now();
@@ -334,4 +338,31 @@ TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
     std::filesystem::remove_all(o.usbDevices + "/1-e003");
     plug("e001");
     EXPECT_EQ(target(CalcKind::Ti83), "TI-83 on a link cable");
+}
+
+TEST(UsbLink, ACeTellingZeroBytesFreeIsSentToAnyway) {
+    CalcStandIn calc(CalcStandIn::Usb::Ce);
+    calc.SetFreeMemory(0);
+    Send(Story(), Usb(CalcKind::Ti84PlusCe));
+    calc.Set(CalcStandIn::Fault::Reject, 0x0C);  // really full
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti84PlusCe)),
+              "The TI-84 Plus CE refused STORY: its memory is full (error code 0Ch).");
+    EXPECT_EQ(calc.Stored().size(), 1u);
+}
+
+// Each refused before anything is sent.
+TEST(UsbLink, WhatTheCalculatorCannotTakeIsRefused) {
+    const ProgramVar asm83p = Var(test::AsmFileOf("PLUSASM", "\xBB\x6D\xC9", "", CalcKind::Ti83Plus));
+    ProgramVar ce = Story(), big = Story();
+    ce.calc = CalcKind::Ti84PlusCe;
+    big.tokens.assign(65511, '\xDE');
+    const LinkTarget ti84{CalcKind::Ti83Plus, true}, ceUsb{CalcKind::Ti84PlusCe, true};
+    EXPECT_EQ(CheckTarget(asm83p, ceUsb).message,
+              "PLUSASM is an assembly program for the TI-83 Plus and 84 Plus, and the TI-84 Plus CE connected cannot "
+              "run it: send it to a TI-83 Plus / 84 Plus.");
+    EXPECT_EQ(CheckTarget(ce, ti84).message, "STORY is a program for the TI-84 Plus CE, and a TI-84 Plus is "
+                                             "connected: make it for the TI-84 Plus, or connect a TI-84 Plus CE.");
+    EXPECT_EQ(CheckTarget(big, ceUsb).message, "STORY is 65,513 bytes, and the TI-84 Plus CE holds at most 65,512 "
+                                               "bytes in one variable: make the text shorter, or split it.");
+    EXPECT_TRUE(CheckTarget(big, ti84).ok());
 }
