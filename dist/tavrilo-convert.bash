@@ -11,7 +11,7 @@ _tavrilo_convert() {
         [basic]="-o --83p --8xp --ce --raw"
         [asm]="-o --83p --8xp --raw $layout"
         [preview]="-o --scale --raw"
-        [send]="--cable --device --timeout"
+        [send]="--cable --device --calc --archive --timeout"
     )
 
     # The command, and for preview its kind (basic or asm).
@@ -34,6 +34,9 @@ _tavrilo_convert() {
             return ;;
         --cable)
             COMPREPLY=($(compgen -W "auto usb graylink virtual" -- "$cur"))
+            return ;;
+        --calc)
+            COMPREPLY=($(compgen -W "ti83 ti83p ti84p ce" -- "$cur"))
             return ;;
         --83p | --8xp | --scale | --timeout)
             return ;;
