@@ -433,8 +433,8 @@ struct Link::Impl {
             self->inData = false;
             break;
         case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_DATA:
-            // The TI-83's free memory: the first data packet of the listing, two bytes.
-            if (!self->freeRead && e->data.dbus_pkt.cmd == kCmdData && e->data.dbus_pkt.length < 2)
+            // The free memory: the one data packet while it is read, two bytes (the event names no command).
+            if (!self->freeRead && e->data.dbus_pkt.length < 2)
                 self->shortAnswer = true;
             break;
         case CALC_EVENT_TYPE_AFTER_RECV_DUSB_VPKT: {
