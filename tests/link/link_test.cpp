@@ -366,3 +366,16 @@ TEST(UsbLink, WhatTheCalculatorCannotTakeIsRefused) {
                                                "bytes in one variable: make the text shorter, or split it.");
     EXPECT_TRUE(CheckTarget(big, ti84).ok());
 }
+
+// The variable list over USB.
+TEST(UsbLink, AsksBeforeReplacingAProgramOfTheSameName) {
+    for (const UsbCalc& u : kUsbCalcs) {
+        CalcStandIn calc(u.model);
+        Send(Story(), Usb(u.calc));
+        std::vector<std::string> asked;
+        const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
+        EXPECT_TRUE(SendProgram(Usb(u.calc), Story(), no).cancelled());
+        EXPECT_EQ(asked, std::vector<std::string>{"STORY"});
+        EXPECT_EQ(calc.Stored().size(), 1u);
+    }
+}
