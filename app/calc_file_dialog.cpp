@@ -140,9 +140,6 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     OfferArchive(Kind().calc);
 }
 
-// A file without the archive flag is for a calculator without an Archive.
-void CalcFileDialog::OfferArchive(CalcKind calc) { archive_->setEnabled(Calc(calc).file.versionAndFlag); }
-
 CalcFileKind CalcFileDialog::Kind() const {
     for (const auto& [kind, button] : kinds_)
         if (button->isChecked()) return kind;
@@ -220,6 +217,9 @@ void CalcFileDialog::ListConnections() {
     connection_->addItem(QStringLiteral("Emulator (virtual link)"), QStringLiteral("virtual"));
     connection_->setCurrentIndex(std::max(0, connection_->findData(chosen)));
 }
+
+// A file without the archive flag is for a calculator without an Archive.
+void CalcFileDialog::OfferArchive(CalcKind calc) { archive_->setEnabled(Calc(calc).file.versionAndFlag); }
 
 LinkOptions CalcFileDialog::Connection() const {
     LinkOptions options;
