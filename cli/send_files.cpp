@@ -113,8 +113,11 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const t
             r.err("cannot send '" + c.file + "': " + (sent.cancelled() ? "interrupted" : sent.message));
             return 1;
         }
-        std::printf("sent %s from '%s', %zu bytes, to %s\n", name.c_str(), c.file.c_str(), c.var.tokens.size(),
-                    o.archive ? "Archive" : "RAM");
+        // Where it went, and for Archive whether the calculator runs it from there.
+        const char* where = !o.archive                             ? "RAM"
+                            : Calc(c.target.calc).runsFromArchive ? "Archive (it runs from there)"
+                                                                   : "Archive (unarchive it to run it)";
+        std::printf("sent %s from '%s', %zu bytes, to %s\n", name.c_str(), c.file.c_str(), c.var.tokens.size(), where);
         std::fflush(stdout);
     }
     return 0;

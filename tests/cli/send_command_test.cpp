@@ -67,7 +67,7 @@ TEST(Send, EveryFileIsCheckedBeforeTheFirstIsSent) {
     EXPECT_TRUE(calc.Stored().empty());
     ASSERT_EQ(SendAs(dir, "--calc ti84p --archive " + dir / "ALPHA"), 0) << test::Slurp(dir / "err");
     EXPECT_TRUE(calc.Stored().at(0).archived);
-    EXPECT_NE(test::Slurp(dir / "out").find("to Archive"), std::string::npos);
+    EXPECT_NE(test::Slurp(dir / "out").find("to Archive (unarchive it to run it)"), std::string::npos);
 }
 
 // A name in a file from elsewhere: its control bytes never reach the terminal.

@@ -261,7 +261,6 @@ TEST(UsbLink, SilenceIsReportedWithinTheTimeGiven) {
     CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
     calc.Set(CalcStandIn::Fault::Silent);
     const ProgramVar story = Story();
-    FindCables();
     const auto t0 = Clock::now();
     EXPECT_EQ(Failure(story, Usb(CalcKind::Ti83Plus, false, 2)),
               "The TI-84 Plus did not answer within 2 seconds: check that it is on and at its home screen.");
