@@ -105,6 +105,8 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connection_ = new QComboBox(this);
     connection_->setObjectName(QStringLiteral("Connection"));
     ListConnections();
+    archive_ = new QCheckBox(QStringLiteral("Send to Archive"), this);
+    archive_->setObjectName(QStringLiteral("Archive"));
     connect(send_, &QPushButton::clicked, this, [this] {
         sendChosen_ = true;
         accept();
@@ -113,17 +115,19 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(name_, &QLineEdit::textChanged, this, &CalcFileDialog::CheckName);
     for (auto& [kind, k] : kinds_)
-        connect(k, &QRadioButton::toggled, this, [this](bool on) {
+        connect(k, &QRadioButton::toggled, this, [this, calc = kind.calc](bool on) {
             if (!on) return;
             ShowKind();
+            OfferArchive(calc);  // the kind turned on: the one turned off may still read as checked
             FitSize();
         });
 
-    // Read from the top, as Tab goes: name, kind and its note, connection, buttons.
+    // Read from the top, as Tab goes: name, kind and its note, connection and archive, buttons.
     auto* nameRow = new QFormLayout;
     nameRow->addRow(QStringLiteral("Program name:"), name_);
     auto* connectionRow = new QFormLayout;
     connectionRow->addRow(QStringLiteral("Connection:"), connection_);
+    connectionRow->addRow(QString(), archive_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);
     layout->addWidget(rule_);
@@ -139,10 +143,12 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     QWidget* previous = name_;
     for (auto& [kind, k] : kinds_) setTabOrder(previous, k), previous = k;
     setTabOrder(previous, connection_);
-    setTabOrder(connection_, make_);
+    setTabOrder(connection_, archive_);
+    setTabOrder(archive_, make_);
     setTabOrder(make_, send_);
     setTabOrder(send_, cancel_);
     CheckName();
+    OfferArchive(Kind().calc);
 }
 
 // The kinds are one stop of Tab, at the chosen kind; the arrow keys move among them.
@@ -242,6 +248,9 @@ void CalcFileDialog::ListConnections() {
     connection_->setCurrentIndex(std::max(0, connection_->findData(chosen)));
 }
 
+// A file without the archive flag is for a calculator without an Archive.
+void CalcFileDialog::OfferArchive(CalcKind calc) { archive_->setEnabled(Calc(calc).file.versionAndFlag); }
+
 LinkOptions CalcFileDialog::Connection() const {
     LinkOptions options;
     const QString chosen = connection_->currentData().toString();
@@ -251,6 +260,7 @@ LinkOptions CalcFileDialog::Connection() const {
         options.cable = CableKind::GrayLink;
         options.device = chosen.toStdString();
     }
+    options.archive = archive_->isEnabledTo(this) && archive_->isChecked();  // the window may be disabled by now
     return options;
 }
 

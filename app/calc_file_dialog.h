@@ -4,6 +4,7 @@
 // cable's connection.
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -62,7 +63,7 @@ public:
     bool SendChosen() const { return sendChosen_; }
     // Which of Make and Send Enter presses.
     void SetSendDefault(bool send);
-    // The chosen connection, kept for as long as the dialog lives.
+    // The chosen connection and Send to Archive, kept for as long as the dialog lives.
     LinkOptions Connection() const;
 
 protected:
@@ -77,6 +78,8 @@ private:
     // The chosen kind's note, and whether Send is offered for it.
     void ShowKind();
     void ListConnections();
+    // Send to Archive is for the calculators that have an Archive.
+    void OfferArchive(CalcKind calc);
 
     QLineEdit* name_;
     QLabel* rule_;
@@ -86,6 +89,7 @@ private:
     QPushButton* cancel_;
     QPushButton* send_;
     QComboBox* connection_;
+    QCheckBox* archive_;
     bool sendChosen_ = false;
     AsmOpts asmOpts_;
 };

@@ -18,8 +18,14 @@
 namespace tavrilo {
 namespace {
 
-QString RunHint(CalcFileKind kind, const QString& name) {
-    return IsAssembly(kind) ? AsmRunHint(kind, name) : QStringLiteral("To run it: PRGM, ") + name + QStringLiteral(", ENTER");
+// On the calculator it went to; from Archive where that calculator runs programs there.
+QString RunHint(CalcFileKind kind, const QString& name, LinkTarget target, bool archive) {
+    const QString run = IsAssembly(kind) ? AsmRunHint(kind, name) : QStringLiteral("To run it: PRGM, ") + name + QStringLiteral(", ENTER");
+    if (!archive) return run;
+    if (Calc(target.calc).runsFromArchive)
+        return run + QStringLiteral(" (from Archive, with operating system 5.3 or later)");
+    return QStringLiteral("It is in Archive: unarchive it first (2nd MEM, UnArchive, PRGM, ") + name +
+           QStringLiteral("). ") + run;
 }
 
 }  // namespace
@@ -43,7 +49,10 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     const std::string text = TextForCalc();
     AddLog(QStringLiteral("Send to calculator... "), false);
     const auto ended = [&](const Status& r) {
-        if (r.cancelled()) return AddLog(QStringLiteral("Cancel by user..."), true);
+        if (r.cancelled()) {
+            setWindowTitle(Title + QStringLiteral(" - Cancelled!"));
+            return AddLog(QStringLiteral("Cancel by user..."), true);
+        }
         EndFailed(QStringLiteral("cannot send '%1': %2").arg(name, QString::fromStdString(r.message)),
                   r.code != 0 ? r.code : EIO);
     };
@@ -54,6 +63,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     // the link's next block, so the window waits for the transfer to end.
     ChkNO = true;
     setEnabled(false);
+    setWindowTitle(Title + QStringLiteral(" - Working!"));
     QProgressDialog progress(QStringLiteral("Sending %1 to the calculator...").arg(name), QStringLiteral("Cancel"),
                              0, 1, this);
     progress.setObjectName(QStringLiteral("SendProgress"));
@@ -72,6 +82,14 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     progress.show();
     LinkOptions options = CalcFile()->Connection();
     options.cancel = work.CancelFlag();
+    LinkTarget target;
+    if (const Status r = FindTarget(options, var.calc, target); !r.ok()) {
+        progress.hide();
+        ChkNO = false;
+        GiveBack();
+        return ended(r);
+    }
+    options.target = target;
     const std::atomic<bool>* stop = work.CancelFlag();
     const Status r = work.Run(
         [this, options, &var, &progress, stop] {
@@ -97,11 +115,14 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     ChkNO = false;
     GiveBack();
     if (!r.ok()) return ended(r);
-    AddLog(QStringLiteral("Done."), true);
+    const QString where = options.archive ? QStringLiteral("Archive") : QStringLiteral("RAM");
+    AddLog(QStringLiteral("Done, in ") + where + QStringLiteral("."), true);
     setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest sent;
-    sent.text = QStringLiteral("Program is sent to the calculator: ") + name + QStringLiteral("\r") + RunHint(kind, name);
+    sent.text = QStringLiteral("Program is sent to the calculator") +
+                (options.archive ? QStringLiteral("'s Archive: ") : QStringLiteral(": ")) + name +
+                QStringLiteral("\r") + RunHint(kind, name, target, options.archive);
     port_.Message(this, sent);
 }
 

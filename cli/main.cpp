@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 
+#include <unistd.h>
+
 #include "commands.h"
 #include "io.h"
 
@@ -46,6 +48,10 @@ int Main(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Help and the reports fit one buffer, so that a write that fails is seen,
+    // with its error, when it is flushed at the end.
+    static char buffer[1 << 16];
+    if (isatty(STDOUT_FILENO) != 1) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     int status = Main(argc, argv);
     // What went through stdio (help, version, the preview's report) must have arrived too.
     const int err = std::fflush(stdout) != 0 ? errno : std::ferror(stdout) ? EIO : 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "send_module.h"
 #include "tavrilo/link/link.h"
@@ -48,8 +49,25 @@ LinkOptions Options(const SendRequest& r) {
     o.device = r.device;
     o.timeoutSeconds = r.timeoutSeconds;
     o.cancel = r.interrupted;
+    o.archive = r.archive;
     return o;
 }
+
+// --calc: ti83, ti83p and ce are rows of the table; ti84p is the TI-83 Plus's row on its own USB port.
+Status CalcOption(const std::string& name, LinkOptions& o) {
+    if (name.empty()) return {};
+    const std::string option = name == "ce" ? "ce" : name == "ti83" ? "83p" : "8xp";
+    for (const Calculator& c : kCalculators)
+        if (c.option == option) o.target = LinkTarget{c.kind, name == "ti84p" || c.linkModel.empty()};
+    if (o.target) return {};
+    return Status::Failed("this build does not send to the " + name);
+}
+
+struct Checked {
+    std::string file;
+    ProgramVar var;
+    LinkTarget target;
+};
 
 }  // namespace
 }  // namespace tavrilo::cli
@@ -57,7 +75,13 @@ LinkOptions Options(const SendRequest& r) {
 extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const tavrilo::cli::SendRequest& r) {
     using namespace tavrilo;
     if (r.layout != cli::kSendLayout) return cli::kOtherLayout;
-    const LinkOptions options = cli::Options(r);
+    LinkOptions options = cli::Options(r);
+    if (const Status s = cli::CalcOption(r.calc, options); !s.ok()) {
+        r.err("cannot send: " + s.message);
+        return 1;
+    }
+    // Every file is read and checked against the calculator before the first is sent.
+    std::vector<cli::Checked> files;
     for (const std::string& file : r.files) {
         std::string bytes;
         std::uint64_t size = 0;
@@ -66,17 +90,34 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const t
             r.err("cannot read '" + file + "': " + read.message);
             return 1;
         }
-        ProgramVar var;
-        Status sent = DecodeProgramFile(bytes, var);
-        if (sent.ok()) {
-            cli::Bar bar(var.name, r.terminal);
-            sent = SendProgram(options, var, {}, std::ref(bar));
-        }
-        if (!sent.ok()) {
-            r.err("cannot send '" + file + "': " + sent.message);
+        cli::Checked c{file, {}, {}};
+        Status checked = DecodeProgramFile(bytes, c.var);
+        if (checked.ok()) checked = FindTarget(options, c.var.calc, c.target);
+        if (checked.ok()) checked = CheckTarget(c.var, c.target);
+        if (!checked.ok()) {
+            r.err("cannot send '" + file + "': " + checked.message);
             return 1;
         }
-        std::printf("sent %s from '%s', %zu bytes\n", var.name.c_str(), file.c_str(), var.tokens.size());
+        files.push_back(std::move(c));
+    }
+    for (const cli::Checked& c : files) {
+        LinkOptions o = options;
+        o.target = c.target;
+        const std::string name = Printable(c.var.name);
+        Status sent;
+        {
+            cli::Bar bar(name, r.terminal);
+            sent = SendProgram(o, c.var, {}, std::ref(bar));
+        }
+        if (!sent.ok()) {
+            r.err("cannot send '" + c.file + "': " + (sent.cancelled() ? "interrupted" : sent.message));
+            return 1;
+        }
+        // Where it went, and for Archive whether the calculator runs it from there.
+        const char* where = !o.archive                             ? "RAM"
+                            : Calc(c.target.calc).runsFromArchive ? "Archive (it runs from there)"
+                                                                   : "Archive (unarchive it to run it)";
+        std::printf("sent %s from '%s', %zu bytes, to %s\n", name.c_str(), c.file.c_str(), c.var.tokens.size(), where);
         std::fflush(stdout);
     }
     return 0;

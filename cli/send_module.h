@@ -11,7 +11,7 @@
 namespace tavrilo::cli {
 
 // The layout of SendRequest; a module built for another answers kOtherLayout.
-inline constexpr int kSendLayout = 1;
+inline constexpr int kSendLayout = 2;
 inline constexpr int kOtherLayout = -1;
 
 struct SendRequest {
@@ -19,14 +19,16 @@ struct SendRequest {
     std::string cable = "auto";  // auto, usb, graylink or virtual
     std::string device;  // the GrayLink's serial port
     int timeoutSeconds = 3;
+    std::string calc;  // ti83, ti83p, ti84p or ce; empty: the program's own, or what a USB probe finds
+    bool archive = false;
     std::vector<std::string> files;
     const std::atomic<bool>* interrupted = nullptr;  // stops the transfer at its next block
     bool terminal = false;                           // a bar on standard error
     void (*err)(std::string_view) = nullptr;         // prints one error line
 };
 
-// The module's one entry: sends each file in order, one line each; the first
-// failure ends it. Returns the exit status.
+// The module's one entry: checks every file, then sends each in order, one
+// line each; the first failure ends it. Returns the exit status.
 using SendFiles = int (*)(const SendRequest&);
 inline constexpr char kSendFilesSymbol[] = "tavrilo_send_files";
 

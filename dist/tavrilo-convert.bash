@@ -11,7 +11,7 @@ _tavrilo_convert() {
         [basic]="-o --83p --8xp --ce --raw --encoding --from"
         [asm]="-o --83p --8xp --raw --encoding --from $layout"
         [preview]="-o --scale --raw --encoding --from"
-        [send]="--cable --device --timeout"
+        [send]="--cable --device --calc --archive --timeout"
     )
 
     # The command, and for preview its kind (basic or asm).
@@ -40,6 +40,9 @@ _tavrilo_convert() {
             return ;;
         --from)
             COMPREPLY=($(compgen -W "pdf epub text" -- "$cur"))
+            return ;;
+        --calc)
+            COMPREPLY=($(compgen -W "ti83 ti83p ti84p ce" -- "$cur"))
             return ;;
         --83p | --8xp | --scale | --timeout)
             return ;;

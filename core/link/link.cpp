@@ -13,10 +13,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <grp.h>
 #include <mutex>
 #include <new>
+#include <thread>
 
 #include "tavrilo/calc/calculators.h"
 
@@ -44,13 +49,21 @@ enum : int {
     kVarRejected = 263,
     kOutOfMemory = 273,
     kVarVersion = 285,
-    kCalcSaidNo = 300,  // 300-399: the calculator's own error codes
+    kCalcSaidNo = 300,  // 300-399: the calculator's own error codes (300-349 over USB)
+    kUsbNotNamed = 300,  // a USB error code the library does not know
+    kUsbOutOfMemory = 305,
+    kShortAnswer = 1000,  // ours: an answer shorter than its format
 };
 constexpr std::uint8_t kCmdData = 0x15;  // DBUS data packet
+// USB protocol virtual packets: free memory, contents, error; the error code of a variable too large.
+constexpr std::uint16_t kParmData = 0x0008, kVarContents = 0x000D, kUsbError = 0xEE00;
+constexpr std::uint16_t kUsbTooLarge = 0x001B;
 
 constexpr char kCablesLookedFor[] =
-    "No link cable found: looked for a SilverLink USB cable and a TI-84 Plus connected by its own "
-    "USB cable (DirectLink); a serial GrayLink cannot be found this way, name its serial port.";
+    "No link cable found: looked for a SilverLink USB cable, and a TI-84 Plus or TI-84 Plus CE connected by "
+    "its own USB cable; a serial GrayLink cannot be found this way, name its serial port.";
+
+using WallClock = std::chrono::steady_clock;
 
 void QuietLog(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
     if (std::getenv("TAVRILO_LINK_LOG")) g_printerr("%s\n", message);
@@ -75,20 +88,76 @@ void NoOp() {}
 
 }  // namespace
 
-std::vector<FoundCable> FindCables() {
-    InitLibraries();
-    std::vector<FoundCable> found;
-    CableDeviceInfo* list = nullptr;
-    int count = 0;
-    if (ticables_get_usb_device_info(&list, &count) != 0 || !list) return found;
-    for (int i = 0; i < count; ++i) {
-        if (list[i].family == CABLE_FAMILY_DBUS)
-            found.push_back({CableKind::Usb, false, "SilverLink (USB)"});
-        else if (list[i].family == CABLE_FAMILY_USB_TI8X && list[i].variant != CABLE_VARIANT_TI84PCE &&
-                 list[i].variant != CABLE_VARIANT_TI83PCE && list[i].variant != CABLE_VARIANT_TI82A)
-            found.push_back({CableKind::Usb, true, "TI-84 Plus DirectLink (USB)"});
+std::string Printable(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F && b != '\\') {
+            out += c;
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", b);
+            out += hex;
+        }
     }
-    ticables_free_usb_device_info(list);
+    return out;
+}
+
+namespace {
+
+std::string ReadLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The row of the calculator libticalcs calls model on its own USB port.
+const Calculator* RowOfUsbModel(std::string_view model) {
+    for (const Calculator& c : kCalculators)
+        if (!c.usbLinkModel.empty() && c.usbLinkModel == model) return &c;
+    return nullptr;
+}
+
+}  // namespace
+
+// The TI-83 Plus's row on its own USB port is the TI-84 Plus.
+std::string TargetName(LinkTarget t) {
+    const Calculator& row = Calc(t.calc);
+    return t.ownUsb && !row.linkModel.empty() ? "TI-84 Plus" : std::string(row.name);
+}
+
+// Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 TI-84
+// Plus, E008 TI-84 Plus CE; libticables knows also E004 and E012 (not ours).
+std::vector<FoundCable> FindCables(const std::string& usbDevices) {
+    std::vector<FoundCable> found;
+    glob_t g{};
+    if (glob((usbDevices + "/*/idVendor").c_str(), 0, nullptr, &g) == 0) {
+        for (std::size_t i = 0; i < g.gl_pathc; ++i) {
+            std::string dir = g.gl_pathv[i];
+            dir.erase(dir.rfind('/'));
+            if (ReadLine(dir + "/idVendor") != "0451") continue;
+            const std::string product = ReadLine(dir + "/idProduct");
+            if (product.size() != 4 || product.compare(0, 2, "e0") != 0) continue;
+            FoundCable c;
+            char node[40];
+            std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", std::atoi(ReadLine(dir + "/busnum").c_str()),
+                          std::atoi(ReadLine(dir + "/devnum").c_str()));
+            c.device = node;
+            if (product == "e001") {
+                c.label = "SilverLink";
+            } else if (product == "e003" || product == "e008") {
+                c.directLink = true;
+                c.calc = RowOfUsbModel(product == "e003" ? "TI84+ USB" : "TI84+CE USB");
+                c.label = product == "e003" ? "TI-84 Plus" : "TI-84 Plus CE";
+            } else {
+                c.known = product == "e004" || product == "e012";
+                c.label = "TI device 0451:" + product;
+            }
+            found.push_back(c);
+        }
+    }
+    globfree(&g);
     return found;
 }
 
@@ -103,40 +172,152 @@ std::vector<std::string> SerialPorts() {
     return ports;
 }
 
+Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target) {
+    const Calculator& row = Calc(calc);
+    if (options.target) {
+        target = *options.target;
+        return {};
+    }
+    switch (options.cable) {
+    case CableKind::Virtual:
+        target = {calc, row.linkModel.empty()};
+        return {};
+    case CableKind::GrayLink:
+        target = {calc, false};
+        return {};
+    case CableKind::Auto:
+    case CableKind::Usb:
+        break;
+    }
+    const auto cables = FindCables(options.usbDevices);
+    for (const FoundCable& c : cables) {
+        if (!c.known) continue;
+        if (!c.directLink) {
+            target = {calc, false};
+            return {};
+        }
+        if (c.calc) {
+            target = {c.calc->kind, true};
+            return {};
+        }
+    }
+    for (const FoundCable& c : cables)
+        if (!c.known)
+            return Status::Failed("A TI device is on the USB bus (" + c.label +
+                                  ") that the link cannot open: unplug it, quit any app on the calculator, then "
+                                  "plug it in again.");
+    return Status::Failed(kCablesLookedFor);
+}
+
+Status CheckTarget(const ProgramVar& var, LinkTarget target) {
+    for (const char c : var.name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return Status::Failed("The program name " + Printable(var.name) +
+                                  " has control characters in it, which a calculator cannot list: make the file "
+                                  "again with a name of capital letters and digits.");
+    const Calculator& made = Calc(var.calc);
+    const Calculator& there = Calc(target.calc);
+    const std::string name = Printable(var.name), plugged = TargetName(target);
+    if (there.linkModel.empty() && !target.ownUsb)
+        return Status::Failed("The " + plugged + " has no link port: connect it by its own USB cable.");
+    const AsmTarget* asmOf = made.asmTarget;
+    const bool assembly = var.type == kProtectedProgramType && asmOf &&
+                          var.tokens.compare(0, asmOf->mark.size(), asmOf->mark) == 0;
+    // The same file format holds the same tokens: BASIC goes across, machine code does not.
+    const bool sameTokens = made.file.signature == there.file.signature;
+    if (var.calc != target.calc && assembly && sameTokens)
+        return Status::Failed(name + " is an assembly program for the " + std::string(asmOf->runsOn) + ", and the " +
+                              plugged + " connected cannot run it: send it to a " + std::string(made.models) + ".");
+    // Text by the TI-83's rules shows alike on each of them; a calculator's own characters only on it.
+    const bool textGoes = made.basicText == there.basicText || made.basicText == BasicText::Ti83Rules;
+    if (var.calc != target.calc && (!sameTokens || !textGoes))
+        return Status::Failed(name + " is a program for the " + std::string(made.name) + ", and a " + plugged +
+                              " is connected: make it for the " + plugged + ", or connect a " +
+                              std::string(made.name) + ".");
+    if (there.maxVariable && 2 + var.tokens.size() > there.maxVariable)
+        return Status::Failed(name + " is " + Grouped(2 + var.tokens.size()) + " bytes, and the " + plugged +
+                              " holds at most " + Grouped(there.maxVariable) +
+                              " bytes in one variable: make the text shorter, or split it.");
+    return {};
+}
+
 struct Link::Impl {
     LinkOptions options;
+    LinkTarget target;
     CableModel cableModel = CABLE_NUL;
     CalcModel model = CALC_NONE;
     CableHandle* cable = nullptr;
     CalcHandle* calc = nullptr;
     CalcUpdate update{};
     bool attached = false;
-    CalcKind kind = CalcKind::Ti83;
+    std::string device;  // the USB device's node, where a probe found it
 
     // Free memory and program names, each read once.
     bool freeRead = false, namesRead = false;
     std::optional<std::uint32_t> freeMemory;
     std::vector<std::string> programs;
+    bool shortAnswer = false;  // the free memory answer was shorter than its format
+    int usbError = -1;         // the last error code a USB calculator answered with
 
     // Progress of the data packet being sent.
     const LinkProgress* progress = nullptr;
     std::size_t total = 0, sent = 0;
     bool inData = false, dataSent = false;
 
+    // The watchdog: a read or write of the cable that outlasts its limit by
+    // the wall clock, or one under way when Cancel comes, is cut short by a
+    // cable timeout of 0, which libticables' loops see at once.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::thread watchdog;
+    bool closing = false, busy = false, cut = false;
+    WallClock::time_point busySince;
+    int limitTenths = 0;  // the cable's own timeout, restored after a cut
+
     bool Cancelled() const { return options.cancel && options.cancel->load(); }
+    bool Usb() const { return target.ownUsb; }
+
+    void SetLimit(int tenths) {
+        std::lock_guard<std::mutex> lock(mutex);
+        limitTenths = tenths;
+        ticables_options_set_timeout(cable, static_cast<unsigned>(tenths));
+    }
+
+    void Watch() {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!closing) {
+            wake.wait_for(lock, std::chrono::milliseconds(20));
+            if (!busy || cut) continue;
+            if (Cancelled() || WallClock::now() - busySince > std::chrono::milliseconds(limitTenths * 100)) {
+                cut = true;
+                ticables_options_set_timeout(cable, 0);
+            }
+        }
+    }
+
+    void IoBegins() {
+        std::lock_guard<std::mutex> lock(mutex);
+        busy = true;
+        busySince = WallClock::now();
+        if (cut) ticables_options_set_timeout(cable, static_cast<unsigned>(limitTenths));
+        cut = false;
+    }
+
+    void IoEnds() {
+        std::lock_guard<std::mutex> lock(mutex);
+        busy = false;
+    }
 
     enum class Phase { Open, Ready, Listing, Sending };
 
     Status Fail(int code, Phase phase, const std::string& name = {}) const {
         if (Cancelled()) return Status::Cancelled();
-        const std::string calcName = Name();
+        const std::string calcName = TargetName(target);
         switch (code) {
         case kLibusbOpen:
         case kLibusbClaim:
         case kUsbfs:
-            return Status::Failed("The USB link cable cannot be opened for lack of permission: install Debian's "
-                                  "libticables package, whose udev rules give the logged-in user access, then "
-                                  "unplug the cable and plug it in again.");
+            return NoPermission();
         case kSerialOpen:
         case kSerialIoctl:
         case kNoRoot:
@@ -163,6 +344,19 @@ struct Link::Impl {
         case kVarVersion:
             return Status::Failed("The " + calcName + " refused " + name + ": it will not take a program of that name.");
         default:
+            if (Usb() && code >= kCalcSaidNo && code < kCalcSaidNo + 50 && usbError >= 0) {
+                char hex[16];
+                std::snprintf(hex, sizeof hex, "%02Xh", usbError);
+                const std::string refused = phase == Phase::Sending ? "The " + calcName + " refused " + name + ": "
+                                                                    : "The " + calcName + " answered ";
+                if (usbError == kUsbTooLarge)
+                    return Status::Failed(refused + "it is too large for one variable (error code " + hex + ").");
+                if (code == kUsbOutOfMemory)
+                    return Status::Failed(refused + "its memory is full (error code " + hex + ").");
+                if (code == kUsbNotNamed || !Named(code))
+                    return Status::Failed(refused + "error code " + hex + ", which the link library does not name.");
+                return Status::Failed(refused + Detail(code));
+            }
             if (code >= kCalcSaidNo && code < kCalcSaidNo + 100 && phase == Phase::Sending)
                 return Status::Failed("The " + calcName + " refused " + name + ": " + Detail(code));
             if (code >= kChecksum && code <= kInvalidPacket && phase != Phase::Open)
@@ -172,26 +366,48 @@ struct Link::Impl {
         return Status::Failed("The link to the calculator failed: " + Detail(code));
     }
 
+    // Names the device node's group, where there is one to join.
+    Status NoPermission() const {
+        std::string group;
+        struct stat st {};
+        if (!device.empty() && stat(device.c_str(), &st) == 0)
+            if (const struct group* g = getgrgid(st.st_gid); g && st.st_gid != 0) group = g->gr_name;
+        return Status::Failed("You may not use the " + TargetName(target) + " on the USB bus" +
+                              (device.empty() ? "" : " (" + device + ")") + ": " +
+                              (group.empty() ? "" : "add yourself to group " + group + " and log in again, or ") +
+                              "install the udev rules of Debian's libticables package; then unplug it and plug it "
+                              "in again.");
+    }
+
+    static bool Named(int code) {
+        char* text = nullptr;
+        const bool named = ticalcs_error_get(code, &text) == 0 && text;
+        g_free(text);
+        return named;
+    }
+
     // The first line of the libraries' own text for code, with a full stop.
     static std::string Detail(int code) {
         char* text = nullptr;
         if (code >= 256) ticalcs_error_get(code, &text); else ticables_error_get(code, &text);
-        std::string detail = text ? text : "error " + std::to_string(code);
+        std::string detail = text && std::strcmp(text, "(null)") != 0 ? text : "";
         g_free(text);
         detail = detail.substr(0, detail.find('\n'));
         if (detail.rfind("Msg: ", 0) == 0) detail.erase(0, 5);
-        if (detail.empty() || detail.back() != '.') detail += '.';
+        if (detail.empty()) detail = "error code " + std::to_string(code) + ", which the link library does not name";
+        if (detail.back() != '.') detail += '.';
         return detail;
     }
 
-    std::string Name() const { return model == CALC_TI84P_USB ? "TI-84 Plus" : std::string(Calc(kind).name); }
-
-    // libticables: stops at the next block when cancelled; counts data bytes.
+    // libticables: stops when cancelled; counts data bytes; the watchdog's view.
     static int CableEvent(CableHandle*, uint32_t, const CableEventData* e, void* user) {
         auto* self = static_cast<Impl*>(user);
-        if ((e->type == CABLE_EVENT_TYPE_BEFORE_SEND || e->type == CABLE_EVENT_TYPE_BEFORE_RECV) &&
-            self->Cancelled())
-            return kAbort;
+        const bool before = e->type == CABLE_EVENT_TYPE_BEFORE_SEND || e->type == CABLE_EVENT_TYPE_BEFORE_RECV;
+        const bool after = e->type == CABLE_EVENT_TYPE_AFTER_SEND || e->type == CABLE_EVENT_TYPE_AFTER_RECV;
+        if (before && self->Cancelled()) return kAbort;
+        if (before) self->IoBegins();
+        if (after) self->IoEnds();
+        if (after && e->retval && self->Cancelled()) return kAbort;
         if (e->type == CABLE_EVENT_TYPE_AFTER_SEND && e->retval == 0 && self->inData) {
             self->sent = std::min(self->total, self->sent + e->data.data.len);
             if (self->progress && *self->progress) (*self->progress)(self->sent, self->total);
@@ -199,17 +415,55 @@ struct Link::Impl {
         return e->retval;
     }
 
-    // libticalcs: marks where the data packet starts and ends.
+    // libticalcs: marks where the data packet starts and ends; keeps the
+    // calculator's error codes; refuses a free memory answer too short to read.
     static int CalcEvent(CalcHandle*, uint32_t, const CalcEventData* e, void* user) {
         auto* self = static_cast<Impl*>(user);
         self->update.cancel = self->Cancelled();
-        if (e->type == CALC_EVENT_TYPE_BEFORE_SEND_DBUS_PKT && e->data.dbus_pkt.cmd == kCmdData) {
-            self->inData = true;
-        } else if (e->type == CALC_EVENT_TYPE_AFTER_SEND_DBUS_PKT && self->inData) {
+        switch (e->type) {
+        case CALC_EVENT_TYPE_BEFORE_SEND_DBUS_PKT:
+            if (e->data.dbus_pkt.cmd == kCmdData) self->inData = true;
+            break;
+        case CALC_EVENT_TYPE_BEFORE_SEND_DUSB_VPKT:
+            if (e->data.dusb_vpkt.type == kVarContents) self->inData = true;
+            break;
+        case CALC_EVENT_TYPE_AFTER_SEND_DBUS_PKT:
+        case CALC_EVENT_TYPE_AFTER_SEND_DUSB_VPKT:
+            if (self->inData) self->dataSent = e->retval == 0;
             self->inData = false;
-            self->dataSent = e->retval == 0;
+            break;
+        case CALC_EVENT_TYPE_AFTER_RECV_DBUS_PKT_DATA:
+            // The free memory: the one data packet while it is read, two bytes (the event names no command).
+            if (!self->freeRead && e->data.dbus_pkt.length < 2)
+                self->shortAnswer = true;
+            break;
+        case CALC_EVENT_TYPE_AFTER_RECV_DUSB_VPKT: {
+            const DUSBVirtualPacket& p = e->data.dusb_vpkt;
+            if (e->retval == 0 && p.type == kUsbError && p.size >= 2 && p.data)
+                self->usbError = p.data[0] << 8 | p.data[1];
+            if (e->retval == 0 && p.type == kParmData && !self->freeRead && !WellFormedFree(p)) {
+                self->shortAnswer = true;
+                return kShortAnswer;  // before libticalcs reads past it
+            }
+            break;
+        }
+        default:
+            break;
         }
         return e->retval;
+    }
+
+    // Two parameters, each present with 8 bytes: what libticalcs reads of them.
+    static bool WellFormedFree(const DUSBVirtualPacket& p) {
+        std::size_t j = 2;
+        if (!p.data || p.size < 2 || (p.data[0] << 8 | p.data[1]) != 2) return false;
+        for (int i = 0; i < 2; ++i) {
+            if (j + 5 > p.size || p.data[j + 2] != 0) return false;
+            const std::size_t size = p.data[j + 3] << 8 | p.data[j + 4];
+            if (size < 8 || j + 5 + size > p.size) return false;
+            j += 5 + size;
+        }
+        return true;
     }
 
     // libticables names a port it cannot use by a placeholder, so the port is looked at first.
@@ -226,10 +480,12 @@ struct Link::Impl {
                               "): check that it is the GrayLink's port and that you may use it (group dialout).");
     }
 
-    Status ChooseCable() {
-        const Calculator& row = Calc(kind);
+    Status ChooseCable(CalcKind kind) {
+        if (Status r = FindTarget(options, kind, target); !r.ok()) return r;
+        const Calculator& row = Calc(target.calc);
         if (!row.noSend.empty()) return Status::Failed(std::string(row.noSend));
-        model = ticalcs_string_to_model(std::string(row.linkModel).c_str());
+        model = ticalcs_string_to_model(std::string(target.ownUsb ? row.usbLinkModel : row.linkModel).c_str());
+        if (model == CALC_NONE) return Status::Failed("The " + TargetName(target) + " has no link port: connect it by its own USB cable.");
         switch (options.cable) {
         case CableKind::Virtual:
             cableModel = CABLE_VTI;
@@ -243,30 +499,20 @@ struct Link::Impl {
         case CableKind::Usb:
             break;
         }
-        const auto cables = FindCables();
-        const auto silver = std::find_if(cables.begin(), cables.end(), [](auto& c) { return !c.directLink; });
-        if (silver != cables.end()) {
-            cableModel = CABLE_SLV;
-        } else if (!cables.empty() && !row.usbLinkModel.empty()) {
-            cableModel = CABLE_USB;
-            model = ticalcs_string_to_model(std::string(row.usbLinkModel).c_str());
-        } else if (!cables.empty()) {
-            return Status::Failed("Only a TI-84 Plus is connected by USB, and a " + std::string(row.name) +
-                                  " program cannot be sent to it: make the program for the TI-83 Plus, or connect a " +
-                                  std::string(row.name) + " with a SilverLink.");
-        } else {
-            return Status::Failed(kCablesLookedFor);
-        }
+        cableModel = target.ownUsb ? CABLE_USB : CABLE_SLV;
+        for (const FoundCable& c : FindCables(options.usbDevices))
+            if (c.known && c.directLink == target.ownUsb) device = c.device;
+        if (!device.empty() && access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return NoPermission();
         return {};
     }
 
-    Status Open() {
+    Status Open(CalcKind kind) {
         InitLibraries();
-        if (Status r = ChooseCable(); !r.ok()) return r;
+        if (Status r = ChooseCable(kind); !r.ok()) return r;
         cable = ticables_handle_new(cableModel, cableModel == CABLE_VTI ? PORT_2 : PORT_1);
         calc = ticalcs_handle_new(model);
         if (!cable || !calc) return Fail(kNoCable, Phase::Open);
-        ticables_options_set_timeout(cable, static_cast<unsigned>(options.timeoutSeconds * 10));
+        SetLimit(options.timeoutSeconds * 10);
         if (cableModel == CABLE_GRY) ticables_cable_set_device(cable, options.device.c_str());
         ticables_cable_set_event_hook(cable, &CableEvent);
         ticables_cable_set_event_user_pointer(cable, this);
@@ -274,12 +520,21 @@ struct Link::Impl {
         ticalcs_calc_set_event_user_pointer(calc, this);
         update.start = update.stop = update.refresh = update.pbar = update.label = &NoOp;
         ticalcs_update_set(calc, &update);
+        watchdog = std::thread([this] { Watch(); });
         if (const int err = ticalcs_cable_attach(calc, cable)) return Fail(err, Phase::Open);
         attached = true;
         return {};
     }
 
     void Close() {
+        if (watchdog.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                closing = true;
+            }
+            wake.notify_all();
+            watchdog.join();
+        }
         if (attached) ticalcs_cable_detach(calc);
         if (calc) ticalcs_handle_del(calc);
         if (cable) ticables_handle_del(cable);
@@ -292,9 +547,14 @@ struct Link::Impl {
         if (freeRead) return {};
         if (Cancelled()) return Fail(kAbort, Phase::Listing);
         if (ticalcs_calc_features(calc) & FTS_MEMFREE) {
-            uint32_t ram = 0, flash = 0;
-            if (const int err = ticalcs_calc_get_memfree(calc, &ram, &flash)) return Fail(err, Phase::Listing);
-            if (ram != UINT32_MAX) freeMemory = ram;
+            uint32_t ram = UINT32_MAX, flash = UINT32_MAX;
+            shortAnswer = false;
+            const int err = ticalcs_calc_get_memfree(calc, &ram, &flash);
+            if (err && !shortAnswer) return Fail(err, Phase::Listing);
+            const uint32_t free = options.archive ? flash : ram;
+            // A CE may tell 0 bytes of RAM free over USB, which proves nothing.
+            const bool ce = model == CALC_TI84PCE_USB || model == CALC_TI83PCE_USB;
+            if (!shortAnswer && free != UINT32_MAX && !(ce && free == 0)) freeMemory = free;
         }
         freeRead = true;
         return {};
@@ -327,30 +587,34 @@ Status Link::Open(const LinkOptions& options, CalcKind calc, std::unique_ptr<Lin
     std::unique_ptr<Link> made(new Link);
     made->impl_->options = options;
     made->impl_->options.timeoutSeconds = std::max(1, options.timeoutSeconds);
-    made->impl_->kind = calc;
-    if (Status r = made->impl_->Open(); !r.ok()) return r;  // the destructor closes what was opened
+    if (Status r = made->impl_->Open(calc); !r.ok()) return r;  // the destructor closes what was opened
     link = std::move(made);
     return {};
 }
 
 Link::~Link() { impl_->Close(); }
 
-std::string Link::CalculatorName() const { return impl_->Name(); }
+std::string Link::CalculatorName() const { return TargetName(impl_->target); }
+
+LinkTarget Link::Target() const { return impl_->target; }
 
 Status Link::CheckReady() {
     if (impl_->Cancelled()) return impl_->Fail(kAbort, Impl::Phase::Ready);
     Impl& m = *impl_;
     if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return {};
-    // Asked once a second, so that Cancel is seen while the calculator is silent.
-    const int tries = m.options.timeoutSeconds;
-    ticables_options_set_timeout(m.cable, 10);
+    // Asked again every second, until the time given is up by the wall clock:
+    // a USB cable's wait cannot be cut short, and Cancel is seen in between.
+    const auto end = WallClock::now() + std::chrono::seconds(m.options.timeoutSeconds);
     int err = 0;
-    for (int i = 0; i < tries; ++i) {
-        if (i) ticables_cable_reset(m.cable);
+    for (bool first = true;; first = false) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - WallClock::now()).count();
+        if (!first && (left <= 0 || m.Cancelled())) break;
+        m.SetLimit(static_cast<int>(std::clamp<long long>((left + 99) / 100, 1, 10)));
+        if (!first) ticables_cable_reset(m.cable);
         err = ticalcs_calc_isready(m.calc);
-        if ((err != kReadTimeout && err != kNotReady) || m.Cancelled()) break;
+        if (err != kReadTimeout && err != kNotReady) break;
     }
-    ticables_options_set_timeout(m.cable, static_cast<unsigned>(tries * 10));
+    m.SetLimit(m.options.timeoutSeconds * 10);
     if (err) return m.Fail(err, Impl::Phase::Ready);
     return {};
 }
@@ -373,14 +637,15 @@ Status Link::CheckRoom(const ProgramVar& var) {
     if (Status r = FreeMemory(free); !r.ok()) return r;
     const std::size_t needed = BytesNeeded(var);
     if (free && needed > *free)
-        return Status::Failed(var.name + " needs " + Grouped(needed) + " bytes; the calculator has " + Grouped(*free) +
-                              " free");
+        return Status::Failed(Printable(var.name) + " needs " + Grouped(needed) + " bytes; the calculator has " +
+                              Grouped(*free) + " free" + (impl_->options.archive ? " in Archive" : ""));
     return {};
 }
 
 Status Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     Impl& m = *impl_;
-    if (m.Cancelled()) return m.Fail(kAbort, Impl::Phase::Sending, var.name);
+    const std::string name = Printable(var.name);
+    if (m.Cancelled()) return m.Fail(kAbort, Impl::Phase::Sending, name);
     // On the calculator a program's data begins with the size of its tokens.
     const std::size_t size = 2 + var.tokens.size();
     FileContent* content = tifiles_content_create_regular(m.model);
@@ -393,7 +658,7 @@ Status Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     std::snprintf(ve->name, sizeof ve->name, "%s", var.name.c_str());
     ve->type = var.type;
     ve->version = var.version;
-    ve->attr = ATTRB_NONE;
+    ve->attr = m.options.archive ? ATTRB_ARCHIVED : ATTRB_NONE;
     ve->size = static_cast<uint32_t>(size);
     ve->data[0] = static_cast<uint8_t>(var.tokens.size() & 0xFF);
     ve->data[1] = static_cast<uint8_t>(var.tokens.size() >> 8);
@@ -403,14 +668,15 @@ Status Link::Send(const ProgramVar& var, const LinkProgress& progress) {
     m.progress = &progress;
     m.total = size;
     m.sent = 0;
-    m.inData = m.model == CALC_TI84P_USB;  // no DBUS packets to mark the data: count every byte
+    m.inData = false;
     m.dataSent = false;
+    m.usbError = -1;
     const int err = ticalcs_calc_send_var(m.calc, MODE_NORMAL, content);
     m.progress = nullptr;
     tifiles_content_delete_regular(content);
-    if (err) return m.Fail(err, Impl::Phase::Sending, var.name);
+    if (err) return m.Fail(err, Impl::Phase::Sending, name);
     // A calculator that skips the variable still ends the exchange cleanly.
-    if (!m.dataSent && m.model != CALC_TI84P_USB) return m.Fail(kVarRejected, Impl::Phase::Sending, var.name);
+    if (!m.dataSent) return m.Fail(kVarRejected, Impl::Phase::Sending, name);
     m.freeRead = m.namesRead = false;
     m.programs.clear();
     if (progress) progress(m.total, m.total);
@@ -419,8 +685,14 @@ Status Link::Send(const ProgramVar& var, const LinkProgress& progress) {
 
 Status SendProgram(const LinkOptions& options, const ProgramVar& var,
                    const std::function<bool(const std::string& name)>& replace, const LinkProgress& progress) {
+    LinkTarget target;
+    Status r = FindTarget(options, var.calc, target);
+    if (r.ok()) r = CheckTarget(var, target);
+    if (!r.ok()) return r;
+    LinkOptions fixed = options;
+    fixed.target = target;
     std::unique_ptr<Link> link;
-    Status r = Link::Open(options, var.calc, link);
+    r = Link::Open(fixed, var.calc, link);
     if (r.ok()) r = link->CheckReady();
     if (r.ok()) r = link->CheckRoom(var);
     bool there = false;

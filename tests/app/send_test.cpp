@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // File > Send to calculator... through the seam, to a stand-in calculator on the virtual link.
+#include <QCheckBox>
 #include <QProgressDialog>
 #include <QtTest>
 #include <chrono>
@@ -40,7 +41,7 @@ private slots:
     void sendsWhatMakeWrites() {
         CalcStandIn calc(true);
         Run(kAsm8x);
-        QVERIFY(Log().endsWith("Send to calculator... Done.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
+        QVERIFY(Log().endsWith("Send to calculator... Done, in RAM.\r\n") && port->messages.back().text.endsWith("Asm(prgmTEXT"));
         QVERIFY(form->windowTitle().startsWith(form->Title + " - Sent! - Program: "));
         port->fileAnswers = {Path("TEXT.file")};
         Run(kAsm8x, false);
@@ -58,6 +59,7 @@ private slots:
         Run(kBasic8x);
         QCOMPARE(port->messages.back().text, QStringLiteral("Replace TEXT on the calculator?"));
         QVERIFY(port->messages.back().defaultButton == Answer::No && calc.Stored().size() == 1);
+        QCOMPARE(form->windowTitle(), form->Title + " - Cancelled!");  // not the first send's "Sent!"
     }
 
     // A 24 KB program: a timer of the window keeps ticking while it goes, and
@@ -99,6 +101,27 @@ private slots:
         Run(kBasic8x);
         QVERIFY(port->messages.back().text.contains("The TI-83 Plus refused TEXT: its memory is full.") &&
                 Log().endsWith("Send to calculator... Error.\r\n") && form->windowTitle().endsWith(" - Error!"));
+    }
+
+    // The CE on the virtual link speaks the USB protocol; Send to Archive, which the TI-83 has not.
+    void ceKindToArchive() {
+        CalcStandIn calc(CalcStandIn::Usb::Ce);
+        bool offeredFor83 = true;
+        port->dialogScripts = {[&](QDialog& d) {
+            auto* archive = Named<QCheckBox>(&d, QStringLiteral("Archive"));
+            Named<QRadioButton>(&d, KindName(test::kBasic83))->click();
+            offeredFor83 = archive->isEnabled();
+            Named<QRadioButton>(&d, KindName({Language::Basic, CalcKind::Ti84PlusCe}))->click();
+            archive->setChecked(true);
+            auto* connection = Named<QComboBox>(&d, QStringLiteral("Connection"));
+            connection->setCurrentIndex(connection->findData(QStringLiteral("virtual")));
+            Named<QPushButton>(&d, QStringLiteral("Send"))->click();
+        }};
+        form->findChild<QAction*>(QStringLiteral("send_to_calc"))->trigger();
+        QVERIFY2(!offeredFor83 && calc.Stored().size() == 1 && calc.Stored()[0].archived, qPrintable(Log()));
+        QVERIFY(Log().endsWith("Send to calculator... Done, in Archive.\r\n"));
+        QVERIFY2(port->messages.back().text.endsWith("(from Archive, with operating system 5.3 or later)"),
+                 qPrintable(port->messages.back().text));
     }
 };
 

@@ -113,6 +113,10 @@ void CalcStandIn::Write(std::uint8_t cmd, const std::vector<std::uint8_t>* data)
         p.insert(p.end(), data->begin(), data->end());
         p.push_back(sum & 255), p.push_back((sum >> 8) & 255);
     }
+    WriteBytes(p);
+}
+
+void CalcStandIn::WriteBytes(const std::vector<std::uint8_t>& p) {
     Ring& r = *ring_[0];
     for (auto b : p) {
         while (((Load(r.end) + 1) & 255) == Load(r.start))
@@ -144,7 +148,8 @@ void CalcStandIn::Exchange(std::uint8_t cmd, const std::vector<std::uint8_t>& in
         Write(kAck);
     } else if (cmd == kReq && in.size() >= 3 && in[2] == 0x19) {  // list: free memory, then names
         Write(kAck);
-        const std::vector<std::uint8_t> free{static_cast<std::uint8_t>(free_ & 255), static_cast<std::uint8_t>(free_ >> 8)};
+        std::vector<std::uint8_t> free{static_cast<std::uint8_t>(free_ & 255), static_cast<std::uint8_t>(free_ >> 8)};
+        if (fault_ == Fault::ShortFree) free.resize(arg_);
         Write(kData, &free);
         if (!Packet(reply, data) || reply != kAck) return;  // EOT: free memory only
         for (const StoredVar& v : Stored()) {
@@ -169,15 +174,18 @@ void CalcStandIn::Exchange(std::uint8_t cmd, const std::vector<std::uint8_t>& in
         if (!Packet(reply, data) || !Packet(reply, data) || reply != kData) return;
         StoredVar v{in[2], std::string(reinterpret_cast<const char*>(&in[3]), 8), data};
         v.name.resize(v.name.find('\0') == std::string::npos ? 8 : v.name.find('\0'));
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stored_.push_back(std::move(v));  // before the ACK that lets the sender finish
-        }
+        Keep(std::move(v));  // before the ACK that lets the sender finish
         Write(kAck);
     }
 }
 
+void CalcStandIn::Keep(StoredVar v) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stored_.push_back(std::move(v));
+}
+
 void CalcStandIn::Run() {
+    if (usbBuffer_) return RunUsb();
     std::uint8_t cmd;
     std::vector<std::uint8_t> data;
     while (!stop_) {

@@ -14,6 +14,11 @@
 #include "tavrilo/calc/asm_program_file.h"
 #include "tavrilo/calc/program_file.h"
 #include "tavrilo/link/link.h"
+#include "../core/temp_dir.h"
+
+#include <filesystem>
+#include <memory>
+#include <thread>
 
 using namespace tavrilo;
 using test::FileOf;
@@ -191,4 +196,203 @@ TEST(Link, NoCableSaysWhichAreLookedFor) {
     gray.device = "/nonexistent/ttyS9";
     EXPECT_EQ(OpenFailure(gray), "The serial port /nonexistent/ttyS9 cannot be used (No such file or directory): check "
                                  "that it is the GrayLink's port and that you may use it (group dialout).");
+}
+
+namespace {
+
+// The virtual link to a calculator on its own USB port: the USB protocol.
+LinkOptions Usb(CalcKind calc, bool archive = false, int timeout = 5, const std::atomic<bool>* cancel = nullptr) {
+    LinkOptions o = Virtual(timeout, cancel);
+    o.target = LinkTarget{calc, true};
+    o.archive = archive;
+    return o;
+}
+
+struct UsbCalc {
+    CalcStandIn::Usb model;
+    CalcKind calc;
+};
+const UsbCalc kUsbCalcs[] = {{CalcStandIn::Usb::Ti84Plus, CalcKind::Ti83Plus},
+                             {CalcStandIn::Usb::Ce, CalcKind::Ti84PlusCe}};
+
+void NextUsbSendWorks(CalcStandIn& calc, CalcKind kind) {
+    calc.Set(CalcStandIn::Fault::None);
+    Send(Story(), Usb(kind));
+    EXPECT_EQ(calc.Stored().back().data.size(), 24002u);
+}
+
+}  // namespace
+
+TEST(UsbLink, ProgramsArriveInRamOrInArchive) {
+    const std::string code("\x21\x00\x00\xC9", 4);
+    for (const UsbCalc& u : kUsbCalcs)
+        for (const bool archive : {false, true}) {
+            CalcStandIn calc(u.model);
+            ProgramVar own = Story();
+            own.calc = u.calc;
+            // A TI-83 Plus BASIC program goes to a CE unchanged; its assembly does not (CheckTarget's test).
+            std::vector<ProgramVar> vars{own, Story(), Var(test::AsmFileOf("PLUSASM", "\xBB\x6D" + code, "", CalcKind::Ti83Plus))};
+            if (u.calc != CalcKind::Ti83Plus) vars.pop_back();
+            for (const ProgramVar& v : vars) {
+                std::size_t last = 0;
+                const auto t0 = Clock::now();
+                Send(v, Usb(u.calc, archive), [&](std::size_t sent, std::size_t) { last = sent; });
+                std::cout << v.name << " over USB: " << v.tokens.size() + 2 << " bytes in "
+                          << std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count()
+                          << " ms\n";
+                const StoredVar got = calc.Stored().back();
+                std::string data(got.data.begin(), got.data.end());
+                EXPECT_EQ(data.substr(2), v.tokens);
+                EXPECT_EQ(got.data[0] | got.data[1] << 8, static_cast<int>(v.tokens.size()));
+                EXPECT_EQ(got.name + char('0' + got.type) + char('0' + got.archived),
+                          v.name + char('0' + v.type) + char('0' + archive));
+                EXPECT_EQ(last, data.size());
+            }
+        }
+}
+
+TEST(UsbLink, RoomIsCheckedInRamOrInArchive) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.SetFreeMemory(20000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)), "STORY needs 24,014 bytes; the calculator has 20,000 free");
+    Send(Story(), Usb(CalcKind::Ti83Plus, true));
+    calc.SetFreeArchive(1000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, true)),
+              "STORY needs 24,014 bytes; the calculator has 1,000 free in Archive");
+}
+
+TEST(UsbLink, ARefusalSaysWhyWithItsErrorCode) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::Reject, 0x0C);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)), "The TI-84 Plus refused STORY: its memory is full (error code 0Ch).");
+    calc.Set(CalcStandIn::Fault::Reject, 0x1B);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)),
+              "The TI-84 Plus refused STORY: it is too large for one variable (error code 1Bh).");
+    calc.Set(CalcStandIn::Fault::Reject, 0x7A);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)),
+              "The TI-84 Plus refused STORY: error code 7Ah, which the link library does not name.");
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// By the wall clock: libticables counts the process's processor time.
+TEST(UsbLink, SilenceIsReportedWithinTheTimeGiven) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::Silent);
+    const ProgramVar story = Story();
+    const auto t0 = Clock::now();
+    EXPECT_EQ(Failure(story, Usb(CalcKind::Ti83Plus, false, 2)),
+              "The TI-84 Plus did not answer within 2 seconds: check that it is on and at its home screen.");
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// Both protocols; what a short answer leaves unread would refuse the program.
+TEST(UsbLink, AFreeMemoryAnswerTooShortIsUnknown) {
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus)
+                                                : std::make_unique<CalcStandIn>(true);
+        calc->SetFreeMemory(100);
+        calc->Set(CalcStandIn::Fault::ShortFree, usb ? 2 : 1);
+        Send(Story(), usb ? Usb(CalcKind::Ti83Plus) : Virtual());
+        EXPECT_EQ(calc->Stored().size(), 1u) << usb;
+    }
+}
+
+TEST(UsbLink, ACutLinkIsABrokenLink) {
+    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
+    calc.Set(CalcStandIn::Fault::CutAfter, 3000);
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, false, 2)),
+              "The link broke while sending STORY: check the cable and send it again.");
+    EXPECT_TRUE(calc.Stored().empty());
+    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+}
+
+// The calculator stops reading part way; the time given is long.
+TEST(UsbLink, CancelEndsAWaitingSendWithinASecond) {
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus)
+                                                : std::make_unique<CalcStandIn>(false);
+        calc->Set(CalcStandIn::Fault::CutAfter, 1000);
+        std::atomic<bool> cancel{false};
+        const ProgramVar v = Var(FileOf(usb ? CalcKind::Ti83Plus : CalcKind::Ti83, "STORY", Tokens(9000), ""));
+        LinkOptions o = usb ? Usb(CalcKind::Ti83Plus, false, 600, &cancel) : Virtual(600, &cancel);
+        Clock::time_point asked{};
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            asked = Clock::now();
+            cancel = true;
+        });
+        EXPECT_TRUE(SendProgram(o, v).cancelled());
+        canceller.join();
+        EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1500)) << usb;
+        usb ? NextUsbSendWorks(*calc, CalcKind::Ti83Plus) : void(calc->Set(CalcStandIn::Fault::None));
+    }
+}
+
+// What the kernel lists decides the calculator: a kernel list made in a folder.
+TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
+    test::TempDir dir;
+    LinkOptions o;
+    o.usbDevices = dir / "devices";
+    const auto plug = [&](const std::string& product) {
+        const std::string device = o.usbDevices + "/1-" + product;
+        std::filesystem::create_directories(device);
+        for (auto [file, text] : {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()}, {"busnum", "1"},
+                                  {"devnum", "9"}})
+            test::Spit(device + "/" + file, std::string(text) + "\n");
+    };
+    const auto target = [&](CalcKind calc) {
+        LinkTarget t{CalcKind::Ti83, false};
+        const Status r = FindTarget(o, calc, t);
+        return r.ok() ? TargetName(t) + (t.ownUsb ? " on USB" : " on a link cable") : r.message;
+    };
+    EXPECT_NE(target(CalcKind::Ti83).find("No link cable found"), std::string::npos);
+    plug("e010");
+    EXPECT_EQ(target(CalcKind::Ti83Plus), "A TI device is on the USB bus (TI device 0451:e010) that the link cannot "
+                                          "open: unplug it, quit any app on the calculator, then plug it in again.");
+    plug("e003");
+    EXPECT_EQ(target(CalcKind::Ti83), "TI-84 Plus on USB");
+    std::filesystem::remove_all(o.usbDevices + "/1-e003");
+    plug("e001");
+    EXPECT_EQ(target(CalcKind::Ti83), "TI-83 on a link cable");
+}
+
+TEST(UsbLink, ACeTellingZeroBytesFreeIsSentToAnyway) {
+    CalcStandIn calc(CalcStandIn::Usb::Ce);
+    calc.SetFreeMemory(0);
+    Send(Story(), Usb(CalcKind::Ti84PlusCe));
+    calc.Set(CalcStandIn::Fault::Reject, 0x0C);  // really full
+    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti84PlusCe)),
+              "The TI-84 Plus CE refused STORY: its memory is full (error code 0Ch).");
+    EXPECT_EQ(calc.Stored().size(), 1u);
+}
+
+// Each refused before anything is sent.
+TEST(UsbLink, WhatTheCalculatorCannotTakeIsRefused) {
+    const ProgramVar asm83p = Var(test::AsmFileOf("PLUSASM", "\xBB\x6D\xC9", "", CalcKind::Ti83Plus));
+    ProgramVar ce = Story(), big = Story();
+    ce.calc = CalcKind::Ti84PlusCe;
+    big.tokens.assign(65511, '\xDE');
+    const LinkTarget ti84{CalcKind::Ti83Plus, true}, ceUsb{CalcKind::Ti84PlusCe, true};
+    EXPECT_EQ(CheckTarget(asm83p, ceUsb).message,
+              "PLUSASM is an assembly program for the TI-83 Plus and 84 Plus, and the TI-84 Plus CE connected cannot "
+              "run it: send it to a TI-83 Plus / 84 Plus.");
+    EXPECT_EQ(CheckTarget(ce, ti84).message, "STORY is a program for the TI-84 Plus CE, and a TI-84 Plus is "
+                                             "connected: make it for the TI-84 Plus, or connect a TI-84 Plus CE.");
+    EXPECT_EQ(CheckTarget(big, ceUsb).message, "STORY is 65,513 bytes, and the TI-84 Plus CE holds at most 65,512 "
+                                               "bytes in one variable: make the text shorter, or split it.");
+    EXPECT_TRUE(CheckTarget(big, ti84).ok());
+}
+
+// The variable list over USB.
+TEST(UsbLink, AsksBeforeReplacingAProgramOfTheSameName) {
+    for (const UsbCalc& u : kUsbCalcs) {
+        CalcStandIn calc(u.model);
+        Send(Story(), Usb(u.calc));
+        std::vector<std::string> asked;
+        const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
+        EXPECT_TRUE(SendProgram(Usb(u.calc), Story(), no).cancelled());
+        EXPECT_EQ(asked, std::vector<std::string>{"STORY"});
+        EXPECT_EQ(calc.Stored().size(), 1u);
+    }
 }

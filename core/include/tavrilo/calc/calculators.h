@@ -114,6 +114,7 @@ struct Calculator {
     std::string_view basicNote;
     // Why programs are not sent to it yet; empty when they are.
     std::string_view noSend;
+    bool runsFromArchive = false;  // runs a program from Archive, not only from RAM
 };
 
 inline constexpr Calculator kCalculators[] = {
@@ -124,13 +125,12 @@ inline constexpr Calculator kCalculators[] = {
      "TI84+ USB", BasicText::Ti83Rules, 0, {}, {}},
     // Its files share the TI-83 Plus's signature: a file read back is the TI-83 Plus's row.
     {CalcKind::Ti84PlusCe, "TI-84 Plus CE", "TI-84 Plus CE", "ce",
-     {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535}, kCeScreen, 150000, nullptr, "", "",
+     {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
      BasicText::CeCharacters, 65512,
      "TI-84 Plus CE and TI-83 Premium CE; run it with prgmNAME (operating systems 5.3 and later also run it "
      "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. Assembly for "
      "the CE is not offered: it runs native code on its eZ80 only, and operating systems 5.5 and later refuse it.",
-     "Sending to a TI-84 Plus CE comes with its USB protocol, not yet here: make the file and send it with "
-     "a link program such as TiLP."},
+     {}, true},
 };
 
 const Calculator& Calc(CalcKind kind);

@@ -26,24 +26,53 @@ enum class CableKind {
     Virtual,   // libticables' virtual link for emulators (the linking program's end)
 };
 
+// The calculator at the other end: a row of the table, on a link cable (the
+// serial protocol) or on its own USB port (the USB protocol).
+struct LinkTarget {
+    CalcKind calc = CalcKind::Ti83;
+    bool ownUsb = false;
+};
+
 struct LinkOptions {
     CableKind cable = CableKind::Auto;
     std::string device;       // serial port for a GrayLink, e.g. /dev/ttyS0
-    int timeoutSeconds = 3;   // how long the calculator may take to answer
-    // Set from any thread: the link stops at the next block of data, or within
-    // a second while waiting for the calculator to answer the ready check, and
-    // fails with Status::Cancelled().
+    int timeoutSeconds = 3;   // how long the calculator may take to answer, by the wall clock
+    // Set from any thread: the link stops within about a second, and fails
+    // with Status::Cancelled().
     const std::atomic<bool>* cancel = nullptr;
+    // The calculator plugged in, where it is known (the virtual link, --calc);
+    // else a USB probe finds it, and on a link cable it is the program's own.
+    std::optional<LinkTarget> target;
+    bool archive = false;  // to Archive rather than RAM
+    std::string usbDevices = "/sys/bus/usb/devices";  // where the kernel lists the USB devices
 };
 
+// A TI device on the USB bus.
 struct FoundCable {
-    CableKind kind;
-    bool directLink;    // TI-84 Plus own USB port, else a SilverLink
-    std::string label;  // "SilverLink (USB)", "TI-84 Plus DirectLink (USB)"
+    bool directLink = false;  // a calculator on its own USB port, else a SilverLink
+    std::string label;        // "SilverLink", "TI-84 Plus", "TI-84 Plus CE", "TI device 0451:e010"
+    const Calculator* calc = nullptr;  // the calculator on its own port, as the table has it
+    bool known = true;  // false: a product the link library cannot open
+    std::string device;  // its node under /dev/bus/usb
 };
 
-// The USB link cables plugged in now. Serial GrayLinks cannot be detected.
-std::vector<FoundCable> FindCables();
+// The TI link cables and calculators on the USB bus now, from the kernel's
+// device list. Serial GrayLinks cannot be detected.
+std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb/devices");
+
+// The calculator a program of calc's goes to with options: options.target, or
+// what a USB probe finds. Fails with the sentence that names the way out.
+[[nodiscard]] Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target);
+
+// Fails, before anything is sent, when target cannot take var: a name with
+// control bytes, a program made for another calculator, one too large for it.
+[[nodiscard]] Status CheckTarget(const ProgramVar& var, LinkTarget target);
+
+// "TI-83", "TI-83 Plus", "TI-84 Plus" (the TI-83 Plus's row on its own USB port), "TI-84 Plus CE"
+std::string TargetName(LinkTarget target);
+
+// name with every non-printing byte as \xNN, for messages and terminals.
+std::string Printable(std::string_view name);
 
 // The serial ports that exist (/dev/ttyS*, /dev/ttyUSB*), for a GrayLink.
 std::vector<std::string> SerialPorts();
@@ -56,20 +85,21 @@ using LinkProgress = std::function<void(std::size_t sent, std::size_t total)>;
 // sentence a user can act on.
 class Link {
 public:
-    // Opens the cable and picks the calculator's model from calc's row: the
-    // link cable's model, or over the calculator's own USB port its USB model.
+    // Opens the cable to the calculator FindTarget gives for a program of calc's.
     [[nodiscard]] static Status Open(const LinkOptions& options, CalcKind calc, std::unique_ptr<Link>& link);
     ~Link();
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
-    // "TI-83", "TI-83 Plus", "TI-84 Plus"
+    // "TI-83", "TI-83 Plus", "TI-84 Plus", "TI-84 Plus CE"
     std::string CalculatorName() const;
+    LinkTarget Target() const;
 
     // Fails unless the calculator answers within the timeout.
     [[nodiscard]] Status CheckReady();
 
-    // Free RAM, where the model tells it; read once per Link.
+    // Free RAM (or Archive with LinkOptions::archive), where the calculator
+    // tells it believably; read once per Link.
     [[nodiscard]] Status FreeMemory(std::optional<std::uint32_t>& free);
 
     // Whether a program of var's name is on the calculator (either type).
@@ -78,7 +108,7 @@ public:
     // Fails when the calculator's free memory is known and too small.
     [[nodiscard]] Status CheckRoom(const ProgramVar& var);
 
-    // Sends var silently; progress reports the data bytes sent.
+    // Sends var silently, to RAM or Archive; progress reports the data bytes sent.
     [[nodiscard]] Status Send(const ProgramVar& var, const LinkProgress& progress = {});
 
 private:
@@ -87,7 +117,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The whole send on one link: the calculator must answer, the program must fit;
+// The whole send on one link: the calculator must take the program (CheckTarget)
+// and answer, the program must fit;
 // when replace is given and a program of that name is there, replace(name) is
 // asked first, and false leaves the calculator as it was: Status::Cancelled().
 [[nodiscard]] Status SendProgram(const LinkOptions& options, const ProgramVar& var,
