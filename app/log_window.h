@@ -16,7 +16,6 @@ public:
     void Append(const QString& message, bool newline);
     // The whole log, lines ended by CR LF.
     const QString& Text() const { return text_; }
-    QPlainTextEdit* Text1() const { return text1_; }
 
 signals:
     // The platform closed the window; it was hidden instead.

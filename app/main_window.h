@@ -39,10 +39,6 @@ public:
     // The assembly compile, run by the options dialog's Compile button.
     void T2Asm(const AsmOpts& opts);
 
-    Editor* Text1() const { return text1_; }
-    QPlainTextEdit* Text2() const { return text2_; }
-    QListView* List1() const { return list1_; }
-    const LineStore& DataLines() const { return store_; }
     Form3* OptionsDialog();
     Form4* ProgressWindow();
     CalcFileDialog* CalcFile();

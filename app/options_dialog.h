@@ -32,8 +32,6 @@ public:
     QCheckBox* Check1() const { return check1_; }
     QCheckBox* Check2() const { return check2_; }
     QCheckBox* Check3() const { return check3_; }
-    QPushButton* Command1() const { return command1_; }
-    QPushButton* Command2() const { return command2_; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;

@@ -104,8 +104,11 @@ PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string()> text,
     status_->setObjectName(QStringLiteral("Status"));
     status_->setWordWrap(true);
     previous_ = new QPushButton(QStringLiteral("< Previous"), this);
+    previous_->setObjectName(QStringLiteral("Previous"));
     next_ = new QPushButton(QStringLiteral("Next >"), this);
+    next_->setObjectName(QStringLiteral("Next"));
     save_ = new QPushButton(QStringLiteral("Save pictures..."), this);
+    save_->setObjectName(QStringLiteral("SavePictures"));
     for (QPushButton* b : {previous_, next_, save_}) b->setFocusPolicy(Qt::NoFocus);
     clipped_ = new QListWidget(this);
     clipped_->setObjectName(QStringLiteral("Clipped"));

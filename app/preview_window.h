@@ -71,14 +71,8 @@ public:
 
     const ScreenModel& Model() const { return model_; }
     std::size_t Current() const { return current_; }
-    QComboBox* OutputChoice() const { return output_; }
     QLabel* PageLabel() const { return pageLabel_; }
     QLabel* Status() const { return status_; }
-    QListWidget* ClippedList() const { return clipped_; }
-    QPushButton* PreviousButton() const { return previous_; }
-    QPushButton* NextButton() const { return next_; }
-    QPushButton* SaveButton() const { return save_; }
-    LcdView* Lcd() const { return lcd_; }
     QTimer* RebuildTimer() { return &timer_; }
 
     static constexpr int kIdleMs = 300;

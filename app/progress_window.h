@@ -20,7 +20,6 @@ class Form4 : public QWidget {
 
 public:
     explicit Form4(QWidget* parent = nullptr);
-    QLabel* Label1() const { return label1_; }
     // A Cancel button below the label, for work that runs off the window's thread.
     void SetCancellable(bool cancellable);
     QPushButton* CancelButton() const { return cancel_; }

@@ -41,7 +41,7 @@ struct Rig {
         QApplication::processEvents();
     }
     void Load() {
-        form.Text1()->ReplaceAll(bench::Prose(kTenMiB));
+        form.findChild<Editor*>(QStringLiteral("Text1"))->ReplaceAll(bench::Prose(kTenMiB));
         QApplication::processEvents();
     }
 };
@@ -54,7 +54,7 @@ void BM_Open(benchmark::State& state) {
         rig->form.Open();
         QApplication::processEvents();
     }
-    state.counters["bytes"] = double(rig->form.Text1()->ByteSize());
+    state.counters["bytes"] = double(rig->form.findChild<Editor*>(QStringLiteral("Text1"))->ByteSize());
 }
 
 void BM_OpenUtf8(benchmark::State& state) {
@@ -63,7 +63,7 @@ void BM_OpenUtf8(benchmark::State& state) {
         rig->form.Open();
         QApplication::processEvents();
     }
-    state.counters["bytes"] = double(rig->form.Text1()->ByteSize());
+    state.counters["bytes"] = double(rig->form.findChild<Editor*>(QStringLiteral("Text1"))->ByteSize());
 }
 
 void BM_Save(benchmark::State& state) {
@@ -80,7 +80,7 @@ void BM_CompileAsm(benchmark::State& state) {
         rig->port.answers = {Answer::Yes};
         rig->port.inputAnswers = {QStringLiteral("book.asm")};
         rig->form.Compile();
-        rig->form.OptionsDialog()->Command1()->click();
+        rig->form.OptionsDialog()->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
         QApplication::processEvents();
     }
 }
@@ -98,11 +98,12 @@ void BM_CompileBasic(benchmark::State& state) {
 
 // One key typed at the end of the text; range(0) is the text's size in bytes.
 void BM_TypeKey(benchmark::State& state) {
-    rig->form.Text1()->ReplaceAll(bench::Prose(std::size_t(state.range(0))));
-    rig->form.Text1()->moveCursor(QTextCursor::End);
+    rig->form.findChild<Editor*>(QStringLiteral("Text1"))->ReplaceAll(bench::Prose(std::size_t(state.range(0))));
+    rig->form.findChild<Editor*>(QStringLiteral("Text1"))->moveCursor(QTextCursor::End);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    Editor* editor = rig->form.findChild<Editor*>(QStringLiteral("Text1"));
     for (auto _ : state) {
-        QApplication::sendEvent(rig->form.Text1(), &key);
+        QApplication::sendEvent(editor, &key);
         QApplication::processEvents();
     }
 }
@@ -113,7 +114,7 @@ void BM_PreviewRebuild(benchmark::State& state) {
     rig->Load();
     rig->form.ShowPreview();
     PreviewWindow* p = rig->form.Preview();
-    p->OutputChoice()->setCurrentIndex(1);
+    p->findChild<QComboBox*>(QStringLiteral("Output"))->setCurrentIndex(1);
     for (auto _ : state) p->Rebuild();
     state.counters["screens"] = double(p->Model().Count());
 }
@@ -122,7 +123,7 @@ void BM_PreviewKey(benchmark::State& state) {
     PreviewWindow* p = rig->form.Preview();
     QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
     for (auto _ : state) {
-        QApplication::sendEvent(p->Lcd(), &key);
+        QApplication::sendEvent(p->findChild<LcdView*>(QStringLiteral("Lcd")), &key);
         QApplication::processEvents();
     }
 }

@@ -34,6 +34,7 @@
 #include "tavrilo/convert/text_rules.h"
 
 using namespace tavrilo;
+using test::Named;
 
 namespace {
 
@@ -91,10 +92,10 @@ private slots:
         QVERIFY(form->Log_w);
         QVERIFY(LogWindow()->isVisible());
         QCOMPARE(LogWindow()->windowTitle(), QStringLiteral("Logg window"));
-        QCOMPARE(form->Text1()->geometry(), form->centralWidget()->rect());
+        QCOMPARE(Text1()->geometry(), form->centralWidget()->rect());
         form->resize(700, 600);
         QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 2);
-        QCOMPARE(form->Text1()->geometry(), form->centralWidget()->rect());
+        QCOMPARE(Text1()->geometry(), form->centralWidget()->rect());
         // Minimising and restoring count as resizes.
         form->setWindowState(Qt::WindowMinimized);
         QCOMPARE(Log().count(QStringLiteral("Resizeing... Done.")), 3);
@@ -103,41 +104,41 @@ private slots:
     }
 
     void captionCountsLineBreaksAsTwo() {
-        form->Text1()->setFocus();
-        QTest::keyClicks(form->Text1(), "ab");
-        QTest::keyClick(form->Text1(), Qt::Key_Return);
-        QTest::keyClick(form->Text1(), Qt::Key_Return, Qt::ShiftModifier);
-        QTest::keyClicks(form->Text1(), "c");
+        Text1()->setFocus();
+        QTest::keyClicks(Text1(), "ab");
+        QTest::keyClick(Text1(), Qt::Key_Return);
+        QTest::keyClick(Text1(), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(Text1(), "c");
         QCOMPARE(form->windowTitle(), kTitle + " - 7 Bytes");
-        QCOMPARE(form->Text1()->Bytes(), std::string("ab\r\n\r\nc"));
-        form->Text1()->selectAll();
-        QTest::keyClick(form->Text1(), Qt::Key_Delete);
+        QCOMPARE(Text1()->Bytes(), std::string("ab\r\n\r\nc"));
+        Text1()->selectAll();
+        QTest::keyClick(Text1(), Qt::Key_Delete);
         QCOMPARE(form->windowTitle(), kTitle + " - 0 Bytes");
         // Any character can be typed, committed by an input method or pasted.
         QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
                         QString::fromUtf8("\xe2\x82\xac\xce\xa9"));
-        QApplication::sendEvent(form->Text1(), &typed);
+        QApplication::sendEvent(Text1(), &typed);
         QInputMethodEvent ime;
         ime.setCommitString(QString::fromUtf8("\xc3\xa9\xe4\xb8\xad"));
-        QApplication::sendEvent(form->Text1(), &ime);
+        QApplication::sendEvent(Text1(), &ime);
         QApplication::clipboard()->setText(QString::fromUtf8("\xf0\x9f\x98\x80x"));
-        form->Text1()->paste();
-        QCOMPARE(form->Text1()->Utf8(), std::string("\xe2\x82\xac\xce\xa9\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80x"));
+        Text1()->paste();
+        QCOMPARE(Text1()->Utf8(), std::string("\xe2\x82\xac\xce\xa9\xc3\xa9\xe4\xb8\xad\xf0\x9f\x98\x80x"));
         QCOMPARE(form->windowTitle(), kTitle + " - 6 Bytes");
         // The compile takes the text in Windows-1252; the log counts what became "?".
         port->answers = {Answer::No};
         form->Compile();
         QVERIFY(Log().contains("Compile.\r\n3 characters outside the calculator's code page were replaced by ?\r\n"
                                "Compile 2 Basic code.\r\n"));
-        QCOMPARE(form->Text1()->Bytes(), T2Basic(ChkBadChrs("\x80?\xe9??x")));
+        QCOMPARE(Text1()->Bytes(), T2Basic(ChkBadChrs("\x80?\xe9??x")));
     }
 
     void menuShortcutsWinOverEditor() {
-        form->Text1()->ReplaceAll("HI");
-        form->Text1()->selectAll();
+        Text1()->ReplaceAll("HI");
+        Text1()->selectAll();
         QApplication::clipboard()->setText("before");
         port->answers = {Answer::Cancel};
-        QTest::keyClick(form->Text1(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(Text1(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(port->messages.size(), size_t(1));
         QCOMPARE(port->messages[0].title, QStringLiteral("Asm/Basic"));
         QVERIFY(port->messages[0].buttons == Buttons::YesNoCancel);
@@ -145,9 +146,9 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
         QVERIFY(Log().endsWith("Compile.\r\nCancel by user...\r\n"));
         port->answers = {Answer::Discard};
-        QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(Text1(), Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(port->quits, 1);
-        QCOMPARE(form->Text1()->Bytes(), std::string("HI"));
+        QCOMPARE(Text1()->Bytes(), std::string("HI"));
         QVERIFY(Log().endsWith("Terminateing...\r\n"));
         form->close();  // closing after Exit logs nothing more
         QCOMPARE(Log().count("Terminateing..."), 1);
@@ -162,11 +163,11 @@ private slots:
 
     void basicCompile() {
         std::string text = "Hello, World!\r\nIt's 2 o'clock";
-        form->Text1()->ReplaceAll(text);
+        Text1()->ReplaceAll(text);
         port->answers = {Answer::No};
         form->Compile();
         std::string program = T2Basic("HELLO WORLD!\r\nITS 2 OCLOCK");
-        QCOMPARE(form->Text1()->Bytes(), program);
+        QCOMPARE(Text1()->Bytes(), program);
         QCOMPARE(program.size(), size_t(105));
         QCOMPARE(form->windowTitle(), kTitle + " - Done! - Total size: 105 Bytes");
         QVERIFY(Log().endsWith("Compile.\r\nCompile 2 Basic code.\r\nChk.ing for bad chrs. Done.\r\n"
@@ -176,18 +177,18 @@ private slots:
         QVERIFY(!form->ProgressWindow()->isVisible());
         QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
         QVERIFY(form->close() && port->quits == 1 && port->messages.size() == 1);  // compiled: no question
-        form->Text1()->undo();  // one step for the whole compile
-        QCOMPARE(form->Text1()->Bytes(), text);
+        Text1()->undo();  // one step for the whole compile
+        QCOMPARE(Text1()->Bytes(), text);
     }
 
     // Closing, Ctrl+X and Exit ask before a changed text goes; a Save that fails keeps the program.
     void exitAsksBeforeDroppingChangedText() {
-        form->Text1()->ReplaceAll("changed");
+        Text1()->ReplaceAll("changed");
         port->answers = {Answer::Cancel, Answer::Save};
         port->fileAnswers = {Path("missing/x.txt"), Path("out.txt")};
         QVERIFY(!form->close());
         QVERIFY(port->messages.back().buttons == Buttons::SaveDiscardCancel);
-        QTest::keyClick(form->Text1(), Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(Text1(), Qt::Key_X, Qt::ControlModifier);
         QVERIFY(port->quits == 0 && Log().endsWith("Writeing file... Error.\r\n"));
         port->answers = {Answer::Save}, form->Exit();
         QCOMPARE(port->quits, 1);
@@ -207,18 +208,18 @@ private slots:
         }
         const std::string text = test::Repeat("ROW\r\n", 100000);
         std::ofstream(Path("lines.txt").toStdString(), std::ios::binary) << test::Repeat("B\r\n", 1000000);
-        form->Text1()->ReplaceAll(text);
+        Text1()->ReplaceAll(text);
         QVERIFY(LimitAddressSpace(48 << 20));
         port->fileAnswers = {Path("lines.txt")};
         form->Open();
-        QCOMPARE(form->Text1()->Bytes(), text);
+        QCOMPARE(Text1()->Bytes(), text);
         QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("lines.txt") + "': Cannot allocate memory\u00a0-\u00a012");
 
         port->answers = {Answer::No};
         form->Compile();
-        QCOMPARE(form->Text1()->Bytes(), text);  // already free of bad characters
+        QCOMPARE(Text1()->Bytes(), text);  // already free of bad characters
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QVERIFY(Log().endsWith("Compileing... Error.\r\n") || Log().endsWith("bad chrs.Error.\r\n"));
         QCOMPARE(port->messages.back().text, QStringLiteral("Error: Cannot allocate memory\u00a0-\u00a012"));
@@ -230,7 +231,7 @@ private slots:
 
     void asmCompileThroughTheDialog() {
         std::string text = "SAY \"HI\"\r\nTWO";
-        form->Text1()->ReplaceAll(text);
+        Text1()->ReplaceAll(text);
         port->answers = {Answer::Yes};
         form->Compile();
         Form3* dialog = form->OptionsDialog();
@@ -239,7 +240,7 @@ private slots:
         QVERIFY(dialog->Option2()->isChecked());
         QVERIFY(!dialog->Check1()->isEnabled());
         port->inputAnswers = {QString(), QStringLiteral("out.asm")};
-        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(dialog, QStringLiteral("Command1")), Qt::LeftButton);
         QCOMPARE(port->inputs.size(), size_t(2));  // the empty answer asked again
         QCOMPARE(port->inputs[1].defaultAnswer, QStringLiteral("noname.asm"));
         QCOMPARE(port->inputs[1].title, QStringLiteral("Save file"));
@@ -252,7 +253,11 @@ private slots:
         QVERIFY(form->isEnabled());
         QVERIFY(!dialog->isVisible());
         QVERIFY(!form->ProgressWindow()->isVisible());
-        QCOMPARE(form->List1()->model()->rowCount(), int(form->DataLines().Count()));
+        // List1 shows the data lines, the last of them just before ".end".
+        const QAbstractItemModel* data = Named<QListView>(form.get(), QStringLiteral("List1"))->model();
+        QVERIFY(data->rowCount() > 0);
+        QVERIFY(Slurp(Path("out.asm")).find(data->index(data->rowCount() - 1, 0).data().toString().toStdString() +
+                                            "\r\n.end") != std::string::npos);
 
         // The dialog keeps the preset chosen for the next compile.
         port->answers = {Answer::Yes, Answer::Ok};
@@ -260,7 +265,7 @@ private slots:
         QTest::mouseClick(dialog->Option1(), Qt::LeftButton);
         QVERIFY(!dialog->Check1()->isChecked() && !dialog->Check3()->isEnabled());
         port->inputAnswers = {QStringLiteral("small")};
-        QTest::mouseClick(dialog->Command1(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(dialog, QStringLiteral("Command1")), Qt::LeftButton);
         QCOMPARE(Slurp(Path("small")), test::AsmSource(text, AsmOpts{false, false, false}));
         port->answers = {Answer::Yes};
         form->Compile();
@@ -268,13 +273,13 @@ private slots:
         QTest::mouseClick(dialog->Option3(), Qt::LeftButton);
         QVERIFY(dialog->Check2()->isEnabled() && !dialog->Check2()->isChecked());
         QString before = Log();
-        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(dialog, QStringLiteral("Command2")), Qt::LeftButton);
         QCOMPARE(Log(), before);
         QVERIFY(form->isEnabled());
     }
 
     void optionsDialogEnterCompilesAndEscapeDoesNothing() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         port->answers = {Answer::Yes};
         form->Compile();
         Form3* dialog = form->OptionsDialog();
@@ -296,7 +301,7 @@ private slots:
     }
 
     void optionsDialogBelongsToTheMainWindow() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         port->answers = {Answer::Yes};
         form->Compile();
         Form3* dialog = form->OptionsDialog();
@@ -310,7 +315,7 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(dialog));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option2()));
         QTest::mouseClick(dialog->Option1(), Qt::LeftButton);
-        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(dialog, QStringLiteral("Command2")), Qt::LeftButton);
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(form.get()));
         // Shown again, it gives the focus to the choice made before.
         port->answers = {Answer::Yes};
@@ -319,17 +324,17 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dialog->Option1()));
         QVERIFY(dialog->isEnabled());
         QVERIFY(!form->isEnabled());
-        QTest::mouseClick(dialog->Command2(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(dialog, QStringLiteral("Command2")), Qt::LeftButton);
         QVERIFY(form->isEnabled());
     }
 
     void asmPromptCancelled() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         QString caption = form->windowTitle();
         port->answers = {Answer::Yes};
         form->Compile();
         port->inputAnswers = {std::nullopt};
-        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(form->OptionsDialog(), QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(Log().endsWith("Compileing 2 Asm\r\nCancel by user...\r\n"));
         QCOMPARE(form->windowTitle(), caption);
         QVERIFY(port->started.isEmpty());
@@ -341,7 +346,7 @@ private slots:
     void asmFileNotWritten() {
         std::ofstream(Path("plain").toStdString()) << "x";
         port->programDir = Path("plain");
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         port->answers = {Answer::Yes};
         form->Compile();
         port->inputAnswers = {QStringLiteral("a.asm")};
@@ -350,7 +355,7 @@ private slots:
         QVERIFY(form->isEnabled());
         port->answers = {Answer::Yes};
         form->Compile();
-        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(form->OptionsDialog(), QStringLiteral("Command1")), Qt::LeftButton);
         QVERIFY(port->started.isEmpty());
         QVERIFY(Log().endsWith("Compileing... Error.\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
@@ -362,11 +367,11 @@ private slots:
 
     void asmFileNameIsANameNotAPath() {
         QDir().mkdir(Path("sub"));
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         port->answers = {Answer::Yes};
         form->Compile();
         port->inputAnswers = {QStringLiteral("sub/a.asm"), QStringLiteral(".."), QStringLiteral("b.asm")};
-        QTest::mouseClick(form->OptionsDialog()->Command1(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(form->OptionsDialog(), QStringLiteral("Command1")), Qt::LeftButton);
         QCOMPARE(port->inputs.size(), size_t(3));
         QVERIFY(port->messages[1].text.contains("\"sub/a.asm\"") && port->messages[2].text.contains("\"..\""));
         QVERIFY(!QFileInfo::exists(Path("sub/a.asm")));
@@ -381,7 +386,7 @@ private slots:
         std::ofstream(Path("in.txt").toStdString(), std::ios::binary) << bytes;
         port->fileAnswers = {Path("in.txt"), Path("out.txt")};
         form->Open();
-        QCOMPARE(form->Text1()->Bytes(), bytes);
+        QCOMPARE(Text1()->Bytes(), bytes);
         QCOMPARE(form->windowTitle(), kTitle + " - " + QString::number(bytes.size()) + " Bytes");
         form->Save();
         QCOMPARE(Slurp(Path("out.txt")), bytes + "\r\n");
@@ -394,7 +399,7 @@ private slots:
         std::ofstream(Path("ends.txt").toStdString(), std::ios::binary) << "a\rb\nc";
         port->fileAnswers = {Path("ends.txt")};
         form->Open();
-        QCOMPARE(form->Text1()->Bytes(), std::string("a\r\nb\r\nc"));
+        QCOMPARE(Text1()->Bytes(), std::string("a\r\nb\r\nc"));
     }
 
     void openAndSaveKeepEachEncoding() {
@@ -421,8 +426,8 @@ private slots:
         std::ofstream(Path("old.txt").toStdString(), std::ios::binary) << "caf\xe9";
         port->fileAnswers = {Path("old.txt")};
         form->Open();
-        form->Text1()->moveCursor(QTextCursor::End);
-        form->Text1()->insertPlainText(QString::fromUtf8("\xe2\x86\x92"));
+        Text1()->moveCursor(QTextCursor::End);
+        Text1()->insertPlainText(QString::fromUtf8("\xe2\x86\x92"));
         port->fileAnswers = {Path("kept.txt")};
         port->answers = {Answer::No};
         form->Save();
@@ -435,13 +440,13 @@ private slots:
     }
 
     void documentOpensAsANewText() {
-        form->Text1()->ReplaceAll("kept");
+        Text1()->ReplaceAll("kept");
         std::ofstream(Path("broken.pdf").toStdString(), std::ios::binary) << "%PDF-1.4 cut";
         port->fileAnswers = {Path("broken.pdf")};
         form->Open();
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("broken.pdf") + "': it is not a PDF document that can be read\u00a0-\u00a022");
-        QCOMPARE(form->Text1()->Bytes(), std::string("kept"));
+        QCOMPARE(Text1()->Bytes(), std::string("kept"));
         std::ofstream(Path("book.epub").toStdString(), std::ios::binary)
             << test::MakeEpub({"<p>Caf\xc3\xa9 \xe2\x86\x92</p>"});
         port->fileAnswers = {Path("book.epub"), Path("book.txt")};
@@ -461,7 +466,7 @@ private slots:
         port->answers = {Answer::No};
         form->Compile();
         LineEndsToCrLf(bytes);
-        QCOMPARE(form->Text1()->Bytes(), T2Basic(ChkBadChrs(bytes)));
+        QCOMPARE(Text1()->Bytes(), T2Basic(ChkBadChrs(bytes)));
     }
 
     void fileOnTheCommandLineOpensAtStart() {
@@ -490,26 +495,26 @@ private slots:
         QVERIFY(bogus.waitForFinished() && bogus.exitStatus() == QProcess::NormalExit && bogus.exitCode() == 2);
         QVERIFY(bogus.readAllStandardError().startsWith("tavrilo: unrecognized option '--bogus'\n"));
 
-        form->Text1()->ReplaceAll("unsaved");
+        Text1()->ReplaceAll("unsaved");
         OpenFileArgument(*form, {"tavrilo"});
-        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        QCOMPARE(Text1()->Bytes(), std::string("unsaved"));
         std::ofstream(Path("start.txt").toStdString(), std::ios::binary) << "one\rtwo\n";
         OpenFileArgument(*form, {"tavrilo", Path("start.txt")});
-        QCOMPARE(form->Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
+        QCOMPARE(Text1()->Bytes(), std::string("one\r\ntwo\r\n"));
         QCOMPARE(form->windowTitle(), kTitle + " - 10 Bytes");
         QVERIFY(Log().endsWith("Open file. \r\nReading file... Done.\r\n"));
         QVERIFY(port->fileDialogs.empty());
-        form->Text1()->undo();  // replaced as Open replaces it
-        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        Text1()->undo();  // replaced as Open replaces it
+        QCOMPARE(Text1()->Bytes(), std::string("unsaved"));
 
         OpenFileArgument(*form, {"tavrilo", Path("none.txt")});
-        QCOMPARE(form->Text1()->Bytes(), std::string("unsaved"));
+        QCOMPARE(Text1()->Bytes(), std::string("unsaved"));
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("none.txt") + "': No such file or directory\u00a0-\u00a02");
     }
 
     void droppedFileOpensAsOpenDoes() {
-        Editor* ed = form->Text1();
+        Editor* ed = Text1();
         ed->ReplaceAll("unsaved");
         std::ofstream(Path("dropped.txt").toStdString(), std::ios::binary) << "a\rb\nc";
         std::unique_ptr<QMimeData> data(FileDrag(Path("dropped.txt")));
@@ -540,10 +545,10 @@ private slots:
     }
 
     void openAndSaveFailures() {
-        form->Text1()->ReplaceAll("keep");
+        Text1()->ReplaceAll("keep");
         port->fileAnswers = {Path("missing.txt")};
         form->Open();
-        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QCOMPARE(Text1()->Bytes(), std::string("keep"));
         QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("missing.txt") + "': No such file or directory\u00a0-\u00a02");
@@ -574,12 +579,12 @@ private slots:
     }
 
     void openRefusesWhatIsNoText() {
-        form->Text1()->ReplaceAll("keep");
+        Text1()->ReplaceAll("keep");
         QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
         for (const QString& other : {QStringLiteral("/dev/null"), Path("fifo")}) {
             port->fileAnswers = {other};
             form->Open();
-            QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+            QCOMPARE(Text1()->Bytes(), std::string("keep"));
             QVERIFY(Log().endsWith("Reading file... Error.\r\n"));
             QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
             QCOMPARE(port->messages.back().text,
@@ -591,7 +596,7 @@ private slots:
         big.close();
         port->fileAnswers = {Path("big.txt")};
         form->Open();
-        QCOMPARE(form->Text1()->Bytes(), std::string("keep"));
+        QCOMPARE(Text1()->Bytes(), std::string("keep"));
         QCOMPARE(port->messages.back().text,
                  "Error: cannot read '" + Path("big.txt") +
                      "': it is 65 MiB; Tavrilo opens texts up to 64 MiB\u00a0-\u00a027");
@@ -629,7 +634,7 @@ private slots:
         QCOMPARE(shot.pixelColor(shot.width() / 2, 4), face);
         QVERIFY(light.lightness() > face.lightness());
         QVERIFY(dark.lightness() < face.lightness());
-        QCOMPARE(working->Label1()->text(), QStringLiteral("Working..."));
+        QCOMPARE(Named<QLabel>(working, QStringLiteral("Label1"))->text(), QStringLiteral("Working..."));
     }
 
     void toolDirIsTheProgramsFolderWhileWritable() {
@@ -731,7 +736,7 @@ private slots:
         std::string line(5000, 'A');
         for (size_t i = 0; i < line.size(); i += 9) line[i] = ':';
         std::string text = "top\r\n" + line + "\r\nend";
-        Editor* ed = form->Text1();
+        Editor* ed = Text1();
         ed->ReplaceAll(text);
         QVERIFY(ed->document()->blockCount() > 3);
         QCOMPARE(ed->Bytes(), text);

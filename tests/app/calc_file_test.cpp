@@ -101,7 +101,7 @@ private slots:
         // Nothing opened, then an opened file, then a saved one.
         QString shown;
         auto look = [&](QDialog& d) { shown = dynamic_cast<CalcFileDialog&>(d).Name(); };
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         port->dialogScripts = {look};
         form->MakeCalcFile();
         QCOMPARE(shown, QStringLiteral("TEXT"));
@@ -127,7 +127,7 @@ private slots:
     }
 
     void dialogBelongsToTheWindowAndShowsTheRule() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         bool checked = false;
         port->dialogScripts = {[&](QDialog& d) {
             auto& dialog = dynamic_cast<CalcFileDialog&>(d);
@@ -183,9 +183,9 @@ private slots:
 
     void eachKind() {
         const QString before = form->windowTitle();
-        form->Text1()->ReplaceAll(kText);
+        Text1()->ReplaceAll(kText);
         OpenText("hello.txt", kText);
-        QCOMPARE(form->Text1()->Bytes(), kText);
+        QCOMPARE(Text1()->Bytes(), kText);
         const std::string basic = T2Basic(ChkBadChrs(kText));
 
         Make("", kBasic83, Path("a.83p"));
@@ -200,7 +200,7 @@ private slots:
                  kTitle + " - Done! - Program: " + QString::number(Tokens(basic).size()) + " Bytes");
         QVERIFY(Log().endsWith("Reading file... Done.\r\nMake calculator file... Done.\r\n"));
         QCOMPARE(port->messages.back().text, "File is created at: " + Path("a.83p"));
-        QCOMPARE(form->Text1()->Bytes(), kText);
+        QCOMPARE(Text1()->Bytes(), kText);
 
         QDir().mkdir(Path("sub"));
         Make("PLUS", kBasic8x, Path("sub/b.8xp"));
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(Slurp(Path("c.83p")), AsmFileOf("ASM", tokens, kComment));
         QCOMPARE(form->windowTitle(), kTitle + " - Done! - Program: " + QString::number(tokens.size()) + " Bytes");
         QVERIFY(port->messages.back().text.contains("Send(9prgmASM"));
-        QCOMPARE(form->Text1()->Bytes(), kText);
+        QCOMPARE(Text1()->Bytes(), kText);
 
         // The dialog keeps its choices: Make again without touching it.
         port->dialogScripts = {[](QDialog& d) { Named<QPushButton>(&d, QStringLiteral("Make"))->click(); }};
@@ -263,25 +263,25 @@ private slots:
         // A BASIC program in the editor goes in as it stands.
         port->answers = {Answer::No};
         form->Compile();
-        const std::string program = form->Text1()->Bytes();
+        const std::string program = Text1()->Bytes();
         QCOMPARE(program, basic);
         Make("PRG", kBasic83, Path("e.83p"));
         QCOMPARE(Slurp(Path("e.83p")), FileOf(CalcKind::Ti83, "PRG", Tokens(program), kComment));
         QVERIFY(Tokens(T2Basic(ChkBadChrs(program))) != Tokens(program));
-        QCOMPARE(form->Text1()->Bytes(), program);
+        QCOMPARE(Text1()->Bytes(), program);
         QVERIFY(before != form->windowTitle());
     }
 
     // A file name typed with the other calculator's extension gets the kind's own.
     void extensionFollowsTheKind() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         Make("PRG", kAsm83, Path("q.8XP"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::Files), QStringList{"q.83p"});
         QVERIFY2(Log().contains(Path("q.83p")), qPrintable(Log()));
     }
 
     void cancelChangesNothing() {
-        form->Text1()->ReplaceAll("X");
+        Text1()->ReplaceAll("X");
         const QString caption = form->windowTitle();
         const QString log = Log();
         form->MakeCalcFile();  // the dialog cancelled
@@ -311,7 +311,7 @@ private slots:
     }
 
     void failures() {
-        form->Text1()->ReplaceAll(kText);
+        Text1()->ReplaceAll(kText);
         auto expectError = [&](const QString& path, const QString& reason) {
             // A failure before the save dialog names the file by the name it would have had.
             QCOMPARE(port->messages.back().title, QStringLiteral("ERROR"));
@@ -322,7 +322,7 @@ private slots:
             QCOMPARE(form->windowTitle(), kTitle + " - Error!");
             QVERIFY(form->isEnabled());
             QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
-            QCOMPARE(form->Text1()->Bytes(), kText);
+            QCOMPARE(Text1()->Bytes(), kText);
         };
         // A write failure: a folder stands where the file would go.
         QDir().mkdir(Path("taken.83p"));
@@ -344,7 +344,7 @@ private slots:
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
 
         // A BASIC program edited by hand so that it no longer tokenizes is refused.
-        form->Text1()->ReplaceAll(":ClrDraw:Text(0,0,\"hi\"):");
+        Text1()->ReplaceAll(":ClrDraw:Text(0,0,\"hi\"):");
         Make("A", kBasic83, Path("hand.83p"));
         QCOMPARE(port->messages.back().text,
                  QStringLiteral("Error: cannot make 'A.83p") +
@@ -353,7 +353,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(Path("hand.83p")));
 
         // Too large for the format.
-        form->Text1()->ReplaceAll(std::string(40000, 'A'));
+        Text1()->ReplaceAll(std::string(40000, 'A'));
         Make("A", kAsm83, Path("old.83p"));
         QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65535 bytes"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
@@ -369,7 +369,7 @@ private slots:
         QFile::setPermissions(Path("bin/z80-unknown-coff-as"), QFile::ReadOwner | QFile::ExeOwner);
         const std::string path = std::getenv("PATH");
         setenv("PATH", (Path("bin").toStdString() + ":" + path).c_str(), 1);
-        form->Text1()->ReplaceAll(kText);
+        Text1()->ReplaceAll(kText);
         bool disabledWhileBuilding = false;
         QTimer canceller;
         connect(&canceller, &QTimer::timeout, form.get(), [&] {
@@ -394,7 +394,7 @@ private slots:
     void memoryWarning() {
         std::string book;
         for (int i = 0; i < 1900; ++i) book += "ROW\r\n";
-        form->Text1()->ReplaceAll(book);
+        Text1()->ReplaceAll(book);
         const std::size_t size = Tokens(T2Basic(book)).size();
         QVERIFY2(size > 24000 && size < 27000, qPrintable(QString::number(size)));
 
@@ -422,12 +422,12 @@ private slots:
         // The TI-83 Plus assembly program is held to the TI-83 Plus's memory.
         std::string wide;
         for (int i = 0; i < 250; ++i) wide += "A" + std::string(70, ' ') + "A\r\n";
-        form->Text1()->ReplaceAll(wide);
+        Text1()->ReplaceAll(wide);
         port->answers = {Answer::No};
         Make("WIDE", kAsm8x, Path("wide.8xp"));
         QVERIFY(port->messages.back().text.contains("the TI-83 Plus has only about 24,000 bytes"));
         QVERIFY(!QFile::exists(Path("wide.8xp")));
-        form->Text1()->ReplaceAll(book);
+        Text1()->ReplaceAll(book);
 
         // Running out of memory while asking ends like any failure.
         bool thrown = false;
@@ -447,7 +447,7 @@ private slots:
     // The CE's kind: its note, Send offered, and the log's count of what was left out.
     void ceKind() {
         const CalcFileKind ce{Language::Basic, CalcKind::Ti84PlusCe};
-        form->Text1()->ReplaceAll(kText + "\x80\x01");
+        Text1()->ReplaceAll(kText + "\x80\x01");
         QString note;
         bool sendOffered = false;
         port->dialogScripts = {[&](QDialog& d) {
@@ -473,11 +473,11 @@ private slots:
         QCOMPARE(make->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
         const QList<QAction*> items = form->findChild<QMenu*>("file")->actions();
         QCOMPARE(items.indexOf(make), items.indexOf(form->findChild<QAction*>("compile")) + 1);
-        form->Text1()->ReplaceAll("AB");
-        form->Text1()->setFocus();
-        QTest::keyClick(form->Text1(), Qt::Key_E, Qt::ControlModifier);
+        Text1()->ReplaceAll("AB");
+        Text1()->setFocus();
+        QTest::keyClick(Text1(), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(port->dialogsRun, 1);
-        QCOMPARE(form->Text1()->Bytes(), std::string("AB"));
+        QCOMPARE(Text1()->Bytes(), std::string("AB"));
     }
 };
 

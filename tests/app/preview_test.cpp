@@ -20,28 +20,29 @@
 #include "tavrilo/convert/text_rules.h"
 
 using namespace tavrilo;
+using test::Named;
 
 class PreviewTest : public QObject, public test::WindowFixture {
     Q_OBJECT
 
 
     PreviewWindow* Open(const std::string& text, int output) {
-        form->Text1()->ReplaceAll(text);
-        QTest::keyClick(form->Text1(), Qt::Key_P, Qt::ControlModifier);
+        Text1()->ReplaceAll(text);
+        QTest::keyClick(Text1(), Qt::Key_P, Qt::ControlModifier);
         PreviewWindow* p = form->Preview();
-        p->OutputChoice()->setCurrentIndex(output);
+        Named<QComboBox>(p, QStringLiteral("Output"))->setCurrentIndex(output);
         p->Rebuild();
         return p;
     }
     static QString Label(PreviewWindow* p) { return p->PageLabel()->text(); }
     static void Key(PreviewWindow* p, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(p->Lcd(), static_cast<Qt::Key>(key), mods);
+        QTest::keyClick(Named<LcdView>(p, QStringLiteral("Lcd")), static_cast<Qt::Key>(key), mods);
     }
     // The LCD shows what the renderer draws for the current screen.
     static bool ShowsCurrent(PreviewWindow* p) {
         const Picture want = Render(p->Model().At(p->Current()));
-        return p->Lcd()->Shown().image.Pixels() == want.image.Pixels() &&
-               p->Lcd()->Shown().clippedRows == want.clippedRows;
+        return Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Pixels() == want.image.Pixels() &&
+               Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().clippedRows == want.clippedRows;
     }
 
 private slots:
@@ -49,9 +50,9 @@ private slots:
     void cleanup() { StopWindow(); }
 
     void opensFromTheViewMenuBesideTheMainWindow() {
-        form->Text1()->ReplaceAll("HI");
-        form->Text1()->setFocus();
-        QTest::keyClick(form->Text1(), Qt::Key_P, Qt::ControlModifier);
+        Text1()->ReplaceAll("HI");
+        Text1()->setFocus();
+        QTest::keyClick(Text1(), Qt::Key_P, Qt::ControlModifier);
         PreviewWindow* p = form->Preview();
         QVERIFY(p->isVisible());
         QCOMPARE(p->windowTitle(), QStringLiteral("Preview"));
@@ -59,7 +60,7 @@ private slots:
         QCOMPARE(p->parentWidget(), form.get());
         QVERIFY(!p->isModal());
         QVERIFY(form->isEnabled());
-        QCOMPARE(form->Text1()->Bytes(), std::string("HI"));  // the editor did not take Ctrl+P
+        QCOMPARE(Text1()->Bytes(), std::string("HI"));  // the editor did not take Ctrl+P
         QCOMPARE(Label(p), QStringLiteral("Page 1 of 1"));
         QVERIFY(p->x() >= form->frameGeometry().right());
         QVERIFY(ShowsCurrent(p));
@@ -74,22 +75,22 @@ private slots:
         const ScreenModel want = ScreenModel::ForBasic(text);
         QCOMPARE(p->Model().Count(), want.Count());
         QCOMPARE(Label(p), QStringLiteral("Page 1 of 2"));
-        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(want.At(0)).image.Pixels());
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Pixels(), Render(want.At(0)).image.Pixels());
         Key(p, Qt::Key_End);
         QCOMPARE(Label(p), QStringLiteral("Title screen"));
 
         p = Open(":ClrDraw:abc", 0);  // a statement the compile never writes: a text
         Key(p, Qt::Key_Home);
         QCOMPARE(p->Model().Count(), ScreenModel::ForBasic(":ClrDraw:abc").Count());
-        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForBasic(":ClrDraw:abc").At(0)).image.Pixels());
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Pixels(), Render(ScreenModel::ForBasic(":ClrDraw:abc").At(0)).image.Pixels());
     }
 
     // The CE's output: its own screen size, and what its program leaves out.
     void showsTheCeScreens() {
         PreviewWindow* p = Open("Caf\xE9\x80\r\nend", PreviewWindow::kCeOutput);
-        QCOMPARE(p->Lcd()->Shown().image.Pixels(), Render(ScreenModel::ForCe("Caf\xE9\r\nend").At(0)).image.Pixels());
-        QCOMPARE(p->Lcd()->Shown().image.Width(), 265);
-        QCOMPARE(p->Lcd()->sizeHint().height(), 165 * p->Lcd()->Zoom());
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Pixels(), Render(ScreenModel::ForCe("Caf\xE9\r\nend").At(0)).image.Pixels());
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Width(), 265);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->sizeHint().height(), 165 * Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom());
         QVERIFY2(p->Status()->text().contains("1 character the TI-84 Plus CE cannot show was left out"),
                  qPrintable(p->Status()->text()));
     }
@@ -100,7 +101,7 @@ private slots:
         Key(p, Qt::Key_PageDown);
         Key(p, Qt::Key_PageDown);
         QCOMPARE(p->Current(), size_t(2));
-        form->Text1()->ReplaceAll(test::Repeat("row\r\n", 41));
+        Text1()->ReplaceAll(test::Repeat("row\r\n", 41));
         p->Rebuild();
         QCOMPARE(p->Current(), size_t(2));
         std::ofstream(Path("other.txt").toStdString(), std::ios::binary) << test::Repeat("line\r\n", 40);
@@ -121,7 +122,7 @@ private slots:
         QVERIFY(ShowsCurrent(p));
         Key(p, Qt::Key_Enter);
         QCOMPARE(Label(p), QStringLiteral("Title screen"));
-        QCOMPARE(p->Lcd()->Shown().image.At(6, 0), true);  // T of the title on the home screen
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.At(6, 0), true);  // T of the title on the home screen
         Key(p, Qt::Key_Return);
         QCOMPARE(Label(p), QStringLiteral("Title screen"));
         QCOMPARE(p->Status()->text(), QStringLiteral("The program has ended."));
@@ -132,13 +133,13 @@ private slots:
         QCOMPARE(p->Current(), size_t(2));
         Key(p, Qt::Key_PageUp);
         QCOMPARE(p->Current(), size_t(1));
-        QTest::mouseClick(p->PreviousButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("Previous")), Qt::LeftButton);
         QCOMPARE(p->Current(), size_t(0));
-        QVERIFY(!p->PreviousButton()->isEnabled());
+        QVERIFY(!Named<QPushButton>(p, QStringLiteral("Previous"))->isEnabled());
         Key(p, Qt::Key_PageDown);
-        QTest::mouseClick(p->NextButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("Next")), Qt::LeftButton);
         QCOMPARE(p->Current(), size_t(2));
-        QVERIFY(!p->NextButton()->isEnabled());
+        QVERIFY(!Named<QPushButton>(p, QStringLiteral("Next"))->isEnabled());
     }
 
     void asmKeysFollowTheOptions() {
@@ -172,7 +173,7 @@ private slots:
     void rebuildsOnceTypingPauses() {
         PreviewWindow* p = Open(test::Repeat("row\r\n", 20), 1);
         Key(p, Qt::Key_PageDown);
-        form->Text1()->ReplaceAll(test::Repeat("new\r\n", 24) + "x");
+        Text1()->ReplaceAll(test::Repeat("new\r\n", 24) + "x");
         QVERIFY(p->RebuildTimer()->isActive());
         QCOMPARE(p->Model().PageCount(), size_t(3));  // not yet
         QTRY_COMPARE(p->Model().PageCount(), size_t(4));
@@ -180,7 +181,7 @@ private slots:
         QCOMPARE(p->Model().At(1).texts[0].s, std::string("new"));
         QVERIFY(ShowsCurrent(p));
         Key(p, Qt::Key_End);
-        form->Text1()->ReplaceAll("short");
+        Text1()->ReplaceAll("short");
         QTRY_COMPARE(p->Model().Count(), size_t(2));
         QCOMPARE(p->Current(), size_t(1));  // the last screen left
         QCOMPARE(Label(p), QStringLiteral("Credit screen"));
@@ -188,15 +189,15 @@ private slots:
 
     void zoomsFromOneToEight() {
         PreviewWindow* p = Open("ZOOM", 0);
-        QCOMPARE(p->Lcd()->Zoom(), 3);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom(), 3);
         Key(p, Qt::Key_Plus, Qt::ControlModifier);
-        QCOMPARE(p->Lcd()->Zoom(), 4);
-        QCOMPARE(p->Lcd()->width(), 96 * 4 + LcdView::kMarkGap + LcdView::kMarkWidth);
-        QCOMPARE(p->Lcd()->height(), 64 * 4);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom(), 4);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->width(), 96 * 4 + LcdView::kMarkGap + LcdView::kMarkWidth);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->height(), 64 * 4);
         for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Minus, Qt::ControlModifier);
-        QCOMPARE(p->Lcd()->Zoom(), 1);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom(), 1);
         for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Equal, Qt::ControlModifier);
-        QCOMPARE(p->Lcd()->Zoom(), 8);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom(), 8);
         QCOMPARE(p->Current(), size_t(0));  // zooming is no key for the program
 
         // Grown near the screen's right edge, the window moves back onto the screen.
@@ -204,7 +205,7 @@ private slots:
         for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Minus, Qt::ControlModifier);
         p->move(room.right() - p->frameGeometry().width() - 10, room.top() + 10);
         for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Plus, Qt::ControlModifier);
-        QCOMPARE(p->Lcd()->Zoom(), 8);
+        QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom(), 8);
         QCoreApplication::processEvents();
         QVERIFY(p->frameGeometry().left() >= room.left());
         QVERIFY(p->frameGeometry().top() >= room.top());
@@ -218,13 +219,13 @@ private slots:
 
     void savesEveryScreenAsPictures() {
         PreviewWindow* p = Open("first\r\n" + test::Repeat("m", 20) + test::Repeat("\r\nrow", 9), 1);
-        QCOMPARE(p->ClippedList()->item(0)->text(), QStringLiteral("Page 1, pen row 7"));
-        QVERIFY(!p->Lcd()->Shown().clippedRows.empty());
+        QCOMPARE(Named<QListWidget>(p, QStringLiteral("Clipped"))->item(0)->text(), QStringLiteral("Page 1, pen row 7"));
+        QVERIFY(!Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().clippedRows.empty());
         Key(p, Qt::Key_Minus, Qt::ControlModifier);  // pictures at 2x
         port->folderAnswers = {std::nullopt, tmp->path() + "/pics"};
-        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("SavePictures")), Qt::LeftButton);
         QVERIFY(!QDir(tmp->path() + "/pics").exists());
-        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("SavePictures")), Qt::LeftButton);
         QCOMPARE(port->folderDialogs.size(), 2);
         QVERIFY(port->messages.empty());
         const QStringList files = QDir(tmp->path() + "/pics").entryList(QDir::Files, QDir::Name);
@@ -240,7 +241,7 @@ private slots:
         }
 
         // Many large pictures, so that the progress shows: Cancel in it stops the run part way.
-        form->Text1()->ReplaceAll(test::Repeat("row\r\n", 8 * 3000));
+        Text1()->ReplaceAll(test::Repeat("row\r\n", 8 * 3000));
         p->Rebuild();
         p->ZoomBy(kMaxScale);
         const std::size_t count = p->Model().Count();
@@ -254,7 +255,7 @@ private slots:
             }
         });
         canceller.start(0);
-        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("SavePictures")), Qt::LeftButton);
         QVERIFY(!canceller.isActive());
         const qsizetype made = QDir(tmp->path() + "/many").entryList(QDir::Files).size();
         QVERIFY(made >= 1);
@@ -271,7 +272,7 @@ private slots:
         const std::size_t count = p->Model().Count();
         port->folderAnswers = {tmp->path() + "/many"};
         port->answers = {Answer::No};
-        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("SavePictures")), Qt::LeftButton);
         QCOMPARE(port->messages.size(), size_t(1));
         QVERIFY(port->messages[0].text.contains(QString::number(count)));
         QVERIFY(QDir(tmp->path() + "/many").isEmpty());
@@ -283,7 +284,7 @@ private slots:
         bool failing = false;
         auto* p = new PreviewWindow(  // owned by the main window
             *port, [&] { return failing ? throw std::bad_alloc() : text; }, [] { return AsmOpts{}; }, form.get());
-        p->OutputChoice()->setCurrentIndex(1);
+        Named<QComboBox>(p, QStringLiteral("Output"))->setCurrentIndex(1);
         p->show();
         failing = true;
         p->ScheduleRebuild();
@@ -300,7 +301,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         port->folderAnswers = {tmp->path() + "/file"};
-        QTest::mouseClick(p->SaveButton(), Qt::LeftButton);
+        QTest::mouseClick(Named<QPushButton>(p, QStringLiteral("SavePictures")), Qt::LeftButton);
         QCOMPARE(port->messages.size(), size_t(2));
         QVERIFY(port->messages.back().text.startsWith("Error: " + tmp->path() + "/file"));
         QVERIFY2(port->messages.back().text.endsWith("\u00a0-\u00a0" + QString::number(EEXIST)) ||
@@ -310,7 +311,7 @@ private slots:
         p->ScheduleRebuild();
         QTRY_COMPARE(p->Model().Count(), size_t(2));
         QCOMPARE(Label(p), QStringLiteral("Credit screen"));
-        QVERIFY(p->SaveButton()->isEnabled());
+        QVERIFY(Named<QPushButton>(p, QStringLiteral("SavePictures"))->isEnabled());
         QVERIFY(p->isEnabled());
     }
 };

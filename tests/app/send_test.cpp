@@ -34,7 +34,7 @@ class SendTest : public QObject, public test::WindowFixture {
 private slots:
     void init() {
         QVERIFY(StartWindow());
-        form->Text1()->setPlainText(QStringLiteral("Hello"));
+        Text1()->setPlainText(QStringLiteral("Hello"));
     }
     void cleanup() { StopWindow(); }
 
@@ -66,7 +66,7 @@ private slots:
     // sees the progress move; then Cancel part way leaves the first one stored.
     void progressAndCancel() {
         CalcStandIn calc(true);
-        form->Text1()->setPlainText(QString(16650, QLatin1Char('A')));
+        Text1()->setPlainText(QString(16650, QLatin1Char('A')));
         int ticksWhileSending = 0, maxGapMs = 0, cancel = false, firstMaximum = -1;
         Clock::time_point t0 = Clock::now(), last = t0, cancelled{};
         QTimer timer;
@@ -87,7 +87,7 @@ private slots:
               int((Clock::now() - t0) / std::chrono::milliseconds(1)), ticksWhileSending, maxGapMs);
         QVERIFY(ticksWhileSending >= 2 && firstMaximum == 0);
         const std::vector<std::uint8_t> first = calc.Stored().at(0).data;
-        form->Text1()->setPlainText(QString(16650, QLatin1Char('B')));
+        Text1()->setPlainText(QString(16650, QLatin1Char('B')));
         port->answers = {Answer::Yes}, cancel = true;
         Run(kBasic8x);
         QVERIFY(Clock::now() - cancelled < std::chrono::seconds(4));

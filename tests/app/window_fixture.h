@@ -34,6 +34,8 @@ protected:
     std::unique_ptr<Form1> form;
 
     QString Log() const { return LogWindow()->Text(); }
+    // The main window's editor.
+    Editor* Text1() const { return Named<Editor>(form.get(), QStringLiteral("Text1")); }
     QString Path(const QString& name) const { return tmp->path() + "/" + name; }
 
     // Call from init() through QVERIFY.
