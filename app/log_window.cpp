@@ -24,12 +24,10 @@ Form2::Form2(QWidget* parent)
 }
 
 void Form2::Append(const QString& message, bool newline) {
-    text_ += message;
     QTextCursor end(text1_->document());
     end.movePosition(QTextCursor::End);
     end.insertText(message);
     if (newline) {
-        text_ += QLatin1String("\r\n");
         end.insertBlock();
     }
     text1_->setTextCursor(end);

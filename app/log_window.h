@@ -14,8 +14,6 @@ public:
     explicit Form2(QWidget* parent = nullptr);
 
     void Append(const QString& message, bool newline);
-    // The whole log, lines ended by CR LF.
-    const QString& Text() const { return text_; }
 
 signals:
     // The platform closed the window; it was hidden instead.
@@ -26,7 +24,6 @@ protected:
 
 private:
     QPlainTextEdit* text1_;
-    QString text_;
 };
 
 }  // namespace tavrilo

@@ -33,7 +33,10 @@ protected:
     std::unique_ptr<ScriptedPort> port;
     std::unique_ptr<Form1> form;
 
-    QString Log() const { return LogWindow()->Text(); }
+    // The log as it reads, lines ended by CR LF.
+    QString Log() const {
+        return Named<QPlainTextEdit>(LogWindow(), QStringLiteral("Text1"))->toPlainText().replace('\n', "\r\n");
+    }
     // The main window's editor.
     Editor* Text1() const { return Named<Editor>(form.get(), QStringLiteral("Text1")); }
     QString Path(const QString& name) const { return tmp->path() + "/" + name; }
