@@ -155,11 +155,15 @@ qint64 Editor::ByteSize() const {
     return chars - counts_->marks + breaks - 2 * counts_->softBreaks - counts_->pairs;
 }
 
-std::string Editor::Bytes(std::size_t* replaced) const {
-    const QString raw = document()->toRawText();
+namespace {
+
+// The editor's raw text as the bytes of a file: ASCII as it is, each line
+// break as CR LF, soft breaks left out; every other character through
+// other(p, end, out), which may step p over a surrogate pair.
+template <class Other>
+std::string TextBytes(const QString& raw, int blocks, Other other) {
     std::string out;
-    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
-    std::size_t lacking = 0;
+    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(blocks));
     const QChar* p = raw.constData();
     const QChar* end = p + raw.size();
     for (; p < end; ++p) {
@@ -171,43 +175,40 @@ std::string Editor::Bytes(std::size_t* replaced) const {
         } else if (u == kParagraph || u == '\n') {
             out += "\r\n";
         } else {
-            char32_t c = u;
-            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
-                c = QChar::surrogateToUcs4(p[0], p[1]);
-                ++p;
-            }
-            const int b = CalculatorByte(c);
-            lacking += b < 0;
-            out += static_cast<char>(b < 0 ? '?' : b);
+            other(p, end, out);
         }
     }
+    return out;
+}
+
+}  // namespace
+
+std::string Editor::Bytes(std::size_t* replaced) const {
+    std::size_t lacking = 0;
+    std::string out = TextBytes(document()->toRawText(), document()->blockCount(),
+                                [&lacking](const QChar*& p, const QChar* end, std::string& to) {
+                                    char32_t c = p->unicode();
+                                    if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
+                                        c = QChar::surrogateToUcs4(p[0], p[1]);
+                                        ++p;
+                                    }
+                                    const int b = CalculatorByte(c);
+                                    lacking += b < 0;
+                                    to += static_cast<char>(b < 0 ? '?' : b);
+                                });
     if (replaced) *replaced += lacking;
     return out;
 }
 
 std::string Editor::Utf8() const {
-    const QString raw = document()->toRawText();
-    std::string out;
-    out.reserve(static_cast<std::size_t>(raw.size()) + static_cast<std::size_t>(document()->blockCount()));
-    const QChar* p = raw.constData();
-    const QChar* end = p + raw.size();
-    for (; p < end; ++p) {
-        const char16_t u = p->unicode();
-        if (u < 0x80 && u != '\n') {
-            out += static_cast<char>(u);
-        } else if (u == kSoftMark) {
-            if (p + 1 < end && p[1].unicode() == kParagraph) ++p;
-        } else if (u == kParagraph || u == '\n') {
-            out += "\r\n";
-        } else {
-            // A surrogate pair, or a lone surrogate as U+FFFD, as QString::toUtf8 writes it.
-            const QChar* from = p;
-            if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) ++p;
-            const QByteArray bytes = QStringView(from, p + 1).toUtf8();
-            out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        }
-    }
-    return out;
+    return TextBytes(document()->toRawText(), document()->blockCount(),
+                     [](const QChar*& p, const QChar* end, std::string& to) {
+                         // A surrogate pair, or a lone surrogate as U+FFFD, as QString::toUtf8 writes it.
+                         const QChar* from = p;
+                         if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) ++p;
+                         const QByteArray bytes = QStringView(from, p + 1).toUtf8();
+                         to.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+                     });
 }
 
 void Editor::ReplaceAll(std::string_view bytes, Undo undo) { ReplaceAllText(FromCp1252(bytes), undo); }
