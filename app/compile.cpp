@@ -46,10 +46,11 @@ void Form1::Compile() {
     }
 }
 
-std::string Form1::TextForCalc() {
-    std::size_t lacking = 0;
-    std::string text = text1_->Bytes(&lacking);
-    if (lacking > 0) AddLog(QString::fromStdString(ReplacedMessage(lacking)), true);
+std::string Form1::TextForCalc(char lacking) {
+    std::size_t missing = 0;
+    std::string text = text1_->Bytes(&missing, lacking);
+    // What is left out is counted where it is left out.
+    if (missing > 0 && lacking == kReplaced) AddLog(QString::fromStdString(ReplacedMessage(missing)), true);
     return text;
 }
 

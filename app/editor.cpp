@@ -183,20 +183,20 @@ std::string TextBytes(const QString& raw, int blocks, Other other) {
 
 }  // namespace
 
-std::string Editor::Bytes(std::size_t* replaced) const {
-    std::size_t lacking = 0;
+std::string Editor::Bytes(std::size_t* replaced, char lacking) const {
+    std::size_t missing = 0;
     std::string out = TextBytes(document()->toRawText(), document()->blockCount(),
-                                [&lacking](const QChar*& p, const QChar* end, std::string& to) {
+                                [&](const QChar*& p, const QChar* end, std::string& to) {
                                     char32_t c = p->unicode();
                                     if (p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate()) {
                                         c = QChar::surrogateToUcs4(p[0], p[1]);
                                         ++p;
                                     }
                                     const int b = CalculatorByte(c);
-                                    lacking += b < 0;
-                                    to += static_cast<char>(b < 0 ? '?' : b);
+                                    missing += b < 0;
+                                    to += b < 0 ? lacking : static_cast<char>(b);
                                 });
-    if (replaced) *replaced += lacking;
+    if (replaced) *replaced += missing;
     return out;
 }
 

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+
+#include "tavrilo/convert/text_file.h"
 #include <string_view>
 #include <utility>
 
@@ -34,7 +36,7 @@ public:
     // The text in Windows-1252 as the conversion takes it, each line break as
     // CR LF; a character the code page lacks is counted in *replaced when
     // given (see Utf8ToCp1252).
-    std::string Bytes(std::size_t* replaced = nullptr) const;
+    std::string Bytes(std::size_t* replaced = nullptr, char lacking = kReplaced) const;
     // The text in UTF-8, each line break as CR LF.
     std::string Utf8() const;
     // Replaces the whole text as one undoable edit; CR LF, lone CR and

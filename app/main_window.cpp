@@ -198,7 +198,7 @@ Form4* Form1::ProgressWindow() {
 PreviewWindow* Form1::Preview() {
     if (!preview_) {
         preview_ = new PreviewWindow(
-            port_, [this] { return text1_->Bytes(); }, [this] { return OptionsDialog()->Opts(); }, this);
+            port_, [this](char lacking) { return text1_->Bytes(nullptr, lacking); }, [this] { return OptionsDialog()->Opts(); }, this);
         connect(text1_, &QPlainTextEdit::textChanged, preview_, &PreviewWindow::ScheduleRebuild);
         Form3* options = OptionsDialog();
         for (QAbstractButton* b : {static_cast<QAbstractButton*>(options->Option1()),

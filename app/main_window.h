@@ -87,7 +87,7 @@ private:
     void RememberTextFile(const QString& path);
     // The editor's text in Windows-1252 as the conversion takes it; the log
     // counts the characters the code page lacks.
-    std::string TextForCalc();
+    std::string TextForCalc(char lacking = kReplaced);
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);

@@ -132,7 +132,7 @@ void Form1::MakeCalcFile() {
     const CalcFileKind kind = dialog->Kind();
     const QString name = dialog->Name();
     if (dialog->SendChosen()) return SendCalcProgram(kind, name);
-    const std::string text = TextForCalc();
+    const std::string text = TextForCalc(LackingByte(kind.calc, kind.language));
     AddLog(QStringLiteral("Make calculator file... "), false);
     setCursor(Qt::WaitCursor);
     // Built, refused for its size or warned about memory before the user is

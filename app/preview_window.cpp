@@ -14,6 +14,7 @@
 
 #include "error_info.h"
 #include "local_path.h"
+#include "tavrilo/convert/text_file.h"
 #include "tavrilo/calc/basic_program.h"
 #include "tavrilo/convert/ce.h"
 
@@ -85,7 +86,7 @@ void LcdView::keyPressEvent(QKeyEvent* e) {
         QWidget::keyPressEvent(e);
 }
 
-PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string()> text,
+PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string(char)> text,
                              std::function<AsmOpts()> opts, QWidget* owner)
     : QWidget(owner, Qt::Window), port_(port), text_(std::move(text)), opts_(std::move(opts)) {
     setObjectName(QStringLiteral("Preview"));
@@ -176,7 +177,7 @@ void PreviewWindow::Rebuild() {
     stale_ = false;
     try {
         const bool ce = output_->currentIndex() == kCeOutput;
-        std::string text = text_();
+        std::string text = text_(ce ? LackingByte(CalcKind::Ti84PlusCe, Language::Basic) : kReplaced);
         if (output_->currentIndex() == 1) {
             model_ = ScreenModel::ForAsm(std::move(text), opts_());
         } else {

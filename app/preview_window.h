@@ -53,7 +53,8 @@ class PreviewWindow : public QWidget {
 public:
     // text gives the editor's bytes, opts the options dialog's flags; owner
     // keeps the window with it.
-    PreviewWindow(UiPort& port, std::function<std::string()> text, std::function<AsmOpts()> opts,
+    // text(lacking): the editor's text, a character without a Windows-1252 form as lacking.
+    PreviewWindow(UiPort& port, std::function<std::string(char lacking)> text, std::function<AsmOpts()> opts,
                   QWidget* owner);
 
     // Rebuilds once typing pauses.
@@ -95,7 +96,7 @@ private:
     void ShowError();
 
     UiPort& port_;
-    std::function<std::string()> text_;
+    std::function<std::string(char lacking)> text_;
     std::function<AsmOpts()> opts_;
     ScreenModel model_;
     std::size_t current_ = 0;

@@ -46,7 +46,7 @@ bool Form1::AskReplace(const QString& name) {
 }
 
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
-    const std::string text = TextForCalc();
+    const std::string text = TextForCalc(LackingByte(kind.calc, kind.language));
     AddLog(QStringLiteral("Send to calculator... "), false);
     const auto ended = [&](const Status& r) {
         if (r.cancelled()) {

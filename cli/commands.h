@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "tavrilo/convert/asm_opts.h"
+#include "tavrilo/convert/text_file.h"
 #include "tavrilo/system/status.h"
 
 namespace tavrilo::cli {
@@ -32,7 +33,8 @@ struct TextInput {
     // The text the conversion takes, in Windows-1252 with CR LF line ends; with
     // --raw, the bytes as they are. Characters the code page lacks are counted
     // on standard error.
-    Status Read(std::string& text) const;
+    // lacking: what a character without a Windows-1252 form becomes; "?" is counted here.
+    Status Read(std::string& text, char lacking = kReplaced) const;
 };
 
 // The layout flags of the assembly program; none given keeps all three on.

@@ -118,7 +118,7 @@ int Run(ConvertArgs& a) {
 
     if (const int bad = a.input.Check()) return bad;
     std::string text;
-    Status r = a.input.Read(text);
+    Status r = a.input.Read(text, a.programFile ? LackingByte(a.program.calc, a.program.language) : kReplaced);
     if (!r.ok()) return Failure("read", a.input.file, r);
     // GNU as takes every byte of the text; the warning is TASM's.
     if (a.mode == Mode::Asm && !a.programFile && ChkQuote(text)) {

@@ -28,7 +28,8 @@ constexpr const char* kReadings =
     "valid UTF-8 beyond ASCII, as UTF-16 after its byte-order mark, else as\n"
     "Windows-1252. A *.pdf or *.epub FILE gives its text. The conversion takes the\n"
     "text in Windows-1252, the calculator's code page; any other character becomes\n"
-    "? and is counted on standard error.\n";
+    "? and is counted on standard error (the TI-84 Plus CE's program leaves it out\n"
+    "and counts it with what else the CE cannot show).\n";
 
 int Main(int argc, char** argv) {
     // Unwinding removes a temporary file already made.

@@ -32,7 +32,7 @@ int RunPreview(const PreviewArgs& p, Mode mode) {
 
     if (const int bad = p.input.Check()) return bad;
     std::string text;
-    const Status r = p.input.Read(text);
+    const Status r = p.input.Read(text, p.ce ? LackingByte(CalcKind::Ti84PlusCe, Language::Basic) : kReplaced);
     if (!r.ok()) {
         Err("cannot read '" + p.input.file + "': " + r.message);
         return 1;

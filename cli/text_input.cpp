@@ -33,7 +33,7 @@ int TextInput::Check() const {
     return 0;
 }
 
-Status TextInput::Read(std::string& text) const {
+Status TextInput::Read(std::string& text, char lacking) const {
     Status r = ReadInput(file, text);
     if (!r.ok() || raw) return r;
     const DocumentKind kind = from.empty()     ? KindOfName(file)
@@ -45,15 +45,16 @@ Status TextInput::Read(std::string& text) const {
         const EncodingChoice choice = encoding == "utf-8"          ? EncodingChoice::Utf8
                                       : encoding == "windows-1252" ? EncodingChoice::Windows1252
                                                                    : EncodingChoice::Auto;
-        ToCalculatorText(text, choice, replaced);
+        ToCalculatorText(text, choice, replaced, lacking);
     } else {
         std::string utf8;
         r = ImportDocumentText(kind, text, utf8);
         if (!r.ok()) return r;
-        text = Utf8ToCp1252(utf8, replaced);
+        text = Utf8ToCp1252(utf8, replaced, lacking);
     }
     LineEndsToCrLf(text);
-    if (replaced > 0) Err(ReplacedMessage(replaced));
+    // What is left out is counted where it is left out.
+    if (replaced > 0 && lacking == kReplaced) Err(ReplacedMessage(replaced));
     return r;
 }
 

@@ -243,13 +243,13 @@ bool FitsCp1252(std::string_view utf8) {
     return fits;
 }
 
-std::string Utf8ToCp1252(std::string_view utf8, std::size_t& replaced) {
+std::string Utf8ToCp1252(std::string_view utf8, std::size_t& replaced, char lacking) {
     std::string out;
     out.reserve(utf8.size());
     ForEachChar(utf8, [&](char32_t c) {
         const int b = CalculatorByte(c);
         replaced += b < 0;
-        out += static_cast<char>(b < 0 ? '?' : b);
+        out += b < 0 ? lacking : static_cast<char>(b);
     });
     return out;
 }
@@ -278,9 +278,9 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-void ToCalculatorText(std::string& bytes, EncodingChoice choice, std::size_t& replaced) {
+void ToCalculatorText(std::string& bytes, EncodingChoice choice, std::size_t& replaced, char lacking) {
     if (Detect(bytes, choice) == TextEncoding::Windows1252) return;
-    bytes = Utf8ToCp1252(DecodeText(bytes, choice).utf8, replaced);
+    bytes = Utf8ToCp1252(DecodeText(bytes, choice).utf8, replaced, lacking);
 }
 
 std::string ReplacedMessage(std::size_t count) {

@@ -283,7 +283,7 @@ private slots:
         std::string text = test::Repeat("row\r\n", 20);
         bool failing = false;
         auto* p = new PreviewWindow(  // owned by the main window
-            *port, [&] { return failing ? throw std::bad_alloc() : text; }, [] { return AsmOpts{}; }, form.get());
+            *port, [&](char) { return failing ? throw std::bad_alloc() : text; }, [] { return AsmOpts{}; }, form.get());
         Named<QComboBox>(p, QStringLiteral("Output"))->setCurrentIndex(1);
         p->show();
         failing = true;

@@ -275,6 +275,9 @@ TEST(Convert, CeProgramFileSaysWhatWasLeftOut) {
     const test::Read back = test::ReadBack(out);
     EXPECT_EQ(back.name, "CAFE");
     EXPECT_EQ(back.version, 0x0A);
+    // A character Windows-1252 lacks is left out too, and counted once with the others.
+    EXPECT_EQ(Convert(dir, "basic --ce CAFE -o '" + out + "'", "a\xe2\x86\x92" "b\xe2\x82\xac" "c").err,
+              "tavrilo-convert: 2 characters the TI-84 Plus CE cannot show were left out\n");
 }
 
 TEST(Convert, ProgramFileRefusals) {

@@ -135,6 +135,10 @@ inline constexpr Calculator kCalculators[] = {
 
 const Calculator& Calc(CalcKind kind);
 
+// What a character without a Windows-1252 form becomes in the text of calc's
+// program in language: left out where its rules leave out what it cannot show.
+char LackingByte(CalcKind calc, Language language);
+
 // The calculator whose program files begin with signature; none for another.
 const Calculator* CalcBySignature(std::string_view signature);
 

@@ -37,10 +37,16 @@ std::string EncodeText(std::string_view utf8, TextEncoding encoding);
 // Whether every character of utf8 has a Windows-1252 byte of its own.
 bool FitsCp1252(std::string_view utf8);
 
+// What a character the code page lacks becomes: "?" for the outputs of the
+// TI-83 rules; kLeftOut (81h, which Windows-1252 leaves unassigned) for an
+// output that leaves out, and counts, what it cannot show, as the CE's does.
+inline constexpr char kReplaced = '?';
+inline constexpr char kLeftOut = '\x81';
+
 // The Windows-1252 text the conversion takes. Prime, double prime and minus
 // sign become their plain look-alikes; any other character the code page
-// lacks becomes "?", counted in replaced.
-std::string Utf8ToCp1252(std::string_view utf8, std::size_t& replaced);
+// lacks becomes lacking, counted in replaced.
+std::string Utf8ToCp1252(std::string_view utf8, std::size_t& replaced, char lacking = kReplaced);
 // The byte Utf8ToCp1252 makes of c, or -1 for one that becomes "?".
 int CalculatorByte(char32_t c);
 std::string Cp1252ToUtf8(std::string_view bytes);
@@ -48,7 +54,7 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // Turns a file's bytes, in place, into the text the conversion takes: decoded
 // as DecodeText does and turned into Windows-1252 as Utf8ToCp1252 does. A
 // Windows-1252 file keeps its bytes as they are.
-void ToCalculatorText(std::string& bytes, EncodingChoice choice, std::size_t& replaced);
+void ToCalculatorText(std::string& bytes, EncodingChoice choice, std::size_t& replaced, char lacking = kReplaced);
 
 // "N characters outside the calculator's code page were replaced by ?"
 std::string ReplacedMessage(std::size_t count);
