@@ -216,7 +216,9 @@ void PreviewWindow::ShowScreen(std::size_t i) {
     current_ = std::min(i, model_.Count() - 1);
     try {
         const Screen s = model_.At(current_);
+        const QSize before = lcd_->size();
         lcd_->SetPicture(Render(s), s.display);
+        if (lcd_->size() != before) KeepOnScreen();  // another calculator's screen
         pageLabel_->setText(QString::fromStdString(ScreenName(s, model_.PageCount())));
         status_->setText(!s.waits       ? QStringLiteral("The program has ended.")
                          : s.upGoesBack ? QStringLiteral("Any key moves on; Up goes back.")
@@ -291,7 +293,7 @@ void PreviewWindow::ZoomBy(int step) {
     KeepOnScreen();
 }
 
-// A window grown by zooming is moved back onto its screen, its title bar
+// A window grown by zooming or a larger screen is moved back onto its screen, its title bar
 // first where it cannot fit whole; shrunk again, it goes back to where the
 // user had put it.
 void PreviewWindow::KeepOnScreen() {

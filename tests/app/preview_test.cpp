@@ -93,6 +93,17 @@ private slots:
         QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->sizeHint().height(), 165 * Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom());
         QVERIFY2(p->Status()->text().contains("1 character the TI-84 Plus CE cannot show was left out"),
                  qPrintable(p->Status()->text()));
+        // Grown near the screen's right edge by the CE's screen, the window moves back onto it.
+        const QRect room = p->screen()->availableGeometry();
+        Key(p, Qt::Key_Minus, Qt::ControlModifier);
+        Named<QComboBox>(p, QStringLiteral("Output"))->setCurrentIndex(0);
+        p->Rebuild();
+        QCoreApplication::processEvents();
+        p->move(room.right() - p->frameGeometry().width(), room.top());
+        Named<QComboBox>(p, QStringLiteral("Output"))->setCurrentIndex(PreviewWindow::kCeOutput);
+        p->Rebuild();
+        QCoreApplication::processEvents();
+        QVERIFY2(room.contains(p->frameGeometry()), qPrintable(QStringLiteral("%1 wide").arg(p->frameGeometry().width())));
     }
 
     // Another file opened starts at its first screen; typing keeps the page.
