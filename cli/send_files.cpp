@@ -93,7 +93,7 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const t
         cli::Checked c{file, {}, {}};
         Status checked = DecodeProgramFile(bytes, c.var);
         if (checked.ok()) checked = FindTarget(options, c.var.calc, c.target);
-        if (checked.ok()) checked = CheckTarget(c.var, c.target);
+        if (checked.ok()) checked = CheckTarget(c.var, c.target, options.archive);
         if (!checked.ok()) {
             r.err("cannot send '" + file + "': " + checked.message);
             return 1;

@@ -209,7 +209,7 @@ Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target)
     return Status::Failed(kCablesLookedFor);
 }
 
-Status CheckTarget(const ProgramVar& var, LinkTarget target) {
+Status CheckTarget(const ProgramVar& var, LinkTarget target, bool toArchive) {
     for (const char c : var.name)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return Status::Failed("The program name " + Printable(var.name) +
@@ -234,6 +234,9 @@ Status CheckTarget(const ProgramVar& var, LinkTarget target) {
         return Status::Failed(name + " is a program for the " + std::string(made.name) + ", and a " + plugged +
                               " is connected: make it for the " + plugged + ", or connect a " +
                               std::string(made.name) + ".");
+    // Only a file format with an archive flag has calculators with an Archive.
+    if (toArchive && !there.file.versionAndFlag)
+        return Status::Failed("The " + plugged + " has no Archive: send " + name + " to its RAM.");
     if (there.maxVariable && 2 + var.tokens.size() > there.maxVariable)
         return Status::Failed(name + " is " + Grouped(2 + var.tokens.size()) + " bytes, and the " + plugged +
                               " holds at most " + Grouped(there.maxVariable) +
@@ -687,7 +690,7 @@ Status SendProgram(const LinkOptions& options, const ProgramVar& var,
                    const std::function<bool(const std::string& name)>& replace, const LinkProgress& progress) {
     LinkTarget target;
     Status r = FindTarget(options, var.calc, target);
-    if (r.ok()) r = CheckTarget(var, target);
+    if (r.ok()) r = CheckTarget(var, target, options.archive);
     if (!r.ok()) return r;
     LinkOptions fixed = options;
     fixed.target = target;

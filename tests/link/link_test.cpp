@@ -382,6 +382,9 @@ TEST(UsbLink, WhatTheCalculatorCannotTakeIsRefused) {
     EXPECT_EQ(CheckTarget(big, ceUsb).message, "STORY is 65,513 bytes, and the TI-84 Plus CE holds at most 65,512 "
                                                "bytes in one variable: make the text shorter, or split it.");
     EXPECT_TRUE(CheckTarget(big, ti84).ok());
+    EXPECT_EQ(CheckTarget(Var(FileOf(CalcKind::Ti83, "STORY", Tokens(10), "")), LinkTarget{CalcKind::Ti83, false},
+                          /*toArchive=*/true).message,
+              "The TI-83 has no Archive: send STORY to its RAM.");
 }
 
 // The variable list over USB.

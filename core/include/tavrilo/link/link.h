@@ -65,8 +65,9 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb
 [[nodiscard]] Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target);
 
 // Fails, before anything is sent, when target cannot take var: a name with
-// control bytes, a program made for another calculator, one too large for it.
-[[nodiscard]] Status CheckTarget(const ProgramVar& var, LinkTarget target);
+// control bytes, a program made for another calculator, one too large for
+// it, or toArchive for a calculator without an Archive.
+[[nodiscard]] Status CheckTarget(const ProgramVar& var, LinkTarget target, bool toArchive = false);
 
 // "TI-83", "TI-83 Plus", "TI-84 Plus" (the TI-83 Plus's row on its own USB port), "TI-84 Plus CE"
 std::string TargetName(LinkTarget target);
