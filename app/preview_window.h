@@ -72,8 +72,6 @@ public:
 
     const ScreenModel& Model() const { return model_; }
     std::size_t Current() const { return current_; }
-    QLabel* PageLabel() const { return pageLabel_; }
-    QLabel* Status() const { return status_; }
     QTimer* RebuildTimer() { return &timer_; }
 
     static constexpr int kIdleMs = 300;

@@ -34,7 +34,7 @@ class PreviewTest : public QObject, public test::WindowFixture {
         p->Rebuild();
         return p;
     }
-    static QString Label(PreviewWindow* p) { return p->PageLabel()->text(); }
+    static QString Label(PreviewWindow* p) { return Named<QLabel>(p, QStringLiteral("PageLabel"))->text(); }
     static void Key(PreviewWindow* p, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(Named<LcdView>(p, QStringLiteral("Lcd")), static_cast<Qt::Key>(key), mods);
     }
@@ -91,8 +91,8 @@ private slots:
         QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Pixels(), Render(ScreenModel::ForCe("Caf\xE9\r\nend").At(0)).image.Pixels());
         QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.Width(), 265);
         QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->sizeHint().height(), 165 * Named<LcdView>(p, QStringLiteral("Lcd"))->Zoom());
-        QVERIFY2(p->Status()->text().contains("1 character the TI-84 Plus CE cannot show was left out"),
-                 qPrintable(p->Status()->text()));
+        QVERIFY2(Named<QLabel>(p, QStringLiteral("Status"))->text().contains("1 character the TI-84 Plus CE cannot show was left out"),
+                 qPrintable(Named<QLabel>(p, QStringLiteral("Status"))->text()));
         // Grown near the screen's right edge by the CE's screen, the window moves back onto it.
         const QRect room = p->screen()->availableGeometry();
         Key(p, Qt::Key_Minus, Qt::ControlModifier);
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(Named<LcdView>(p, QStringLiteral("Lcd"))->Shown().image.At(6, 0), true);  // T of the title on the home screen
         Key(p, Qt::Key_Return);
         QCOMPARE(Label(p), QStringLiteral("Title screen"));
-        QCOMPARE(p->Status()->text(), QStringLiteral("The program has ended."));
+        QCOMPARE(Named<QLabel>(p, QStringLiteral("Status"))->text(), QStringLiteral("The program has ended."));
         // Free movement.
         Key(p, Qt::Key_Home);
         QCOMPARE(p->Current(), size_t(0));
@@ -168,7 +168,7 @@ private slots:
         Key(p, Qt::Key_Space);
         QCOMPARE(Label(p), QStringLiteral("Credit screen"));
         Key(p, Qt::Key_Up);
-        QCOMPARE(p->Status()->text(), QStringLiteral("The program has ended."));
+        QCOMPARE(Named<QLabel>(p, QStringLiteral("Status"))->text(), QStringLiteral("The program has ended."));
 
         // "Small prog" in the options dialog: no line, and Up moves on.
         QTest::mouseClick(form->OptionsDialog()->Option1(), Qt::LeftButton);
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(port->messages.empty());
         const QStringList files = QDir(tmp->path() + "/pics").entryList(QDir::Files, QDir::Name);
         QCOMPARE(files, (QStringList{"screen-001.png", "screen-002.png", "screen-003.png"}));
-        QCOMPARE(p->Status()->text(), "3 pictures saved in " + tmp->path() + "/pics");
+        QCOMPARE(Named<QLabel>(p, QStringLiteral("Status"))->text(), "3 pictures saved in " + tmp->path() + "/pics");
         for (int i = 0; i < files.size(); ++i) {
             QImage image(tmp->path() + "/pics/" + files[i]);
             QCOMPARE(image.size(), QSize(192, 128));
@@ -271,7 +271,7 @@ private slots:
         const qsizetype made = QDir(tmp->path() + "/many").entryList(QDir::Files).size();
         QVERIFY(made >= 1);
         QVERIFY(static_cast<std::size_t>(made) < count);
-        QCOMPARE(p->Status()->text(), QStringLiteral("Stopped: %1 of %2 pictures saved in %3")
+        QCOMPARE(Named<QLabel>(p, QStringLiteral("Status"))->text(), QStringLiteral("Stopped: %1 of %2 pictures saved in %3")
                                           .arg(made)
                                           .arg(count)
                                           .arg(tmp->path() + "/many"));
