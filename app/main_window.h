@@ -99,7 +99,6 @@ private:
                             std::size_t* leftOut = nullptr);
     // Whether a program larger than the calculator's free memory is made anyway.
     bool ConfirmMemory(CalcFileKind kind, const ProgramVar& var);
-    bool AskReplaceFile(const QString& path);
 
     UiPort& port_;
     Editor* text1_;

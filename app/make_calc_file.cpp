@@ -103,14 +103,6 @@ void Form1::RememberTextFile(const QString& path) {
     lastFileDir_ = QFileInfo(path).absolutePath();
 }
 
-bool Form1::AskReplaceFile(const QString& path) {
-    MessageRequest ask;
-    ask.text = QStringLiteral("%1 already exists.\rReplace it?").arg(path);
-    ask.buttons = Buttons::YesNo;
-    ask.defaultButton = Answer::No;
-    return port_.Message(this, ask) == Answer::Yes;
-}
-
 void Form1::MakeCalcFile() {
     if (text1_->ByteSize() == 0) return;  // as Compile: nothing to make
     CalcFileDialog* dialog = CalcFile();
@@ -167,7 +159,7 @@ void Form1::MakeCalcFile() {
     }
     file = KindsExtension(kind, *path);
     if (file != *path) {
-        if (QFileInfo::exists(file) && !AskReplaceFile(file)) {
+        if (QFileInfo::exists(file) && !AskYes(port_, this, QStringLiteral("%1 already exists.\rReplace it?").arg(file))) {
             stopped();
             return cancelled();
         }
@@ -193,16 +185,13 @@ void Form1::MakeCalcFile() {
 bool Form1::ConfirmMemory(CalcFileKind kind, const ProgramVar& var) {
     const Calculator& calc = Calc(kind.calc);
     if (var.tokens.size() <= calc.freeMemory) return true;
-    MessageRequest warn;
-    warn.text = QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
-                               "about %3 bytes free for programs.\rMake the file anyway?")
-                    .arg(QString::fromStdString(Grouped(var.tokens.size())))
-                    .arg(QString::fromUtf8(calc.name.data(), static_cast<qsizetype>(calc.name.size())))
-                    .arg(QString::fromStdString(Grouped(calc.freeMemory)));
-    warn.title = QStringLiteral("Memory");
-    warn.buttons = Buttons::YesNo;
-    warn.defaultButton = Answer::No;
-    return port_.Message(this, warn) == Answer::Yes;
+    return AskYes(port_, this,
+                  QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
+                                 "about %3 bytes free for programs.\rMake the file anyway?")
+                      .arg(QString::fromStdString(Grouped(var.tokens.size())))
+                      .arg(QString::fromUtf8(calc.name.data(), static_cast<qsizetype>(calc.name.size())))
+                      .arg(QString::fromStdString(Grouped(calc.freeMemory))),
+                  QStringLiteral("Memory"));
 }
 
 }  // namespace tavrilo

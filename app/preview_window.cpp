@@ -329,12 +329,9 @@ void PreviewWindow::SavePictures() {
         // shows after a moment, and Cancel stops.
         const std::size_t count = model_.Count();
         if (count > kPicturesUnasked) {
-            MessageRequest ask;
-            ask.text = QStringLiteral("The text makes %1 pictures. Save all %1 in %2?").arg(count).arg(*dir);
-            ask.title = QStringLiteral("Save pictures");
-            ask.buttons = Buttons::YesNo;
-            ask.defaultButton = Answer::No;
-            if (port_.Message(this, ask) != Answer::Yes) return;
+            if (!AskYes(port_, this, QStringLiteral("The text makes %1 pictures. Save all %1 in %2?").arg(count).arg(*dir),
+                        QStringLiteral("Save pictures")))
+                return;
         }
         QProgressDialog progress(QStringLiteral("Saving pictures..."), QStringLiteral("Cancel"), 0,
                                  static_cast<int>(std::min<std::size_t>(count, INT_MAX)), this);

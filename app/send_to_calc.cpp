@@ -38,11 +38,7 @@ void Form1::SendToCalc() {
 
 // Asked on the window's thread for the link's thread, which waits for the answer.
 bool Form1::AskReplace(const QString& name) {
-    MessageRequest ask;
-    ask.text = QStringLiteral("Replace %1 on the calculator?").arg(name);
-    ask.buttons = Buttons::YesNo;
-    ask.defaultButton = Answer::No;
-    return port_.Message(this, ask) == Answer::Yes;
+    return AskYes(port_, this, QStringLiteral("Replace %1 on the calculator?").arg(name));
 }
 
 void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {

@@ -114,14 +114,10 @@ void Form1::Save() {
         std::string text = text1_->Utf8();
         text += "\r\n";
         if (encoding == TextEncoding::Windows1252 && !FitsCp1252(text)) {
-            MessageRequest ask;
-            ask.text = QStringLiteral(
-                "The text holds characters that Windows-1252, the encoding its file was read in, cannot "
-                "store.\rSave it as UTF-8?");
-            ask.title = QStringLiteral("Save");
-            ask.buttons = Buttons::YesNo;
-            ask.defaultButton = Answer::Yes;
-            if (port_.Message(this, ask) != Answer::Yes) {
+            if (!AskYes(port_, this,
+                        QStringLiteral("The text holds characters that Windows-1252, the encoding its file was read "
+                                       "in, cannot store.\rSave it as UTF-8?"),
+                        QStringLiteral("Save"), Answer::Yes)) {
                 AddLog(QStringLiteral("Cancel by user..."), true);
                 return;
             }

@@ -63,4 +63,15 @@ public:
     virtual void Quit() = 0;
 };
 
+// A question answered Yes or No (Esc is No); true for Yes.
+inline bool AskYes(UiPort& port, QWidget* parent, const QString& text, const QString& title = kAppTitle,
+                   Answer defaultButton = Answer::No) {
+    MessageRequest ask;
+    ask.text = text;
+    ask.title = title;
+    ask.buttons = Buttons::YesNo;
+    ask.defaultButton = defaultButton;
+    return port.Message(parent, ask) == Answer::Yes;
+}
+
 }  // namespace tavrilo
