@@ -20,15 +20,6 @@ Status BasicTokens(std::string& text, const ProgramRequest& request, std::string
     return BasicProgramTokens(text, request.calc, tokens);
 }
 
-// The CE's program of the text in its own characters; a BASIC program already
-// in the editor runs on the CE as it stands.
-Status CeTokens(std::string& text, const ProgramRequest& request, ProgramVar& var, std::size_t& leftOut) {
-    if (request.keepBasicProgram && LooksLikeBasicProgram(text)) return BasicTokens(text, request, var.tokens);
-    const Status r = CeProgramTokens(CeChars(text, leftOut), var.tokens);
-    var.version = CeVersionByte(var.tokens);
-    return r;
-}
-
 }  // namespace
 
 Status BuildProgram(std::string text, const ProgramRequest& request, ProgramVar& var,
@@ -40,8 +31,11 @@ Status BuildProgram(std::string text, const ProgramRequest& request, ProgramVar&
     made.name = request.name;
     Status r;
     std::size_t left = 0;
-    if (request.language == Language::Basic && calc.basicText == BasicText::CeCharacters) {
-        r = CeTokens(text, request, made, left);
+    // A BASIC program already in the editor runs on the CE as it stands too.
+    const bool asItStands = request.keepBasicProgram && LooksLikeBasicProgram(text);
+    if (request.language == Language::Basic && calc.basicText == BasicText::CeCharacters && !asItStands) {
+        r = CeProgramTokens(CeChars(text, left), made.tokens);
+        made.version = CeVersionByte(made.tokens);
     } else if (request.language == Language::Basic) {
         r = BasicTokens(text, request, made.tokens);
     } else if (!calc.asmTarget) {
