@@ -189,9 +189,6 @@ void CalcFileDialog::SetAsmFlags(const AsmOpts& opts) {
 void CalcFileDialog::ShowKind() {
     const CalcFileKind kind = Kind();
     const Calculator& calc = Calc(kind.calc);
-    // Send waits for what a calculator's link still lacks.
-    send_->setEnabled(make_->isEnabled() && calc.noSend.empty());
-    send_->setToolTip(Q(calc.noSend));
     const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
     asmFlags_->setVisible(IsAssembly(kind) || !calc.basicNote.empty());
     if (!IsAssembly(kind)) {
@@ -216,6 +213,7 @@ void CalcFileDialog::CheckName() {
     const bool ok = ValidProgramName(name_->text().toStdString());
     rule_->setVisible(!ok);
     make_->setEnabled(ok);
+    send_->setEnabled(ok);
     ShowKind();
     FitSize();
 }

@@ -486,7 +486,6 @@ struct Link::Impl {
     Status ChooseCable(CalcKind kind) {
         if (Status r = FindTarget(options, kind, target); !r.ok()) return r;
         const Calculator& row = Calc(target.calc);
-        if (!row.noSend.empty()) return Status::Failed(std::string(row.noSend));
         model = ticalcs_string_to_model(std::string(target.ownUsb ? row.usbLinkModel : row.linkModel).c_str());
         if (model == CALC_NONE) return Status::Failed("The " + TargetName(target) + " has no link port: connect it by its own USB cable.");
         switch (options.cable) {

@@ -112,17 +112,15 @@ struct Calculator {
     std::size_t maxVariable;
     // The dialog's note on the BASIC kind, where it needs one.
     std::string_view basicNote;
-    // Why programs are not sent to it yet; empty when they are.
-    std::string_view noSend;
     bool runsFromArchive = false;  // runs a program from Archive, not only from RAM
 };
 
 inline constexpr Calculator kCalculators[] = {
     {CalcKind::Ti83, "TI-83", "TI-83", "83p", {"**TI83**", ".83p", "TI-83 program", false, 65535}, kTi83Screen,
-     27000, &kTi83Asm, "TI83", "", BasicText::Ti83Rules, 0, {}, {}},
+     27000, &kTi83Asm, "TI83", "", BasicText::Ti83Rules, 0, {}, false},
     {CalcKind::Ti83Plus, "TI-83 Plus", "TI-83 Plus / 84 Plus", "8xp",
      {"**TI83F*", ".8xp", "TI-83 Plus program", true, 65535}, kTi83Screen, 24000, &kTi83PlusAsm, "TI83+",
-     "TI84+ USB", BasicText::Ti83Rules, 0, {}, {}},
+     "TI84+ USB", BasicText::Ti83Rules, 0, {}, false},
     // Its files share the TI-83 Plus's signature: a file read back is the TI-83 Plus's row.
     {CalcKind::Ti84PlusCe, "TI-84 Plus CE", "TI-84 Plus CE", "ce",
      {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
@@ -130,7 +128,7 @@ inline constexpr Calculator kCalculators[] = {
      "TI-84 Plus CE and TI-83 Premium CE; run it with prgmNAME (operating systems 5.3 and later also run it "
      "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. Assembly for "
      "the CE is not offered: it runs native code on its eZ80 only, and operating systems 5.5 and later refuse it.",
-     {}, true},
+     true},
 };
 
 const Calculator& Calc(CalcKind kind);
