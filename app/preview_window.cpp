@@ -136,9 +136,11 @@ PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string(char)> text
     layout->addWidget(clipped_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    timer_.setSingleShot(true);
-    timer_.setInterval(kIdleMs);
-    connect(&timer_, &QTimer::timeout, this, &PreviewWindow::Rebuild);
+    timer_ = new QTimer(this);
+    timer_->setObjectName(QStringLiteral("RebuildTimer"));
+    timer_->setSingleShot(true);
+    timer_->setInterval(kIdleMs);
+    connect(timer_, &QTimer::timeout, this, &PreviewWindow::Rebuild);
     connect(output_, &QComboBox::currentIndexChanged, this, &PreviewWindow::Rebuild);
     connect(previous_, &QPushButton::clicked, this, [this] {
         if (current_ > 0) ShowScreen(current_ - 1);
@@ -154,7 +156,7 @@ PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string(char)> text
 
 void PreviewWindow::ScheduleRebuild() {
     stale_ = true;
-    if (isVisible()) timer_.start();
+    if (isVisible()) timer_->start();
 }
 
 void PreviewWindow::StartAtFirstScreen() {
@@ -169,7 +171,7 @@ void PreviewWindow::showEvent(QShowEvent* e) {
 }
 
 void PreviewWindow::Rebuild() {
-    timer_.stop();
+    timer_->stop();
     if (saving_) {
         stale_ = true;
         return;
@@ -350,7 +352,7 @@ void PreviewWindow::SavePictures() {
             });
         }
         progress.close();
-        if (stale_) timer_.start();
+        if (stale_) timer_->start();
         if (!r.status.ok()) {
             port_.Message(this, ErrorMessage(FromLocalPath(r.status.message), r.status.code != 0 ? r.status.code : EIO));
             return;

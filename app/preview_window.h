@@ -31,7 +31,6 @@ public:
     void SetPicture(const Picture& p, Display display);
     void SetZoom(int zoom);
     int Zoom() const { return zoom_; }
-    const Picture& Shown() const { return picture_; }
     QSize sizeHint() const override;
     std::function<void(QKeyEvent*)> onKey;
 
@@ -70,10 +69,6 @@ public:
     void ZoomBy(int step);
     void KeepOnScreen();
 
-    const ScreenModel& Model() const { return model_; }
-    std::size_t Current() const { return current_; }
-    QTimer* RebuildTimer() { return &timer_; }
-
     static constexpr int kIdleMs = 300;
     // The output choice that shows the TI-84 Plus CE program's screens.
     static constexpr int kCeOutput = 2;
@@ -100,7 +95,7 @@ private:
     std::size_t current_ = 0;
     bool stale_ = true;
     bool saving_ = false;  // the model is being saved: a rebuild waits
-    QTimer timer_;
+    QTimer* timer_;  // "RebuildTimer": fires once typing pauses
     QComboBox* output_;
     QLabel* pageLabel_;
     QLabel* zoomLabel_;
