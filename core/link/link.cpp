@@ -129,7 +129,7 @@ std::string TargetName(LinkTarget t) {
 
 // Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 TI-84
 // Plus, E008 TI-84 Plus CE; libticables knows also E004 and E012 (not ours).
-std::vector<FoundCable> FindCables(const std::string& usbDevices) {
+std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::string& usbNodes) {
     std::vector<FoundCable> found;
     glob_t g{};
     if (glob((usbDevices + "/*/idVendor").c_str(), 0, nullptr, &g) == 0) {
@@ -140,10 +140,10 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices) {
             const std::string product = ReadLine(dir + "/idProduct");
             if (product.size() != 4 || product.compare(0, 2, "e0") != 0) continue;
             FoundCable c;
-            char node[40];
-            std::snprintf(node, sizeof node, "/dev/bus/usb/%03d/%03d", std::atoi(ReadLine(dir + "/busnum").c_str()),
+            char node[32];
+            std::snprintf(node, sizeof node, "/%03d/%03d", std::atoi(ReadLine(dir + "/busnum").c_str()),
                           std::atoi(ReadLine(dir + "/devnum").c_str()));
-            c.device = node;
+            c.device = usbNodes + node;
             if (product == "e001") {
                 c.label = "SilverLink";
             } else if (product == "e003" || product == "e008") {
@@ -189,7 +189,7 @@ Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target)
     case CableKind::Usb:
         break;
     }
-    const auto cables = FindCables(options.usbDevices);
+    const auto cables = FindCables(options.usbDevices, options.usbNodes);
     for (const FoundCable& c : cables) {
         if (!c.known) continue;
         if (!c.directLink) {
@@ -502,7 +502,7 @@ struct Link::Impl {
             break;
         }
         cableModel = target.ownUsb ? CABLE_USB : CABLE_SLV;
-        for (const FoundCable& c : FindCables(options.usbDevices))
+        for (const FoundCable& c : FindCables(options.usbDevices, options.usbNodes))
             if (c.known && c.directLink == target.ownUsb) device = c.device;
         if (!device.empty() && access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return NoPermission();
         return {};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/shm.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -329,32 +331,78 @@ TEST(UsbLink, CancelEndsAWaitingSendWithinASecond) {
     }
 }
 
-// What the kernel lists decides the calculator: a kernel list made in a folder.
-TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
-    test::TempDir dir;
+// The kernel's list of USB devices and their nodes, made in dir.
+LinkOptions UsbBus(const test::TempDir& dir) {
     LinkOptions o;
     o.usbDevices = dir / "devices";
-    const auto plug = [&](const std::string& product) {
-        const std::string device = o.usbDevices + "/1-" + product;
-        std::filesystem::create_directories(device);
-        for (auto [file, text] : {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()}, {"busnum", "1"},
-                                  {"devnum", "9"}})
-            test::Spit(device + "/" + file, std::string(text) + "\n");
-    };
+    o.usbNodes = dir / "nodes";
+    return o;
+}
+
+// Device 0451:product as bus 1, device 9, node usbNodes/001/009.
+void Plug(const LinkOptions& o, const std::string& product) {
+    const std::string device = o.usbDevices + "/1-" + product;
+    std::filesystem::create_directories(device);
+    for (auto [file, text] :
+         {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()}, {"busnum", "1"}, {"devnum", "9"}})
+        test::Spit(device + "/" + file, std::string(text) + "\n");
+    std::filesystem::create_directories(o.usbNodes + "/001");
+    test::Spit(o.usbNodes + "/001/009", "");
+}
+
+// What the kernel lists decides the calculator.
+TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
+    test::TempDir dir;
+    const LinkOptions o = UsbBus(dir);
     const auto target = [&](CalcKind calc) {
         LinkTarget t{CalcKind::Ti83, false};
         const Status r = FindTarget(o, calc, t);
         return r.ok() ? TargetName(t) + (t.ownUsb ? " on USB" : " on a link cable") : r.message;
     };
     EXPECT_NE(target(CalcKind::Ti83).find("No link cable found"), std::string::npos);
-    plug("e010");
+    Plug(o, "e010");
     EXPECT_EQ(target(CalcKind::Ti83Plus), "A TI device is on the USB bus (TI device 0451:e010) that the link cannot "
                                           "open: unplug it, quit any app on the calculator, then plug it in again.");
-    plug("e003");
+    Plug(o, "e003");
     EXPECT_EQ(target(CalcKind::Ti83), "TI-84 Plus on USB");
     std::filesystem::remove_all(o.usbDevices + "/1-e003");
-    plug("e001");
+    Plug(o, "e001");
     EXPECT_EQ(target(CalcKind::Ti83), "TI-83 on a link cable");
+}
+
+// A node only its group may use, tried by a user outside it (nobody, where
+// the tests run as root): the sentence names that group.
+TEST(UsbLink, ADeviceTheUserMayNotUseNamesTheGroupToJoin) {
+    test::TempDir dir;
+    const LinkOptions o = UsbBus(dir);
+    Plug(o, "e003");
+    const std::string node = o.usbNodes + "/001/009";
+    const bool root = geteuid() == 0;
+    const group* plugdev = getgrnam("plugdev");
+    ASSERT_TRUE(plugdev);
+    const gid_t gid = root ? plugdev->gr_gid : getegid();
+    ASSERT_EQ(chown(node.c_str(), geteuid(), gid), 0);
+    ASSERT_EQ(chmod(node.c_str(), root ? 0660 : 0), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string name = getgrgid(gid)->gr_name;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        const Status r = SendProgram(o, Story());
+        _exit(write(out[1], r.message.data(), r.message.size()) >= 0 && !r.ok() ? 0 : 1);
+    }
+    close(out[1]);
+    std::string message(1024, '\0');
+    message.resize(std::max<ssize_t>(0, read(out[0], message.data(), message.size())));
+    close(out[0]);
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(message, "You may not use the TI-84 Plus on the USB bus (" + node + "): add yourself to group " + name +
+                           " and log in again, or install the udev rules of Debian's libticables package; then unplug "
+                           "it and plug it in again.");
 }
 
 TEST(UsbLink, ACeTellingZeroBytesFreeIsSentToAnyway) {

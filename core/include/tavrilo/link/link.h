@@ -45,6 +45,7 @@ struct LinkOptions {
     std::optional<LinkTarget> target;
     bool archive = false;  // to Archive rather than RAM
     std::string usbDevices = "/sys/bus/usb/devices";  // where the kernel lists the USB devices
+    std::string usbNodes = "/dev/bus/usb";            // and where their device nodes are
 };
 
 // A TI device on the USB bus.
@@ -53,12 +54,13 @@ struct FoundCable {
     std::string label;        // "SilverLink", "TI-84 Plus", "TI-84 Plus CE", "TI device 0451:e010"
     const Calculator* calc = nullptr;  // the calculator on its own port, as the table has it
     bool known = true;  // false: a product the link library cannot open
-    std::string device;  // its node under /dev/bus/usb
+    std::string device;  // its device node
 };
 
 // The TI link cables and calculators on the USB bus now, from the kernel's
 // device list. Serial GrayLinks cannot be detected.
-std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb/devices");
+std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb/devices",
+                                   const std::string& usbNodes = "/dev/bus/usb");
 
 // The calculator a program of calc's goes to with options: options.target, or
 // what a USB probe finds. Fails with the sentence that names the way out.
