@@ -269,7 +269,10 @@ struct Link::Impl {
 
     // The watchdog: a read or write of the cable that outlasts its limit by
     // the wall clock, or one under way when Cancel comes, is cut short by a
-    // cable timeout of 0, which libticables' loops see at once.
+    // cable timeout of 0, which libticables' loops see at once. A USB cable
+    // times its transfers itself, by the wall clock, and takes 0 as no limit at
+    // all: there Cancel alone cuts, to a tenth of a second, which ends the
+    // transfers after the one under way.
     std::mutex mutex;
     std::condition_variable wake;
     std::thread watchdog;
@@ -291,9 +294,11 @@ struct Link::Impl {
         while (!closing) {
             wake.wait_for(lock, std::chrono::milliseconds(20));
             if (!busy || cut) continue;
-            if (Cancelled() || WallClock::now() - busySince > std::chrono::milliseconds(limitTenths * 100)) {
+            const bool usb = cableModel == CABLE_USB || cableModel == CABLE_SLV;
+            if (Cancelled() ||
+                (!usb && WallClock::now() - busySince > std::chrono::milliseconds(limitTenths * 100))) {
                 cut = true;
-                ticables_options_set_timeout(cable, 0);
+                ticables_options_set_timeout(cable, usb ? 1 : 0);
             }
         }
     }
