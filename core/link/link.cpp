@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "tavrilo/calc/calculators.h"
+#include "usb_transfers.h"
 
 namespace tavrilo {
 namespace {
@@ -271,8 +272,8 @@ struct Link::Impl {
     // the wall clock, or one under way when Cancel comes, is cut short by a
     // cable timeout of 0, which libticables' loops see at once. A USB cable
     // times its transfers itself, by the wall clock, and takes 0 as no limit at
-    // all: there Cancel alone cuts, to a tenth of a second, which ends the
-    // transfers after the one under way.
+    // all: there Cancel alone cuts, cancelling the transfer under way and
+    // giving those after it a tenth of a second.
     std::mutex mutex;
     std::condition_variable wake;
     std::thread watchdog;
@@ -299,6 +300,7 @@ struct Link::Impl {
                 (!usb && WallClock::now() - busySince > std::chrono::milliseconds(limitTenths * 100))) {
                 cut = true;
                 ticables_options_set_timeout(cable, usb ? 1 : 0);
+                if (usb) CancelUsbTransfers();
             }
         }
     }
