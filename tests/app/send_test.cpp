@@ -85,7 +85,7 @@ private slots:
         Run(kBasic8x);
         qInfo("24 KB send: %d ms, %d window ticks while sending, longest gap %d ms",
               int((Clock::now() - t0) / std::chrono::milliseconds(1)), ticksWhileSending, maxGapMs);
-        QVERIFY(ticksWhileSending >= 2 && firstMaximum == 0);
+        QVERIFY2(ticksWhileSending >= 2 && firstMaximum == 0, qPrintable(QStringLiteral("first maximum %1").arg(firstMaximum)));
         const std::vector<std::uint8_t> first = calc.Stored().at(0).data;
         Text1()->setPlainText(QString(16650, QLatin1Char('B')));
         port->answers = {Answer::Yes}, cancel = true;
