@@ -80,25 +80,30 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_send_files(const t
         r.err("cannot send: " + s.message);
         return 1;
     }
-    // Every file is read and checked against the calculator before the first is sent.
+    // Every file is read, then checked against the calculator, before the first is sent.
     std::vector<cli::Checked> files;
     for (const std::string& file : r.files) {
         std::string bytes;
         std::uint64_t size = 0;
         const Status read = ReadRegularFile(file, LargestProgramFile(), bytes, size);
+        cli::Checked c{file, {}, {}};
         if (!read.ok()) {
             r.err("cannot read '" + file + "': " + read.message);
             return 1;
         }
-        cli::Checked c{file, {}, {}};
-        Status checked = DecodeProgramFile(bytes, c.var);
-        if (checked.ok()) checked = FindTarget(options, c.var.calc, c.target);
-        if (checked.ok()) checked = CheckTarget(c.var, c.target, options.archive);
-        if (!checked.ok()) {
-            r.err("cannot send '" + file + "': " + checked.message);
+        if (const Status decoded = DecodeProgramFile(bytes, c.var); !decoded.ok()) {
+            r.err("cannot send '" + file + "': " + decoded.message);
             return 1;
         }
         files.push_back(std::move(c));
+    }
+    for (cli::Checked& c : files) {
+        Status checked = FindTarget(options, c.var.calc, c.target);
+        if (checked.ok()) checked = CheckTarget(c.var, c.target, options.archive);
+        if (!checked.ok()) {
+            r.err("cannot send '" + c.file + "': " + checked.message);
+            return 1;
+        }
     }
     for (const cli::Checked& c : files) {
         LinkOptions o = options;

@@ -27,7 +27,9 @@ TEST(Send, EachFileInOrderUntilTheFirstFailure) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
     EXPECT_EQ(calc.Stored().at(0).name + calc.Stored().at(1).name, "ALPHABETA");
 
-    EXPECT_EQ(send(dir / "missing.8xp " + dir / "BETA"), 1);
+    // Every file is read before any is checked against the calculator.
+    test::Spit(dir / "CE", test::FileOf(CalcKind::Ti84PlusCe, "CE", std::string(20, '\xDE'), ""));
+    EXPECT_EQ(send("--calc ti84p " + dir / "CE " + dir / "missing.8xp " + dir / "BETA"), 1);
     EXPECT_NE(test::Slurp(dir / "err").find("cannot read '" + dir / "missing.8xp'"), std::string::npos);
     EXPECT_EQ(calc.Stored().size(), 2u);
 }
