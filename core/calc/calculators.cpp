@@ -15,10 +15,13 @@ char LackingByte(CalcKind calc, Language language) {
     return language == Language::Basic && Calc(calc).basicText == BasicText::CeCharacters ? kLeftOut : kReplaced;
 }
 
-const Calculator* CalcBySignature(std::string_view signature) {
+const Calculator* CalcBySignature(std::string_view signature, std::uint8_t version) {
+    const Calculator* found = nullptr;
     for (const Calculator& c : kCalculators)
-        if (c.file.signature == signature) return &c;
-    return nullptr;
+        if (c.file.signature == signature && c.file.fromVersion <= version &&
+            (!found || c.file.fromVersion > found->file.fromVersion))
+            found = &c;
+    return found;
 }
 
 }  // namespace tavrilo

@@ -164,10 +164,10 @@ Status DecodeProgramFile(std::string_view b, ProgramVar& var) {
     // A program's data begins with the size of what follows it.
     if (size < kSizeWord || Word(data.data() + dataAt) != size - kSizeWord) return Bad("its program's own size is wrong");
 
-    var.calc = calc->kind;
+    var.version = headSize == HeaderSize(CalcKind::Ti83) ? 0 : head.version;
+    var.calc = CalcBySignature(std::string_view(fh.signature, sizeof fh.signature), var.version)->kind;
     var.name = std::string(name);
     var.type = head.type;
-    var.version = headSize == HeaderSize(CalcKind::Ti83) ? 0 : head.version;
     var.tokens = std::string(data.substr(dataAt + kSizeWord));
     return {};
 }

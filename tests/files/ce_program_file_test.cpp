@@ -37,6 +37,9 @@ TEST(CeProgramFile, ReadsBackAndDetokenizes) {
     EXPECT_EQ(r.version, 0x0A);
     EXPECT_EQ(r.computed, r.stored);
     ASSERT_EQ(r.data.substr(2), tokens);
+    ProgramVar back;
+    ASSERT_TRUE(DecodeProgramFile(file, back).ok());
+    EXPECT_EQ(back.calc, CalcKind::Ti84PlusCe);  // by its version byte
     EXPECT_EQ(CeProgramText(tokens),
               "FnOff :PlotsOff :AxesOff:GridOff:BackgroundOff:TextColor(BLACK):ClrDraw:"
               "Text(0,0,\"Caf\xE9 ol\xE9\"):Text(24,0,\"  it's 12:30!\"):"

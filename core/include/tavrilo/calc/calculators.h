@@ -37,6 +37,8 @@ struct FileFormat {
     std::string_view label;      // what file dialogs call it
     bool versionAndFlag;
     std::size_t maxData;  // the most bytes of the data section
+    // A file of this signature whose version byte is at least this is this calculator's.
+    std::uint8_t fromVersion = 0;
 };
 
 // The graph screen Text( and _vputs draw on, in pixels, and the text layout on it.
@@ -121,9 +123,9 @@ inline constexpr Calculator kCalculators[] = {
     {CalcKind::Ti83Plus, "TI-83 Plus", "TI-83 Plus / 84 Plus", "8xp",
      {"**TI83F*", ".8xp", "TI-83 Plus program", true, 65535}, kTi83Screen, 24000, &kTi83PlusAsm, "TI83+",
      "TI84+ USB", BasicText::Ti83Rules, 0, {}, false},
-    // Its files share the TI-83 Plus's signature: a file read back is the TI-83 Plus's row.
+    // Its files share the TI-83 Plus's signature; its programs are version 0Ah, for tokens only it has.
     {CalcKind::Ti84PlusCe, "TI-84 Plus CE", "TI-84 Plus CE", "ce",
-     {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
+     {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535, 0x0A}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
      BasicText::CeCharacters, 65512,
      "TI-84 Plus CE and TI-83 Premium CE; run it with prgmNAME (operating systems 5.3 and later also run it "
      "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. Assembly for "
@@ -137,7 +139,8 @@ const Calculator& Calc(CalcKind kind);
 // program in language: left out where its rules leave out what it cannot show.
 char LackingByte(CalcKind calc, Language language);
 
-// The calculator whose program files begin with signature; none for another.
-const Calculator* CalcBySignature(std::string_view signature);
+// The calculator whose program files begin with signature, with a variable of
+// version; none for another signature.
+const Calculator* CalcBySignature(std::string_view signature, std::uint8_t version = 0);
 
 }  // namespace tavrilo
