@@ -67,14 +67,23 @@ private slots:
     void progressAndCancel() {
         CalcStandIn calc(true);
         Text1()->setPlainText(QString(16650, QLatin1Char('A')));
-        int ticksWhileSending = 0, maxGapMs = 0, cancel = false, firstMaximum = -1;
+        int ticksWhileSending = 0, maxGapMs = 0, cancel = false;
+        // Busy till the calculator answers: the progress shows without a maximum.
+        struct ShownBusy : QObject {
+            bool busy = false;
+            bool eventFilter(QObject* o, QEvent* e) override {
+                if (e->type() == QEvent::Show && o->objectName() == QLatin1String("SendProgress"))
+                    busy = static_cast<QProgressDialog*>(o)->maximum() == 0;
+                return false;
+            }
+        } shown;
+        qApp->installEventFilter(&shown);
         Clock::time_point t0 = Clock::now(), last = t0, cancelled{};
         QTimer timer;
         timer.callOnTimeout([&] {
             maxGapMs = std::max<int>(maxGapMs, (Clock::now() - last) / std::chrono::milliseconds(1));
             last = Clock::now();
             auto* p = form->findChild<QProgressDialog*>(QStringLiteral("SendProgress"));
-            if (p && firstMaximum < 0) firstMaximum = p->maximum();  // busy till the calculator answers
             // After Cancel the label says "Stopping..." until the link's next block.
             if (!p || !p->isVisible() || p->value() <= 0 || cancelled != Clock::time_point{}) return;
             ++ticksWhileSending;
@@ -85,7 +94,7 @@ private slots:
         Run(kBasic8x);
         qInfo("24 KB send: %d ms, %d window ticks while sending, longest gap %d ms",
               int((Clock::now() - t0) / std::chrono::milliseconds(1)), ticksWhileSending, maxGapMs);
-        QVERIFY2(ticksWhileSending >= 2 && firstMaximum == 0, qPrintable(QStringLiteral("first maximum %1").arg(firstMaximum)));
+        QVERIFY(ticksWhileSending >= 2 && shown.busy);
         const std::vector<std::uint8_t> first = calc.Stored().at(0).data;
         Text1()->setPlainText(QString(16650, QLatin1Char('B')));
         port->answers = {Answer::Yes}, cancel = true;
