@@ -255,6 +255,13 @@ bool Editor::event(QEvent* e) {
 }
 
 void Editor::keyPressEvent(QKeyEvent* e) {
+    // Alt with a letter or digit is a command, never typing (AltGr is no Alt here).
+    const QString typed = e->text();
+    if ((e->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) == Qt::AltModifier && typed.size() == 1 &&
+        typed[0].unicode() < 0x80 && typed[0].isLetterOrNumber()) {
+        e->ignore();
+        return;
+    }
     QTextCursor c = textCursor();
     const bool plain = !c.hasSelection() && e->modifiers() == Qt::NoModifier;
     const int pos = c.position();

@@ -154,6 +154,14 @@ private slots:
         QCOMPARE(Log().count("Terminateing..."), 1);
     }
 
+    // Alt with a letter is a command the window does not have, never typing.
+    void altWithALetterTypesNothing() {
+        Text1()->ReplaceAll("HI");
+        QTest::keyClick(Text1(), Qt::Key_F, Qt::AltModifier);
+        QTest::keyClick(Text1(), Qt::Key_1, Qt::AltModifier);
+        QCOMPARE(Text1()->Bytes(), std::string("HI"));
+    }
+
     void emptyEditorCompilesNothing() {
         QString before = Log();
         form->Compile();
