@@ -107,6 +107,7 @@ CalcFileDialog::CalcFileDialog(QWidget* parent) : QDialog(parent) {
     ListConnections();
     archive_ = new QCheckBox(QStringLiteral("Send to Archive"), this);
     archive_->setObjectName(QStringLiteral("Archive"));
+    connect(archive_, &QCheckBox::clicked, this, [this](bool on) { archiveWanted_ = on; });
     connect(send_, &QPushButton::clicked, this, [this] {
         sendChosen_ = true;
         accept();
@@ -247,7 +248,11 @@ void CalcFileDialog::ListConnections() {
 }
 
 // A file without the archive flag is for a calculator without an Archive.
-void CalcFileDialog::OfferArchive(CalcKind calc) { archive_->setEnabled(Calc(calc).file.versionAndFlag); }
+void CalcFileDialog::OfferArchive(CalcKind calc) {
+    const bool has = Calc(calc).file.versionAndFlag;
+    archive_->setEnabled(has);
+    archive_->setChecked(has && archiveWanted_);
+}
 
 LinkOptions CalcFileDialog::Connection() const {
     LinkOptions options;

@@ -90,6 +90,7 @@ private:
     QPushButton* send_;
     QComboBox* connection_;
     QCheckBox* archive_;
+    bool archiveWanted_ = false;  // as the user left it, shown only for a calculator with an Archive
     bool sendChosen_ = false;
     AsmOpts asmOpts_;
 };

@@ -112,16 +112,18 @@ private slots:
                 Log().endsWith("Send to calculator... Error.\r\n") && form->windowTitle().endsWith(" - Error!"));
     }
 
-    // The CE on the virtual link speaks the USB protocol; Send to Archive, which the TI-83 has not.
+    // The CE on the virtual link speaks the USB protocol; Send to Archive, which the TI-83 has not
+    // (unticked while a TI-83 kind is chosen, ticked again after).
     void ceKindToArchive() {
         CalcStandIn calc(CalcStandIn::Usb::Ce);
         bool offeredFor83 = true;
         port->dialogScripts = {[&](QDialog& d) {
             auto* archive = Named<QCheckBox>(&d, QStringLiteral("Archive"));
-            Named<QRadioButton>(&d, KindName(test::kBasic83))->click();
-            offeredFor83 = archive->isEnabled();
             Named<QRadioButton>(&d, KindName({Language::Basic, CalcKind::Ti84PlusCe}))->click();
-            archive->setChecked(true);
+            archive->click();
+            Named<QRadioButton>(&d, KindName(test::kBasic83))->click();
+            offeredFor83 = archive->isEnabled() || archive->isChecked();
+            Named<QRadioButton>(&d, KindName({Language::Basic, CalcKind::Ti84PlusCe}))->click();  // ticked again
             auto* connection = Named<QComboBox>(&d, QStringLiteral("Connection"));
             connection->setCurrentIndex(connection->findData(QStringLiteral("virtual")));
             Named<QPushButton>(&d, QStringLiteral("Send"))->click();
