@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QProgressDialog>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -129,7 +130,12 @@ PreviewWindow::PreviewWindow(UiPort& port, std::function<std::string(char)> text
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(pageLabel_);
-    layout->addWidget(lcd_, 0, Qt::AlignLeft);
+    lcdArea_ = new QScrollArea(this);
+    lcdArea_->setFrameShape(QFrame::NoFrame);
+    lcdArea_->setFocusPolicy(Qt::NoFocus);
+    lcdArea_->setWidget(lcd_);
+    lcd_->setAutoFillBackground(false);  // the window's own ground beside the LCD, as before the area
+    layout->addWidget(lcdArea_, 0, Qt::AlignLeft);
     layout->addLayout(buttons);
     layout->addWidget(status_);
     layout->addWidget(new QLabel(QStringLiteral("Rows cut at the right edge:"), this));
@@ -299,9 +305,21 @@ void PreviewWindow::ZoomBy(int step) {
 // first where it cannot fit whole; shrunk again, it goes back to where the
 // user had put it.
 void PreviewWindow::KeepOnScreen() {
+    lcdArea_->setFixedSize(lcd_->size());
     if (!isVisible() || screen() == nullptr) return;
     layout()->activate();
     const QRect room = screen()->availableGeometry();
+    // The LCD shows whole where the screen has room for the window, else it scrolls.
+    const QMargins margins = layout()->contentsMargins();
+    const QSize fits(room.width() - (frameGeometry().width() - width()) - margins.left() - margins.right(),
+                     room.height() - (frameGeometry().height() - lcdArea_->height()));
+    QSize shown = lcd_->size();
+    if (shown.width() > fits.width()) shown.rheight() += lcdArea_->horizontalScrollBar()->sizeHint().height();
+    if (shown.height() > fits.height()) shown.rwidth() += lcdArea_->verticalScrollBar()->sizeHint().width();
+    if (shown != lcd_->size()) {
+        lcdArea_->setFixedSize(shown.boundedTo(fits).expandedTo(QSize(kMinLcdShown, kMinLcdShown)));
+        layout()->activate();
+    }
     const QRect frame(placed_.value_or(frameGeometry().topLeft()), frameGeometry().size());
     QPoint to = frame.topLeft();
     if (frame.right() > room.right()) to.rx() -= frame.right() - room.right();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QWidget>
 #include <QPoint>
@@ -73,6 +74,8 @@ public:
     // The output choice that shows the TI-84 Plus CE program's screens.
     static constexpr int kCeOutput = 2;
     static constexpr int kListedClips = 500;
+    // The least of the LCD shown where the screen is small: it scrolls.
+    static constexpr int kMinLcdShown = 120;
     // How long saving pictures runs before its progress shows.
     static constexpr int kProgressDelayMs = 500;
     // More pictures than this are saved only when the user says so.
@@ -101,6 +104,7 @@ private:
     QLabel* zoomLabel_;
     QLabel* status_;
     LcdView* lcd_;
+    QScrollArea* lcdArea_;  // scrolls the LCD where the screen has no room for it whole
     QListWidget* clipped_;
     QPushButton* previous_;
     QPushButton* next_;

@@ -110,6 +110,10 @@ private slots:
         p->Rebuild();
         QCoreApplication::processEvents();
         QVERIFY2(room.contains(p->frameGeometry()), qPrintable(QStringLiteral("%1 wide").arg(p->frameGeometry().width())));
+        // Larger than the screen at 8x, the CE's screen scrolls inside a window that stays on it.
+        for (int i = 0; i < 10; ++i) Key(p, Qt::Key_Plus, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QVERIFY2(room.contains(p->frameGeometry()), qPrintable(QStringLiteral("%1 wide").arg(p->frameGeometry().width())));
     }
 
     // Another file opened starts at its first screen; typing keeps the page.
