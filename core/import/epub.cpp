@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "tavrilo/import/document.h"
@@ -138,10 +139,13 @@ std::vector<std::string> Spine(const Files& files) {
     for (const xmlNode* item : items)
         if (Attr(item, "media-type").find("html") != std::string::npos)
             manifest[Attr(item, "id")] = Resolve(base, Attr(item, "href"));
+    // Each chapter once: a spine that names one again and again would copy its
+    // text as often, far past what the archive unpacks to.
     std::vector<std::string> chapters;
+    std::set<std::string> taken;
     for (const xmlNode* ref : refs) {
         const auto item = manifest.find(Attr(ref, "idref"));
-        if (item != manifest.end()) chapters.push_back(item->second);
+        if (item != manifest.end() && taken.insert(item->second).second) chapters.push_back(item->second);
     }
     return chapters;
 }

@@ -111,6 +111,7 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
                                  t.Number(kGraph.width - 1, col) && t.Word(",") && t.Quoted(s) && t.Word(")") &&
                                  t.AtEnd()) {
             if (!s.empty()) graph.push_back({row, col, s});
+            clearedSincePause = false;  // a row drawn empty still makes a page, as the text's layout counts it
             shown = Display::Graph;
         } else {
             return std::nullopt;

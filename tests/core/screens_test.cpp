@@ -69,7 +69,7 @@ TEST(BasicProgramScreens, SameAsTheTextsModel) {
     std::mt19937 rng(83);
     const std::string alphabet = std::string(BasicChrs) + "mw#@\r\n\r\n      ";
     std::vector<std::string> texts = {"HELLO WORLD!\r\nITS 2 OCLOCK", "HELLO\r\n", "", "\r\n",
-                                      test::Repeat("Q\r\n", 8), test::Repeat("Q\r\n", 16) + "Z",
+                                      test::Repeat("Q\r\n", 8), test::Repeat("Q\r\n", 16) + "Z", test::Repeat("\r", 9),
                                       test::Repeat("W", 40)};
     for (int n = 0; n < 200; ++n) {
         std::string text;
