@@ -69,8 +69,8 @@ inline std::string MakeZip(const std::vector<std::pair<std::string, std::string>
 }
 
 // An e-book of the chapters (XHTML bodies), read in the order given, though
-// the manifest lists them the other way round.
-inline std::string MakeEpub(const std::vector<std::string>& bodies) {
+// the manifest lists them the other way round; the spine lists each listings times.
+inline std::string MakeEpub(const std::vector<std::string>& bodies, int listings = 1) {
     std::vector<std::pair<std::string, std::string>> files = {
         {"mimetype", "application/epub+zip"},
         {"META-INF/container.xml",
@@ -81,7 +81,7 @@ inline std::string MakeEpub(const std::vector<std::string>& bodies) {
     for (std::size_t i = bodies.size(); i-- > 0;) {
         const std::string id = "c" + std::to_string(i);
         manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
-        spine = "<itemref idref=\"" + id + "\"/>" + spine;
+        for (int n = 0; n < listings; ++n) spine = "<itemref idref=\"" + id + "\"/>" + spine;
         files.emplace_back("OEBPS/text/" + id + ".xhtml",
                            "<?xml version=\"1.0\" encoding=\"utf-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
                            "<head><title>Not read</title></head><body>" +

@@ -33,6 +33,13 @@ TEST(ImportEpub, TakesTheChaptersInReadingOrderAsLines) {
     EXPECT_EQ(text, "One\nA first paragraph & more.\n\nTwo\nlines\nbroken\n");
 }
 
+// A listing never multiplies the book.
+TEST(ImportEpub, AChapterTheSpineListsTwiceIsTakenOnce) {
+    std::string text;
+    ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>Once</p>"}, 2), text).ok());
+    EXPECT_EQ(text, "Once\n");
+}
+
 TEST(ImportEpub, SaysWhyItTakesNothing) {
     std::string text = "kept";
     EXPECT_EQ(ImportEpub("PK\x03\x04 broken", text).message, "it is not an EPUB e-book that can be read");
