@@ -72,11 +72,17 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
     std::vector<ScreenText> graph, home;
     Display shown = Display::Home;
     bool clearedSincePause = false;
+    // Each screen keeps what was drawn on it since it was cleared. A program that
+    // draws on without clearing would keep the same texts again at every Pause:
+    // past twice its own size it is shown as a text instead.
+    std::size_t kept = 0;
+    const std::size_t keepable = 2 * program.size() + 4096;
     auto show = [&](bool waits) {
         Screen s;
         s.display = shown;
         s.charset = Charset::BasicTokens;
         s.texts = shown == Display::Graph ? graph : home;
+        for (const ScreenText& t : s.texts) kept += t.s.size() + 1;
         s.waits = waits;
         if (shown == Display::Home) {
             s.kind = ScreenKind::Title;
@@ -100,6 +106,7 @@ std::optional<ScreenModel> ScreenModel::ForBasicProgram(std::string_view program
             clearedSincePause = true;
         } else if (st == "Pause") {
             show(true);
+            if (kept > keepable) return std::nullopt;
         } else if (st == "ClrHome") {
             home.clear();
             shown = Display::Home;

@@ -109,6 +109,9 @@ TEST(BasicProgramScreens, OtherProgramsAreNotRun) {
         SCOPED_TRACE(program);
         EXPECT_FALSE(ScreenModel::ForBasicProgram(program));
     }
+    // Nor one that draws on without clearing, whose screens would each keep all drawn before.
+    const std::string redrawn = test::Repeat(":Text(0,0,\"ABCDEFGH\")", 300) + test::Repeat(":Pause", 300);
+    EXPECT_FALSE(ScreenModel::ForBasicProgram(":ClrDraw" + redrawn));
 }
 
 TEST(BasicScreens, PauseWaitsForEnterAndTheEndIsFinal) {
