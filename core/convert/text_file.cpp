@@ -52,19 +52,11 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// The characters of Windows-1252's bytes 80h to 9Fh; the five bytes it leaves
-// unassigned stand for the control characters of the same number.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 // The Windows-1252 byte of c, or -1.
 int Cp1252Byte(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
     for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c) return 0x80 + i;
+        if (kCp1252High[i] == c) return 0x80 + i;
     return -1;
 }
 
@@ -273,7 +265,7 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
         if (b < 0x80)
             out += ch;
         else
-            AppendUtf8(out, b < 0xA0 ? kHigh[b - 0x80] : b);
+            AppendUtf8(out, Cp1252Char(b));
     }
     return out;
 }

@@ -37,6 +37,17 @@ std::string EncodeText(std::string_view utf8, TextEncoding encoding);
 // Whether every character of utf8 has a Windows-1252 byte of its own.
 bool FitsCp1252(std::string_view utf8);
 
+// The characters of Windows-1252's bytes 80h to 9Fh; the five bytes it leaves
+// unassigned stand for the control characters of the same number.
+inline constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The character of the Windows-1252 byte b.
+constexpr char16_t Cp1252Char(unsigned char b) { return b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b; }
+
 // What a character the code page lacks becomes: "?" for the outputs of the
 // TI-83 rules; kLeftOut (81h, which Windows-1252 leaves unassigned) for an
 // output that leaves out, and counts, what it cannot show, as the CE's does.
