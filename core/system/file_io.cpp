@@ -540,19 +540,21 @@ bool ParseEntry(std::string_view line, FileSet::Entry& e) {
 
 enum class Proof { Ours, Missing, Other };
 
-// For an entry of the earlier form: when the caller takes the file for one it
-// writes, its size and fingerprint.
-void ProveByContents(int dirFd, FileSet::Written written, FileSet::Entry& e) {
+// For an entry of the earlier form, without size and fingerprint: ours when
+// the caller takes the file for one it writes, and then given its size and
+// fingerprint.
+Proof ProveByContents(int dirFd, FileSet::Written written, FileSet::Entry& e) {
     constexpr std::uint64_t kMostBytes = 16 << 20;
-    if (e.name.find('/') != std::string::npos) return;
+    if (e.name.find('/') != std::string::npos) return Proof::Other;
     Fd fd(::openat(dirFd, e.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     struct stat st {};
     std::string bytes;
     if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
         !ReadAtMost(fd.get(), kMostBytes, bytes).ok() || bytes.empty() || !written(bytes))
-        return;
+        return Proof::Other;
     e.size = bytes.size();
     e.print = Fingerprint(bytes);
+    return Proof::Ours;
 }
 
 // Whether the list's name stands for something in the folder dirFd (a path always does).
@@ -600,8 +602,10 @@ Status FileSet::ReadList(MayHold mayHold, Written written) {
         const bool parsed = ParseEntry(std::string_view(list).substr(at, end - at), e);
         at = end + 1;
         if (e.name.empty() || e.name == "." || e.name == "..") continue;
-        if (!parsed && written) ProveByContents(dirFd_, written, e);
-        const Proof proof = (parsed || e.size > 0) && (!mayHold || mayHold(e.name)) ? Prove(dirFd_, e) : Proof::Other;
+        // Each file is read once: against its entry, or for the earlier form by its contents.
+        Proof proof = Proof::Other;
+        if (!mayHold || mayHold(e.name))
+            proof = parsed ? Prove(dirFd_, e) : written ? ProveByContents(dirFd_, written, e) : Proof::Other;
         if (proof == Proof::Ours)
             earlier_.push_back(std::move(e));
         else if (proof == Proof::Other && Present(dirFd_, e.name))
