@@ -24,18 +24,14 @@ QString DefaultProgramName(const QString& textFilePath) {
     return name.isEmpty() ? QStringLiteral("TEXT") : name;
 }
 
-namespace {
-
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
+QString FromTable(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 QString AsmRunHint(CalcFileKind kind, const QString& name) {
     const Calculator& c = Calc(kind.calc);
-    return QStringLiteral("On the ") + Q(c.models) + QStringLiteral(": ") + Q(c.asmTarget->runWith) + name;
+    return QStringLiteral("On the ") + FromTable(c.models) + QStringLiteral(": ") + FromTable(c.asmTarget->runWith) + name;
 }
 
-QString Extension(CalcFileKind kind) { return Q(Calc(kind.calc).file.extension); }
+QString Extension(CalcFileKind kind) { return FromTable(Calc(kind.calc).file.extension); }
 
 std::vector<CalcFileKind> CalcFileKinds() {
     std::vector<CalcFileKind> kinds;
@@ -47,12 +43,12 @@ std::vector<CalcFileKind> CalcFileKinds() {
 
 QString KindCaption(CalcFileKind kind) {
     const Calculator& c = Calc(kind.calc);
-    return (IsAssembly(kind) ? QStringLiteral("Assembly for ") : QStringLiteral("BASIC for ")) + Q(c.models) +
-           QStringLiteral(" (") + Q(c.file.extension) + QStringLiteral(")");
+    return (IsAssembly(kind) ? QStringLiteral("Assembly for ") : QStringLiteral("BASIC for ")) + FromTable(c.models) +
+           QStringLiteral(" (") + FromTable(c.file.extension) + QStringLiteral(")");
 }
 
 QString KindName(CalcFileKind kind) {
-    return (IsAssembly(kind) ? QStringLiteral("AsmKind") : QStringLiteral("BasicKind")) + Q(Calc(kind.calc).option);
+    return (IsAssembly(kind) ? QStringLiteral("AsmKind") : QStringLiteral("BasicKind")) + FromTable(Calc(kind.calc).option);
 }
 
 namespace {
@@ -193,7 +189,7 @@ void CalcFileDialog::ShowKind() {
     const QString name = make_->isEnabled() ? Name() : QStringLiteral("NAME");
     asmFlags_->setVisible(IsAssembly(kind) || !calc.basicNote.empty());
     if (!IsAssembly(kind)) {
-        asmFlags_->setText(Q(calc.basicNote).replace(QStringLiteral("NAME"), name));
+        asmFlags_->setText(FromTable(calc.basicNote).replace(QStringLiteral("NAME"), name));
         return;
     }
     const AsmOpts& opts = asmOpts_;
@@ -204,10 +200,10 @@ void CalcFileDialog::ShowKind() {
     const AsmTarget& target = *Calc(kind.calc).asmTarget;
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
-                       QStringLiteral(".\n") + Q(target.runsOn) + QStringLiteral("; run it with ") +
-                       Q(target.runWith) + name +
+                       QStringLiteral(".\n") + FromTable(target.runsOn) + QStringLiteral("; run it with ") +
+                       FromTable(target.runWith) + name +
                        (target.runHowTo.empty() ? QStringLiteral(".")
-                                         : QStringLiteral(" (") + Q(target.runHowTo) + QStringLiteral(").")));
+                                         : QStringLiteral(" (") + FromTable(target.runHowTo) + QStringLiteral(").")));
 }
 
 void CalcFileDialog::CheckName() {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -100,5 +101,8 @@ QString AsmRunHint(CalcFileKind kind, const QString& name);
 
 // The file's extension with its dot.
 QString Extension(CalcFileKind kind);
+
+// A text of the calculator table, such as a name or an extension.
+QString FromTable(std::string_view s);
 
 }  // namespace tavrilo

@@ -27,8 +27,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
     FileDialogRequest request;
     request.title = QStringLiteral("Save calculator file");
     request.fileName = name + Extension(kind);
-    request.filterLabel = QString::fromUtf8(Calc(kind.calc).file.label.data(),
-                                            static_cast<qsizetype>(Calc(kind.calc).file.label.size()));
+    request.filterLabel = FromTable(Calc(kind.calc).file.label);
     request.pattern = QStringLiteral("*") + Extension(kind);
     request.directory = dir;
     // A program file replaced unasked could be another program; one without its
@@ -42,7 +41,7 @@ FileDialogRequest SaveDialog(CalcFileKind kind, const QString& name, const QStri
 // calculator's, so that no file's extension lies about it.
 QString KindsExtension(CalcFileKind kind, const QString& path) {
     for (const Calculator& c : kCalculators) {
-        const QString other = QString::fromUtf8(c.file.extension.data(), static_cast<qsizetype>(c.file.extension.size()));
+        const QString other = FromTable(c.file.extension);
         if (c.kind != kind.calc && path.endsWith(other, Qt::CaseInsensitive))
             return path.left(path.size() - other.size()) + Extension(kind);
     }
@@ -163,9 +162,8 @@ void Form1::MakeCalcFile() {
             stopped();
             return cancelled();
         }
-        const std::string_view calcName = Calc(kind.calc).name;
         AddLog(QStringLiteral("(saved as %1, with the extension of a %2 program) ")
-                   .arg(file, QString::fromUtf8(calcName.data(), static_cast<qsizetype>(calcName.size()))),
+                   .arg(file, FromTable(Calc(kind.calc).name)),
                false);
     }
     r = WriteWholeFile(LocalPath(file), bytes);
@@ -189,7 +187,7 @@ bool Form1::ConfirmMemory(CalcFileKind kind, const ProgramVar& var) {
                   QStringLiteral("The program needs %1 bytes of the calculator's memory, but the %2 has only "
                                  "about %3 bytes free for programs.\rMake the file anyway?")
                       .arg(QString::fromStdString(Grouped(var.tokens.size())))
-                      .arg(QString::fromUtf8(calc.name.data(), static_cast<qsizetype>(calc.name.size())))
+                      .arg(FromTable(calc.name))
                       .arg(QString::fromStdString(Grouped(calc.freeMemory))),
                   QStringLiteral("Memory"));
 }
