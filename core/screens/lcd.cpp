@@ -30,7 +30,7 @@ bool DrawCe(Bitmap& b, const ScreenText& t) {
     int x = t.col;
     for (unsigned char c : t.s) {
         const CeGlyph& g = CeGlyphOf(c);
-        if (x + g.advance > b.Width()) return false;
+        if (CutAtRightEdge(x, g.advance, b.Width())) return false;
         for (int dy = 0; dy < kCeCellHeight; ++dy)
             for (int dx = 0; dx < g.advance; ++dx)
                 b.Set(x + dx, t.row + dy, dy >= kCeInkTop && dy < kCeInkTop + kCeInkRows &&

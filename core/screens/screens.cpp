@@ -51,7 +51,7 @@ void ScreenModel::Index() {
         const CeLayoutEnd end = LayCeRows(
             text_,
             [&](std::string_view row, int index) {
-                if (CeTextWidth(row) > ScreenOf(Display::CeGraph).width)
+                if (CutAtRightEdge(0, CeTextWidth(row), ScreenOf(Display::CeGraph).width))
                     clipped_.push_back({pageStart_.size() - 1, index * kCeRowPitch});
             },
             [&](std::size_t next) { pageStart_.push_back(next); });

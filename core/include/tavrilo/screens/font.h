@@ -52,8 +52,8 @@ struct CeGlyph {
 // A byte the CE program does not show has advance 0 and no ink.
 const CeGlyph& CeGlyphOf(unsigned char c);
 
-// Whether small-font ink of the given width from column col passes the right
-// edge of a screen screenWidth wide, where the calculator stops drawing the string.
+// Whether ink of the given width from column col passes the right edge of a
+// screen screenWidth wide, where the calculator stops drawing the string.
 inline bool CutAtRightEdge(int col, int width, int screenWidth) { return col + width > screenWidth; }
 
 }  // namespace tavrilo
