@@ -49,7 +49,7 @@ Status ReadText(const QString& path, DocumentKind kind, QString& text, TextEncod
         return r;
     }
     std::string utf8;
-    r = kind == DocumentKind::Pdf ? ImportPdf(bytes, utf8) : ImportEpub(bytes, utf8);
+    r = Import(kind, bytes, utf8);
     if (r.ok()) text = QString::fromStdString(utf8);
     encoding = TextEncoding::Utf8;  // a new text
     return r;

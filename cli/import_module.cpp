@@ -8,6 +8,6 @@ extern "C" __attribute__((visibility("default"))) int tavrilo_import_document(in
                                                                               tavrilo::Status& result) {
     using namespace tavrilo;
     if (layout != cli::kImportLayout) return cli::kOtherImportLayout;
-    result = kind == DocumentKind::Pdf ? ImportPdf(bytes, utf8) : ImportEpub(bytes, utf8);
+    result = Import(kind, bytes, utf8);
     return 0;
 }

@@ -34,4 +34,9 @@ inline DocumentKind KindOfName(std::string_view name) {
 Status ImportPdf(std::string_view bytes, std::string& utf8);
 Status ImportEpub(std::string_view bytes, std::string& utf8);
 
+// The text of a document of kind Pdf or Epub.
+inline Status Import(DocumentKind kind, std::string_view bytes, std::string& utf8) {
+    return kind == DocumentKind::Pdf ? ImportPdf(bytes, utf8) : ImportEpub(bytes, utf8);
+}
+
 }  // namespace tavrilo
