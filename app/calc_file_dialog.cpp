@@ -197,7 +197,7 @@ void CalcFileDialog::ShowKind() {
     if (opts.LineAbovePage) on << QStringLiteral("line above page");
     if (opts.ShowPage) on << QStringLiteral("show page");
     if (opts.ScrollUp) on << QStringLiteral("scroll up");
-    const AsmTarget& target = *Calc(kind.calc).asmTarget;
+    const AsmTarget& target = *calc.asmTarget;
     asmFlags_->setText(QStringLiteral("Assembly: the Option dialog's flags: ") +
                        (on.isEmpty() ? QStringLiteral("none (small prog)") : on.join(QStringLiteral(", "))) +
                        QStringLiteral(".\n") + FromTable(target.runsOn) + QStringLiteral("; run it with ") +
@@ -243,9 +243,8 @@ void CalcFileDialog::ListConnections() {
     connection_->setCurrentIndex(std::max(0, connection_->findData(chosen)));
 }
 
-// A file without the archive flag is for a calculator without an Archive.
 void CalcFileDialog::OfferArchive(CalcKind calc) {
-    const bool has = Calc(calc).file.versionAndFlag;
+    const bool has = HasArchive(Calc(calc));
     archive_->setEnabled(has);
     archive_->setChecked(has && archiveWanted_);
 }

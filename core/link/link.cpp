@@ -235,8 +235,7 @@ Status CheckTarget(const ProgramVar& var, LinkTarget target, bool toArchive) {
         return Status::Failed(name + " is a program for the " + std::string(made.name) + ", and a " + plugged +
                               " is connected: make it for the " + plugged + ", or connect a " +
                               std::string(made.name) + ".");
-    // Only a file format with an archive flag has calculators with an Archive.
-    if (toArchive && !there.file.versionAndFlag)
+    if (toArchive && !HasArchive(there))
         return Status::Failed("The " + plugged + " has no Archive: send " + name + " to its RAM.");
     if (there.maxVariable && 2 + var.tokens.size() > there.maxVariable)
         return Status::Failed(name + " is " + Grouped(2 + var.tokens.size()) + " bytes, and the " + plugged +

@@ -135,6 +135,9 @@ inline constexpr Calculator kCalculators[] = {
 
 const Calculator& Calc(CalcKind kind);
 
+// Only a file format with an archive flag has calculators with an Archive.
+inline bool HasArchive(const Calculator& c) { return c.file.versionAndFlag; }
+
 // What a character without a Windows-1252 form becomes in the text of calc's
 // program in language: left out where its rules leave out what it cannot show.
 char LackingByte(CalcKind calc, Language language);
