@@ -8,6 +8,7 @@
 #include <ticables.h>
 #include <ticalcs.h>
 #include <tifiles.h>
+#include <sys/shm.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,16 @@ void InitLibraries() {
 std::string Seconds(int n) { return n == 1 ? "1 second" : std::to_string(n) + " seconds"; }
 
 void NoOp() {}
+
+// An emulator on the virtual link has both of its segments attached, as the link has.
+bool EmulatorAttached() {
+    for (int i = 0; i < 2; ++i) {
+        shmid_ds st{};
+        const int id = shmget(ftok("/tmp", i), 0, 0);
+        if (id < 0 || shmctl(id, IPC_STAT, &st) != 0 || st.shm_nattch < 2) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -613,6 +624,13 @@ Status Link::CheckReady() {
     // Asked again every second, until the time given is up by the wall clock:
     // a USB cable's wait cannot be cut short, and Cancel is seen in between.
     const auto end = WallClock::now() + std::chrono::seconds(m.options.timeoutSeconds);
+    // libticables' virtual link waits by spinning: it is not asked before an emulator is there.
+    while (m.cableModel == CABLE_VTI && !EmulatorAttached()) {
+        if (m.Cancelled()) return m.Fail(kAbort, Impl::Phase::Ready);
+        if (WallClock::now() >= end)
+            return Status::Failed("No emulator is on the virtual link: start one with its link on, then send again.");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     int err = 0;
     for (bool first = true;; first = false) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - WallClock::now()).count();

@@ -143,6 +143,11 @@ TEST(Link, CalculatorThatNeverAnswersFailsWithinTheTimeout) {
     NextSendWorks(calc);
 }
 
+TEST(Link, NoEmulatorOnTheVirtualLinkIsSaidSo) {
+    EXPECT_EQ(Failure(Story(), Virtual(1)),
+              "No emulator is on the virtual link: start one with its link on, then send again.");
+}
+
 TEST(Link, CalculatorThatRefusesSaysWhy) {
     CalcStandIn calc(false);
     const ProgramVar v = Var(FileOf(CalcKind::Ti83, "STORY", Tokens(10), ""));
