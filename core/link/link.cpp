@@ -140,7 +140,10 @@ std::string TargetName(LinkTarget t) {
 }
 
 // Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 TI-84
-// Plus, E008 TI-84 Plus CE; libticables knows also E004 and E012 (not ours).
+// Plus, E008 shared by several calculators, told apart by their version
+// (bcdDevice): up to 0110 the TI-84 Plus Silver Edition, 0220 the TI-84 Plus
+// CE, 0260 the TI-83 Premium CE (others: the TI-84 Plus C SE, TI-82 Advanced
+// Edition Python). libticables knows also E004 and E012 (not ours).
 std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::string& usbNodes) {
     std::vector<FoundCable> found;
     glob_t g{};
@@ -160,8 +163,15 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::str
                 c.label = "SilverLink";
             } else if (product == "e003" || product == "e008") {
                 c.directLink = true;
-                c.calc = RowOfUsbModel(product == "e003" ? "TI84+ USB" : "TI84+CE USB");
-                c.label = product == "e003" ? "TI-84 Plus" : "TI-84 Plus CE";
+                const std::string version = ReadLine(dir + "/bcdDevice");
+                const long v = std::strtol(version.c_str(), nullptr, 16);
+                const bool ce = product == "e008" && (v == 0x0220 || v == 0x0260);
+                if (ce || product == "e003" || v <= 0x0110) {
+                    c.calc = RowOfUsbModel(ce ? "TI84+CE USB" : "TI84+ USB");
+                    c.label = ce ? "TI-84 Plus CE" : product == "e003" ? "TI-84 Plus" : "TI-84 Plus Silver Edition";
+                } else {
+                    c.label = "TI device 0451:" + product + " version " + version;
+                }
             } else {
                 c.known = product == "e004" || product == "e012";
                 c.label = "TI device 0451:" + product;
@@ -218,6 +228,11 @@ Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target)
             return Status::Failed("A TI device is on the USB bus (" + c.label +
                                   ") that the link cannot open: unplug it, quit any app on the calculator, then "
                                   "plug it in again.");
+    for (const FoundCable& c : cables)
+        if (c.directLink)
+            return Status::Failed("The calculator on the USB bus (" + c.label +
+                                  ") is not one Tavrilo sends to: it sends to the TI-83, TI-83 Plus, TI-84 Plus "
+                                  "and TI-84 Plus CE.");
     return Status::Failed(kCablesLookedFor);
 }
 

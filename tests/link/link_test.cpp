@@ -344,12 +344,12 @@ LinkOptions UsbBus(const test::TempDir& dir) {
     return o;
 }
 
-// Device 0451:product as bus 1, device 9, node usbNodes/001/009.
-void Plug(const LinkOptions& o, const std::string& product) {
+// Device 0451:product of a version as bus 1, device 9, node usbNodes/001/009.
+void Plug(const LinkOptions& o, const std::string& product, const std::string& version = "0100") {
     const std::string device = o.usbDevices + "/1-" + product;
     std::filesystem::create_directories(device);
-    for (auto [file, text] :
-         {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()}, {"busnum", "1"}, {"devnum", "9"}})
+    for (auto [file, text] : {std::pair{"idVendor", "0451"}, {"idProduct", product.c_str()},
+                              {"bcdDevice", version.c_str()}, {"busnum", "1"}, {"devnum", "9"}})
         test::Spit(device + "/" + file, std::string(text) + "\n");
     std::filesystem::create_directories(o.usbNodes + "/001");
     test::Spit(o.usbNodes + "/001/009", "");
@@ -371,6 +371,17 @@ TEST(UsbLink, TheDeviceOnTheBusDecidesTheCalculator) {
     Plug(o, "e003");
     EXPECT_EQ(target(CalcKind::Ti83), "TI-84 Plus on USB");
     std::filesystem::remove_all(o.usbDevices + "/1-e003");
+    // E008 by its version: a TI-84 Plus Silver Edition, a CE, a TI-84 Plus C Silver Edition.
+    Plug(o, "e008", "0110");
+    EXPECT_EQ(target(CalcKind::Ti84PlusCe), "TI-84 Plus on USB");
+    Plug(o, "e008", "0220");
+    EXPECT_EQ(target(CalcKind::Ti83Plus), "TI-84 Plus CE on USB");
+    std::filesystem::remove_all(o.usbDevices + "/1-e010");
+    Plug(o, "e008", "0120");
+    EXPECT_EQ(target(CalcKind::Ti83Plus), "The calculator on the USB bus (TI device 0451:e008 version 0120) is not "
+                                          "one Tavrilo sends to: it sends to the TI-83, TI-83 Plus, TI-84 Plus and "
+                                          "TI-84 Plus CE.");
+    std::filesystem::remove_all(o.usbDevices + "/1-e008");
     Plug(o, "e001");
     EXPECT_EQ(target(CalcKind::Ti83), "TI-83 on a link cable");
 }
