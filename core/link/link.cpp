@@ -183,6 +183,24 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::str
     return found;
 }
 
+int UsbPort(LinkTarget target) {
+    InitLibraries();
+    // The TI-83 Premium CE is the CE under another name.
+    const auto same = [](CalcModel m) { return m == CALC_TI83PCE_USB ? CALC_TI84PCE_USB : m; };
+    const CalcModel wanted = ticalcs_string_to_model(std::string(Calc(target.calc).usbLinkModel).c_str());
+    CableDeviceInfo* list = nullptr;
+    int n = 0, port = 1;
+    ticables_get_usb_device_info(&list, &n);
+    for (int i = 0; i < n; ++i)
+        if (target.ownUsb ? same(ticalcs_device_info_to_model(&list[i])) == same(wanted)
+                          : list[i].family == CABLE_FAMILY_DBUS) {
+            port = i + 1;
+            break;
+        }
+    ticables_free_usb_device_info(list);
+    return port;
+}
+
 std::vector<std::string> SerialPorts() {
     std::vector<std::string> ports;
     for (const char* pattern : {"/dev/ttyS*", "/dev/ttyUSB*"}) {
@@ -543,7 +561,8 @@ struct Link::Impl {
     Status Open(CalcKind kind) {
         InitLibraries();
         if (Status r = ChooseCable(kind); !r.ok()) return r;
-        cable = ticables_handle_new(cableModel, cableModel == CABLE_VTI ? PORT_2 : PORT_1);
+        const int port = cableModel == CABLE_VTI ? 2 : cableModel == CABLE_GRY ? 1 : UsbPort(target);
+        cable = ticables_handle_new(cableModel, static_cast<CablePort>(port));
         calc = ticalcs_handle_new(model);
         if (!cable || !calc) return Fail(kNoCable, Phase::Open);
         SetLimit(options.timeoutSeconds * 10);

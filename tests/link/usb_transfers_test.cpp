@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
-#include <libusb.h>
 
 #include "../../core/link/usb_transfers.h"
+#include "fake_libusb.h"
+#include "tavrilo/link/link.h"
 
 // Cancel reaches a transfer under way, and not one already freed.
 TEST(UsbTransfers, CancelReachesTheTransfersUnderWay) {
@@ -14,4 +15,18 @@ TEST(UsbTransfers, CancelReachesTheTransfersUnderWay) {
     EXPECT_EQ(pending.status, LIBUSB_TRANSFER_CANCELLED);
     EXPECT_EQ(done.status, LIBUSB_TRANSFER_COMPLETED);
     libusb_free_transfer(&pending);
+}
+
+// libticables numbers the TI devices it knows (not E010) in libusb's order.
+TEST(UsbBus, EachCalculatorIsOpenedAtItsOwnPlaceOnTheBus) {
+    using tavrilo::CalcKind;
+    const auto ti = [](std::uint16_t product, std::uint16_t version) {
+        libusb_device_descriptor d{};
+        d.idVendor = 0x0451, d.idProduct = product, d.bcdDevice = version;
+        return d;
+    };
+    gFakeBus = {ti(0xE010, 0x0260), ti(0xE008, 0x0220), ti(0xE001, 0x0100), ti(0xE008, 0x0100)};
+    EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti84PlusCe, true}), 1);
+    EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti83, false}), 2);
+    EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti83Plus, true}), 3);
 }

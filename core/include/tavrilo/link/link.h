@@ -62,6 +62,10 @@ struct FoundCable {
 std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb/devices",
                                    const std::string& usbNodes = "/dev/bus/usb");
 
+// The port (from 1) libticables opens target's USB cable or own USB port on:
+// it numbers every TI device on the bus in libusb's order, whatever it is.
+int UsbPort(LinkTarget target);
+
 // The calculator a program of calc's goes to with options: options.target, or
 // what a USB probe finds. Fails with the sentence that names the way out.
 [[nodiscard]] Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target);
