@@ -86,9 +86,9 @@ std::string SizeAgainstLimit(CalcKind kind, std::size_t tokenCount) {
                Grouped(c.maxVariable - kSizeWord) + " bytes of tokens";
     const FileFormat& f = c.file;
     const std::size_t room = f.maxData - DataSectionSize(kind, 0);
-    return std::to_string(tokenCount) + " bytes of tokens (" + std::to_string(DataSectionSize(kind, tokenCount)) +
-           " bytes of file data); the " + std::string(f.extension) + " format holds at most " +
-           std::to_string(f.maxData) + " bytes of file data, " + std::to_string(room) + " bytes of tokens";
+    return Grouped(tokenCount) + " bytes of tokens (" + Grouped(DataSectionSize(kind, tokenCount)) +
+           " bytes of file data); the " + std::string(f.extension) + " format holds at most " + Grouped(f.maxData) +
+           " bytes of file data, " + Grouped(room) + " bytes of tokens";
 }
 
 Status CheckSize(CalcKind kind, std::size_t tokenCount) {

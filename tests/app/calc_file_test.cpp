@@ -355,7 +355,7 @@ private slots:
         // Too large for the format.
         Text1()->ReplaceAll(std::string(40000, 'A'));
         Make("A", kAsm83, Path("old.83p"));
-        QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65535 bytes"));
+        QVERIFY(port->messages.back().text.contains("the .83p format holds at most 65,535 bytes"));
         QCOMPARE(form->windowTitle(), kTitle + " - Error!");
         QCOMPARE(Slurp(Path("old.83p")), std::string("old"));
         QCOMPARE(QDir(tmp->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System).size(), 3);

@@ -248,8 +248,8 @@ TEST(AsmProgramFile, SizeLimits) {
     {
         // Far too large: refused from the text alone, before anything is built.
         EnvGuard path("PATH", empty.path());
-        EXPECT_NE(LengthError(std::string(40000, 'A')).find("at least 80009 bytes of tokens (80026 bytes of file data); "
-                                                          "the .83p format holds at most 65535 bytes of file data"),
+        EXPECT_NE(LengthError(std::string(40000, 'A')).find("at least 80,009 bytes of tokens (80,026 bytes of file data); "
+                                                          "the .83p format holds at most 65,535 bytes of file data"),
                   std::string::npos);
         std::string rows;
         for (int i = 0; i < 1400; ++i) rows += "ROW OF TEXT\r\n";  // 15400 bytes shown

@@ -91,8 +91,8 @@ TEST(ProgramFile, NamesAtTheRulesLimits) {
 TEST(ProgramFile, SizeLimit) {
     EXPECT_TRUE(CheckSize(CalcKind::Ti83, 65518).ok());
     EXPECT_EQ(CheckSize(CalcKind::Ti83, 65519).message,
-              "the program is 65519 bytes of tokens (65536 bytes of file data); the .83p format "
-              "holds at most 65535 bytes of file data, 65518 bytes of tokens");
+              "the program is 65,519 bytes of tokens (65,536 bytes of file data); the .83p format "
+              "holds at most 65,535 bytes of file data, 65,518 bytes of tokens");
     EXPECT_TRUE(CheckSize(CalcKind::Ti83Plus, 65516).ok());
     EXPECT_FALSE(CheckSize(CalcKind::Ti83Plus, 65517).ok());
 
