@@ -216,11 +216,36 @@ private:
     int pre_ = 0;
 };
 
+// The encoding a chapter declares near its start (XML declaration or meta
+// charset); UTF-8 without one; none for a byte order mark, which the parser reads.
+std::string DeclaredEncoding(const std::string& data) {
+    if (data.size() >= 2 && (data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0)) return {};
+    std::string head = data.substr(0, 1024);
+    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* key : {"encoding=", "charset="}) {
+        std::size_t i = head.find(key);
+        if (i == std::string::npos) continue;
+        i += std::strlen(key);
+        while (i < head.size() && (head[i] == '"' || head[i] == '\'' || head[i] == ' ')) ++i;
+        std::size_t end = i;
+        while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) ||
+                                     (head[end] != '\0' && std::strchr("-_.:", head[end]))))
+            ++end;
+        if (end > i) return head.substr(i, end - i);
+    }
+    return "UTF-8";
+}
+
+Doc ParseChapter(const std::string& data, const std::string& encoding) {
+    return Doc(htmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr,
+                              encoding.empty() ? nullptr : encoding.c_str(),
+                              HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),
+               xmlFreeDoc);
+}
+
 void AppendChapter(const std::string& data, std::string& out) {
-    std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
-        htmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, "UTF-8",
-                       HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET),
-        xmlFreeDoc);
+    Doc doc = ParseChapter(data, DeclaredEncoding(data));
+    if (!doc) doc = ParseChapter(data, "UTF-8");  // an encoding the parser does not know
     if (!doc) return;
     std::string text;
     ChapterText walker(text);

@@ -40,6 +40,12 @@ TEST(ImportEpub, AChapterTheSpineListsTwiceIsTakenOnce) {
     EXPECT_EQ(text, "Once\n");
 }
 
+TEST(ImportEpub, AChapterInAnotherEncodingIsReadInIt) {
+    std::string text;
+    ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>Caf\xE9</p>"}, 1, "ISO-8859-1"), text).ok());
+    EXPECT_EQ(text, "Caf\u00e9\n");
+}
+
 TEST(ImportEpub, SaysWhyItTakesNothing) {
     std::string text = "kept";
     EXPECT_EQ(ImportEpub("PK\x03\x04 broken", text).message, "it is not an EPUB e-book that can be read");
