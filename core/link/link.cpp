@@ -67,6 +67,8 @@ constexpr char kCablesLookedFor[] =
 
 using WallClock = std::chrono::steady_clock;
 
+constexpr int kUsbPorts = 3;  // libticables opens the first three TI devices on the bus only
+
 void QuietLog(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
     if (std::getenv("TAVRILO_LINK_LOG")) g_printerr("%s\n", message);
 }
@@ -139,11 +141,26 @@ std::string TargetName(LinkTarget t) {
     return t.ownUsb && !row.linkModel.empty() ? "TI-84 Plus" : std::string(row.name);
 }
 
-// Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 TI-84
-// Plus, E008 shared by several calculators, told apart by their version
-// (bcdDevice): up to 0110 the TI-84 Plus Silver Edition, 0220 the TI-84 Plus
-// CE, 0260 the TI-83 Premium CE (others: the TI-84 Plus C SE, TI-82 Advanced
-// Edition Python). libticables knows also E004 and E012 (not ours).
+// The calculators on their own USB port, by product and version (bcdDevice),
+// first match first; those without a model are not sent to.
+struct OwnUsb {
+    const char* product;
+    long from, to;
+    const char* name;
+    std::string_view model;
+};
+constexpr OwnUsb kOwnUsb[] = {
+    {"e003", 0x0190, 0x0190, "TI-82 Advanced", ""},
+    {"e003", 0x0000, 0xFFFF, "TI-84 Plus", "TI84+ USB"},
+    {"e008", 0x0000, 0x0110, "TI-84 Plus Silver Edition", "TI84+ USB"},
+    {"e008", 0x0120, 0x0120, "TI-84 Plus C Silver Edition", ""},
+    {"e008", 0x0220, 0x0220, "TI-84 Plus CE", "TI84+CE USB"},
+    {"e008", 0x0260, 0x0260, "TI-83 Premium CE", "TI84+CE USB"},
+    {"e008", 0x0660, 0x0660, "TI-82 Advanced Edition Python", ""},
+};
+
+// Vendor 0451 (Texas Instruments), products E0xx: E001 SilverLink, E003 and
+// E008 calculators (kOwnUsb); libticables knows also E004 and E012 (not ours).
 std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::string& usbNodes) {
     std::vector<FoundCable> found;
     glob_t g{};
@@ -164,14 +181,16 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices, const std::str
             } else if (product == "e003" || product == "e008") {
                 c.directLink = true;
                 const std::string version = ReadLine(dir + "/bcdDevice");
-                const long v = std::strtol(version.c_str(), nullptr, 16);
-                const bool ce = product == "e008" && (v == 0x0220 || v == 0x0260);
-                if (ce || product == "e003" || v <= 0x0110) {
-                    c.calc = RowOfUsbModel(ce ? "TI84+CE USB" : "TI84+ USB");
-                    c.label = ce ? "TI-84 Plus CE" : product == "e003" ? "TI-84 Plus" : "TI-84 Plus Silver Edition";
-                } else {
-                    c.label = "TI device 0451:" + product + " version " + version;
-                }
+                char* end = nullptr;
+                const long v = std::strtol(version.c_str(), &end, 16);
+                const bool read = version.size() == 4 && end == version.c_str() + 4;
+                c.label = "TI device 0451:" + product + (read ? " version " + version : "");
+                for (const OwnUsb& u : kOwnUsb)
+                    if (read && product == u.product && v >= u.from && v <= u.to) {
+                        c.label = u.name;
+                        c.calc = RowOfUsbModel(u.model);
+                        break;
+                    }
             } else {
                 c.known = product == "e004" || product == "e012";
                 c.label = "TI device 0451:" + product;
@@ -189,16 +208,16 @@ int UsbPort(LinkTarget target) {
     const auto same = [](CalcModel m) { return m == CALC_TI83PCE_USB ? CALC_TI84PCE_USB : m; };
     const CalcModel wanted = ticalcs_string_to_model(std::string(Calc(target.calc).usbLinkModel).c_str());
     CableDeviceInfo* list = nullptr;
-    int n = 0, port = 1;
+    int n = 0, port = 0;
     ticables_get_usb_device_info(&list, &n);
-    for (int i = 0; i < n; ++i)
-        if (target.ownUsb ? same(ticalcs_device_info_to_model(&list[i])) == same(wanted)
-                          : list[i].family == CABLE_FAMILY_DBUS) {
+    for (int i = 0; i < n && port == 0; ++i)
+        if (target.ownUsb ? list[i].variant != CABLE_VARIANT_UNKNOWN &&
+                                same(ticalcs_device_info_to_model(&list[i])) == same(wanted)
+                          : list[i].family == CABLE_FAMILY_DBUS)
             port = i + 1;
-            break;
-        }
     ticables_free_usb_device_info(list);
-    return port;
+    if (n == 0) return 1;  // none listed: the cable's own open says why
+    return port <= kUsbPorts ? port : 0;
 }
 
 std::vector<std::string> SerialPorts() {
@@ -249,8 +268,8 @@ Status FindTarget(const LinkOptions& options, CalcKind calc, LinkTarget& target)
     for (const FoundCable& c : cables)
         if (c.directLink)
             return Status::Failed("The calculator on the USB bus (" + c.label +
-                                  ") is not one Tavrilo sends to: it sends to the TI-83, TI-83 Plus, TI-84 Plus "
-                                  "and TI-84 Plus CE.");
+                                  ") is not one Tavrilo sends to: connect a TI-83, TI-83 Plus, TI-84 Plus or "
+                                  "TI-84 Plus CE (TI-83 Premium CE).");
     return Status::Failed(kCablesLookedFor);
 }
 
@@ -553,7 +572,8 @@ struct Link::Impl {
         }
         cableModel = target.ownUsb ? CABLE_USB : CABLE_SLV;
         for (const FoundCable& c : FindCables(options.usbDevices, options.usbNodes))
-            if (c.known && c.directLink == target.ownUsb) device = c.device;
+            if (c.known && c.directLink == target.ownUsb && (!c.directLink || (c.calc && c.calc->kind == target.calc)))
+                device = c.device;
         if (!device.empty() && access(device.c_str(), R_OK | W_OK) != 0 && errno == EACCES) return NoPermission();
         return {};
     }
@@ -562,6 +582,10 @@ struct Link::Impl {
         InitLibraries();
         if (Status r = ChooseCable(kind); !r.ok()) return r;
         const int port = cableModel == CABLE_VTI ? 2 : cableModel == CABLE_GRY ? 1 : UsbPort(target);
+        if (port == 0)
+            return Status::Failed("The " + TargetName(target) +
+                                  " cannot be told apart from the other TI devices on the USB bus: unplug the "
+                                  "others, then send again.");
         cable = ticables_handle_new(cableModel, static_cast<CablePort>(port));
         calc = ticalcs_handle_new(model);
         if (!cable || !calc) return Fail(kNoCable, Phase::Open);
@@ -654,17 +678,18 @@ LinkTarget Link::Target() const { return impl_->target; }
 Status Link::CheckReady() {
     if (impl_->Cancelled()) return impl_->Fail(kAbort, Impl::Phase::Ready);
     Impl& m = *impl_;
-    if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return {};
-    // Asked again every second, until the time given is up by the wall clock:
-    // a USB cable's wait cannot be cut short, and Cancel is seen in between.
     const auto end = WallClock::now() + std::chrono::seconds(m.options.timeoutSeconds);
     // libticables' virtual link waits by spinning: it is not asked before an emulator is there.
     while (m.cableModel == CABLE_VTI && !EmulatorAttached()) {
         if (m.Cancelled()) return m.Fail(kAbort, Impl::Phase::Ready);
         if (WallClock::now() >= end)
-            return Status::Failed("No emulator is on the virtual link: start one with its link on, then send again.");
+            return Status::Failed("No emulator is on the virtual link: start one with its link on, or turn its "
+                                  "link off and on again; then send again.");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    if (!(ticalcs_calc_features(m.calc) & OPS_ISREADY)) return {};
+    // Asked again every second, until the time given is up by the wall clock:
+    // a USB cable's wait cannot be cut short, and Cancel is seen in between.
     int err = 0;
     for (bool first = true;; first = false) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - WallClock::now()).count();

@@ -17,7 +17,8 @@ TEST(UsbTransfers, CancelReachesTheTransfersUnderWay) {
     libusb_free_transfer(&pending);
 }
 
-// libticables numbers the TI devices it knows (not E010) in libusb's order.
+// libticables numbers the TI devices it knows (not E010) in libusb's order,
+// and opens the first three.
 TEST(UsbBus, EachCalculatorIsOpenedAtItsOwnPlaceOnTheBus) {
     using tavrilo::CalcKind;
     const auto ti = [](std::uint16_t product, std::uint16_t version) {
@@ -25,8 +26,11 @@ TEST(UsbBus, EachCalculatorIsOpenedAtItsOwnPlaceOnTheBus) {
         d.idVendor = 0x0451, d.idProduct = product, d.bcdDevice = version;
         return d;
     };
-    gFakeBus = {ti(0xE010, 0x0260), ti(0xE008, 0x0220), ti(0xE001, 0x0100), ti(0xE008, 0x0100)};
+    const libusb_device_descriptor ce = ti(0xE008, 0x0220), plus = ti(0xE008, 0x0100), link = ti(0xE001, 0x0100);
+    gFakeBus = {ti(0xE010, 0x0260), ce, link, plus};
     EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti84PlusCe, true}), 1);
     EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti83, false}), 2);
     EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti83Plus, true}), 3);
+    gFakeBus = {ti(0xE008, 0x0660), link, plus, ce};  // a TI-82 Advanced Edition Python first, the CE fourth
+    EXPECT_EQ(tavrilo::UsbPort({CalcKind::Ti84PlusCe, true}), 0);
 }

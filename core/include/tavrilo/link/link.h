@@ -63,7 +63,8 @@ std::vector<FoundCable> FindCables(const std::string& usbDevices = "/sys/bus/usb
                                    const std::string& usbNodes = "/dev/bus/usb");
 
 // The port (from 1) libticables opens target's USB cable or own USB port on:
-// it numbers every TI device on the bus in libusb's order, whatever it is.
+// it numbers the TI products it knows in libusb's order, and opens the first
+// three. 0 when target is not among them; 1 when libticables lists none.
 int UsbPort(LinkTarget target);
 
 // The calculator a program of calc's goes to with options: options.target, or
