@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A libusb whose transfers stay under way until cancelled, behind the
 // program's own submit and free; its bus holds the devices a test lists.
-#include "fake_libusb.h"
+#include <libusb.h>
 
-std::vector<libusb_device_descriptor> gFakeBus;
+#include <vector>
+
+std::vector<libusb_device_descriptor> gFakeBus;  // in libusb's order
 
 extern "C" {
 int LIBUSB_CALL libusb_submit_transfer(libusb_transfer* t) {

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
+#include <libusb.h>
 
 #include "../../core/link/usb_transfers.h"
-#include "fake_libusb.h"
 #include "tavrilo/link/link.h"
+
+extern std::vector<libusb_device_descriptor> gFakeBus;  // the fake libusb's devices
 
 // Cancel reaches a transfer under way, and not one already freed.
 TEST(UsbTransfers, CancelReachesTheTransfersUnderWay) {
