@@ -14,6 +14,7 @@
 #include <set>
 #include <vector>
 
+#include "plain_spaces.h"
 #include "tavrilo/import/document.h"
 
 namespace tavrilo {
@@ -271,6 +272,7 @@ Status ImportEpub(std::string_view bytes, std::string& utf8) {
         if (chapter != files.end()) AppendChapter(chapter->second, out);
     }
     if (out.empty()) return Status::Failed("it has no text", EINVAL);
+    PlainSpaces(out);
     utf8 = std::move(out);
     return {};
 }

@@ -9,6 +9,7 @@
 #include <climits>
 #include <memory>
 
+#include "plain_spaces.h"
 #include "tavrilo/import/document.h"
 
 namespace tavrilo {
@@ -49,6 +50,7 @@ Status ImportPdf(std::string_view bytes, std::string& utf8) {
     }
     if (AllBlank(out))
         return Status::Failed("it has no text: its pages are pictures only, as scanned pages are", EINVAL);
+    PlainSpaces(out);
     utf8 = std::move(out);
     return {};
 }

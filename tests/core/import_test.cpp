@@ -31,6 +31,8 @@ TEST(ImportEpub, TakesTheChaptersInReadingOrderAsLines) {
                                 text);
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_EQ(text, "One\nA first paragraph & more.\n\nTwo\nlines\nbroken\n");
+    ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>M.&#160;Dupont&#8239;: 1&#8201;000</p>"}), text).ok());
+    EXPECT_EQ(text, "M. Dupont : 1 000\n");  // typographic spaces are spaces
 }
 
 // A listing never multiplies the book.
