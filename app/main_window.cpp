@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "error_info.h"
@@ -91,10 +92,17 @@ void Form1::BuildMenu() {
     file->addSeparator();
     AddItem(file, "compile", QStringLiteral("Compile"), QKeySequence(Qt::CTRL | Qt::Key_C),
             &Form1::Compile);
-    AddItem(file, "make_calc_file", QStringLiteral("Make calculator file..."),
-            QKeySequence(Qt::CTRL | Qt::Key_E), &Form1::MakeCalcFile);
-    AddItem(file, "send_to_calc", QStringLiteral("Send to calculator..."), QKeySequence(Qt::CTRL | Qt::Key_T),
-            &Form1::SendToCalc);
+    QAction* make = AddItem(file, "make_calc_file", QStringLiteral("Make calculator file..."),
+                            QKeySequence(Qt::CTRL | Qt::Key_E), &Form1::MakeCalcFile);
+    QAction* send = AddItem(file, "send_to_calc", QStringLiteral("Send to calculator..."),
+                            QKeySequence(Qt::CTRL | Qt::Key_T), &Form1::SendToCalc);
+    // Offered for a text only: an empty one has nothing to make.
+    const auto offer = [this, make, send] {
+        make->setEnabled(!text1_->document()->isEmpty());
+        send->setEnabled(make->isEnabled());
+    };
+    offer();
+    connect(text1_, &QPlainTextEdit::textChanged, this, offer);
     file->addSeparator();
     AddItem(file, "exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_X), &Form1::Exit);
 

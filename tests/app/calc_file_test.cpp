@@ -473,6 +473,8 @@ private slots:
         QCOMPARE(make->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
         const QList<QAction*> items = form->findChild<QMenu*>("file")->actions();
         QCOMPARE(items.indexOf(make), items.indexOf(form->findChild<QAction*>("compile")) + 1);
+        Text1()->ReplaceAll("");
+        QVERIFY(!make->isEnabled() && !form->findChild<QAction*>("send_to_calc")->isEnabled());
         Text1()->ReplaceAll("AB");
         Text1()->setFocus();
         QTest::keyClick(Text1(), Qt::Key_E, Qt::ControlModifier);
