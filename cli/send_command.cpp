@@ -38,6 +38,7 @@ struct SendArgs {
     SendRequest request;
     std::string timeoutText;
     CLI::Option* timeoutOption = nullptr;
+    CLI::Option* deviceOption = nullptr;
 };
 
 int RunSend(SendArgs& a) {
@@ -48,6 +49,8 @@ int RunSend(SendArgs& a) {
     if (a.timeoutOption->count() > 0) {
         if (const int bad = WholeNumber("--timeout", a.timeoutText, 1, 600, r.timeoutSeconds)) return bad;
     }
+    if (a.deviceOption->count() > 0 && r.device.empty())
+        return UsageError("--device needs a serial port's path, such as /dev/ttyS0");
     if (r.cable == "graylink" && r.device.empty()) return UsageError("--cable graylink needs --device PATH");
     if (!r.device.empty() && r.cable != "graylink" && r.cable != "auto")
         return UsageError("--device is for --cable graylink");
@@ -80,8 +83,8 @@ void AddSendCommand(CommandLine& line) {
                      "auto (the USB cable plugged in, the default), usb, graylink (a serial GrayLink on "
                      "--device) or virtual (an emulator's virtual link)")
         ->type_name("KIND");
-    send->add_option("--device", a->request.device, "the GrayLink's serial port, such as /dev/ttyS0")
-        ->type_name("PATH");
+    a->deviceOption = send->add_option("--device", a->request.device, "the GrayLink's serial port, such as /dev/ttyS0")
+                          ->type_name("PATH");
     send->add_option("--calc", a->request.calc,
                      "the calculator connected: ti83, ti83p, ti84p (on its own USB port) or ce; by default the "
                      "one a USB probe finds, or on a link cable the program's own")

@@ -40,7 +40,7 @@ Status CheckAsmTextSize(std::string_view text, CalcKind kind) {
     std::size_t shown = text.size();
     for (char c : text) shown -= c == '\r' || c == '\n';
     if (!CheckSize(kind, HexTokenCount(shown)).ok())
-        return Status::Failed("the text shows " + std::to_string(shown) +
+        return Status::Failed("the text shows " + Grouped(shown) +
                               " bytes, each of them two hex digits in the program: at least " +
                               SizeAgainstLimit(kind, HexTokenCount(shown)));
     // A text far too large is refused without laying it out.

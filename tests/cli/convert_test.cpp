@@ -208,6 +208,7 @@ TEST(Convert, Usage) {
         {"preview pascal -o d in.txt", "preview needs basic or asm"},
         {"send --timeout 1.5 a.8xp", "--timeout takes a whole number from 1 to 600, not '1.5'"},
         {"send --cable serial a.8xp", "--cable takes auto, usb, graylink or virtual, not 'serial'"},
+        {"send --device '' a.8xp", "--device needs a serial port's path, such as /dev/ttyS0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -543,7 +544,7 @@ TEST(Convert, AsmProgramFiles) {
     Spit(out, "old");
     r = Convert(dir, "asm --83p BIG -o '" + out + "'", std::string(40000, 'A'));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("tavrilo-convert: cannot make '" + out + "': the text shows 40000 bytes", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("tavrilo-convert: cannot make '" + out + "': the text shows 40,000 bytes", 0), 0u) << r.err;
     r = Convert(dir, "asm --83p SAY -o '" + out + "'", text, "", "PATH=/nonexistent");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("z80-unknown-coff-as was not found on PATH; install the Debian package binutils-z80"),
