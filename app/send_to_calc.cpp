@@ -53,7 +53,8 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
                   r.code != 0 ? r.code : EIO);
     };
     ProgramVar var;
-    if (const Status r = BuildCalcProgram(kind, name, text, var); !r.ok()) return ended(r);
+    std::size_t leftOut = 0;
+    if (const Status r = BuildCalcProgram(kind, name, text, var, &leftOut); !r.ok()) return ended(r);
 
     // The other commands wait; the window still repaints. Cancel is taken at
     // the link's next block, so the window waits for the transfer to end.
@@ -113,6 +114,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     if (!r.ok()) return ended(r);
     const QString where = options.archive ? QStringLiteral("Archive") : QStringLiteral("RAM");
     AddLog(QStringLiteral("Done, in ") + where + QStringLiteral("."), true);
+    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
     setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest sent;

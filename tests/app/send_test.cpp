@@ -116,6 +116,7 @@ private slots:
     // (unticked while a TI-83 kind is chosen, ticked again after).
     void ceKindToArchive() {
         CalcStandIn calc(CalcStandIn::Usb::Ce);
+        Text1()->setPlainText(QStringLiteral("Hello \u20ac"));  // the euro sign, which the CE lacks
         bool offeredFor83 = true;
         port->dialogScripts = {[&](QDialog& d) {
             auto* archive = Named<QCheckBox>(&d, QStringLiteral("Archive"));
@@ -130,7 +131,8 @@ private slots:
         }};
         form->findChild<QAction*>(QStringLiteral("send_to_calc"))->trigger();
         QVERIFY2(!offeredFor83 && calc.Stored().size() == 1 && calc.Stored()[0].archived, qPrintable(Log()));
-        QVERIFY(Log().endsWith("Send to calculator... Done, in Archive.\r\n"));
+        QVERIFY(Log().endsWith("Send to calculator... Done, in Archive.\r\n1 character the TI-84 Plus CE cannot show "
+                               "was left out.\r\n"));
         QVERIFY2(port->messages.back().text.endsWith("(from Archive, with operating system 5.3 or later)"),
                  qPrintable(port->messages.back().text));
     }
