@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::uint64_t kMiB = 1 << 20;
 constexpr std::uint64_t kMaxOpenMiB = 64;
-// A PDF or EPUB holds far more than its text: pictures, fonts, packing.
+// A document holds far more than its text: pictures, fonts, packing.
 constexpr std::uint64_t kMaxDocumentMiB = 512;
 
 FileDialogRequest TextFileDialog(const QString& title) {
@@ -60,7 +60,8 @@ Status ReadText(const QString& path, DocumentKind kind, QString& text, TextEncod
 void Form1::Open() {
     AddLog(QStringLiteral("Open file. "), true);
     FileDialogRequest request = TextFileDialog(QString());
-    request.moreFilters = {QStringLiteral("PDF document (*.pdf)"), QStringLiteral("EPUB e-book (*.epub)")};
+    request.moreFilters = {QStringLiteral("PDF document (*.pdf)"), QStringLiteral("EPUB e-book (*.epub)"),
+                           QStringLiteral("Word document (*.docx)"), QStringLiteral("OpenDocument text (*.odt)")};
     std::optional<QString> path = port_.OpenFileName(this, request);
     if (!path) {
         AddLog(QStringLiteral("Cancel by user..."), true);
@@ -103,7 +104,7 @@ void Form1::Save() {
         return;
     }
     if (KindOfName(LocalPath(*path)) != DocumentKind::Text) {
-        EndFailed(QStringLiteral("cannot write '%1': Tavrilo saves texts as text files, never over a PDF or EPUB document")
+        EndFailed(QStringLiteral("cannot write '%1': Tavrilo saves texts as text files, never over a PDF, EPUB, Word or OpenDocument file")
                       .arg(*path),
                   EINVAL, ErrorCaption::Keep);
         return;

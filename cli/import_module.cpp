@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The module behind tavrilo-convert's PDF and EPUB input.
+// The module behind tavrilo-convert's document input (PDF, EPUB, Word, OpenDocument).
 #include "modules.h"
 
 extern "C" __attribute__((visibility("default"))) int tavrilo_import_document(int layout, tavrilo::DocumentKind kind,

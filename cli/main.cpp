@@ -26,10 +26,10 @@ constexpr const char* kReadings =
     "\n"
     "A text file is read as UTF-8 when it starts with its byte-order mark or is\n"
     "valid UTF-8 beyond ASCII, as UTF-16 after its byte-order mark, else as\n"
-    "Windows-1252. A *.pdf or *.epub FILE gives its text. The conversion takes the\n"
-    "text in Windows-1252, the calculator's code page; any other character becomes\n"
-    "? and is counted on standard error (the TI-84 Plus CE's program leaves it out\n"
-    "and counts it with what else the CE cannot show).\n";
+    "Windows-1252. A *.pdf, *.epub, *.docx or *.odt FILE gives its text. The\n"
+    "conversion takes the text in Windows-1252, the calculator's code page; any\n"
+    "other character becomes ? and is counted on standard error (the TI-84 Plus\n"
+    "CE's program leaves it out and counts it with what else the CE cannot show).\n";
 
 int Main(int argc, char** argv) {
     // Unwinding removes a temporary file already made.

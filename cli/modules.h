@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Code that tavrilo-convert loads only when a command needs it, so that the
 // other commands start without its libraries: send's link code, and the
-// readers of PDF documents and EPUB e-books. Each module links its own copy of
+// readers of documents (PDF, EPUB, Word, OpenDocument). Each module links its own copy of
 // the core: what it does must not need the program's state (such as the
 // temporary files the signal handlers remove).
 #pragma once

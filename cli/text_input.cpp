@@ -20,8 +20,8 @@ void TextInput::AddTo(CLI::App* command) {
     CLI::Option* fromOption =
         command
             ->add_option("--from", from,
-                         "take FILE as a pdf document, an epub e-book or a plain text (the default: by "
-                         "its name)")
+                         "take FILE as a pdf document, an epub e-book, a docx (Word) document, an odt "
+                         "(OpenDocument) text or a plain text (the default: by its name)")
             ->type_name("KIND");
     rawFlag->excludes(encodingOption);
     rawFlag->excludes(fromOption);
@@ -29,7 +29,7 @@ void TextInput::AddTo(CLI::App* command) {
 
 int TextInput::Check() const {
     if (const int bad = OneOf("--encoding", encoding, {"auto", "utf-8", "windows-1252"})) return bad;
-    if (!from.empty()) return OneOf("--from", from, {"pdf", "epub", "text"});
+    if (!from.empty()) return OneOf("--from", from, {"pdf", "epub", "docx", "odt", "text"});
     return 0;
 }
 
@@ -39,6 +39,8 @@ Status TextInput::Read(std::string& text, char lacking) const {
     const DocumentKind kind = from.empty()     ? KindOfName(file)
                               : from == "pdf"  ? DocumentKind::Pdf
                               : from == "epub" ? DocumentKind::Epub
+                              : from == "docx" ? DocumentKind::Docx
+                              : from == "odt"  ? DocumentKind::Odt
                                                : DocumentKind::Text;
     std::size_t replaced = 0;
     if (kind == DocumentKind::Text) {

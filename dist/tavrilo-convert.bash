@@ -39,7 +39,7 @@ _tavrilo_convert() {
             COMPREPLY=($(compgen -W "auto utf-8 windows-1252" -- "$cur"))
             return ;;
         --from)
-            COMPREPLY=($(compgen -W "pdf epub text" -- "$cur"))
+            COMPREPLY=($(compgen -W "pdf epub docx odt text" -- "$cur"))
             return ;;
         --calc)
             COMPREPLY=($(compgen -W "ti83 ti83p ti84p ce" -- "$cur"))

@@ -1,80 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <archive.h>
-#include <archive_entry.h>
 #include <libxml/HTMLparser.h>
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <initializer_list>
-#include <map>
-#include <memory>
 #include <set>
 #include <vector>
 
 #include "plain_spaces.h"
+#include "zip_xml.h"
 #include "tavrilo/import/document.h"
 
 namespace tavrilo {
 namespace {
 
-// What an e-book may unpack to; beyond it the file is refused.
-constexpr std::size_t kMaxUnpacked = 256u << 20;
-
 const char* const kBroken = "it is not an EPUB e-book that can be read";
-
-using Files = std::map<std::string, std::string>;
-
-// Every file of the zip archive by its name; false for a broken one.
-bool Unpack(std::string_view bytes, Files& files, bool& tooLarge) {
-    std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
-    archive_read_support_format_zip(a.get());
-    if (archive_read_open_memory(a.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) return false;
-    std::size_t total = 0;
-    archive_entry* entry = nullptr;
-    for (;;) {
-        const int r = archive_read_next_header(a.get(), &entry);
-        if (r == ARCHIVE_EOF) return !files.empty();
-        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return false;
-        const char* name = archive_entry_pathname(entry);
-        if (name == nullptr || archive_entry_filetype(entry) != AE_IFREG) continue;
-        std::string& data = files[name];
-        char buf[65536];
-        for (;;) {
-            const la_ssize_t n = archive_read_data(a.get(), buf, sizeof buf);
-            if (n < 0) return false;
-            if (n == 0) break;
-            total += static_cast<std::size_t>(n);
-            if (total > kMaxUnpacked) {
-                tooLarge = true;
-                return false;
-            }
-            data.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-}
-
-using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
-
-Doc ParseXml(const std::string& data) {
-    return Doc(xmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, nullptr,
-                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER),
-               xmlFreeDoc);
-}
-
-bool Named(const xmlNode* n, const char* name) {
-    return n->type == XML_ELEMENT_NODE && xmlStrcasecmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
-std::string Attr(const xmlNode* n, const char* name) {
-    xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(name));
-    if (v == nullptr) return std::string();
-    std::string s(reinterpret_cast<const char*>(v));
-    xmlFree(v);
-    return s;
-}
 
 // The elements named name under n, in document order.
 void Find(const xmlNode* n, const char* name, std::vector<const xmlNode*>& out) {
@@ -151,69 +91,38 @@ std::vector<std::string> Spine(const Files& files) {
     return chapters;
 }
 
-bool OneOf(const xmlNode* n, std::initializer_list<const char*> names) {
-    for (const char* name : names)
-        if (Named(n, name)) return true;
-    return false;
-}
-
 // Appends the text of the nodes from n on: runs of white space become one
 // blank, and every block element ends a line.
 class ChapterText {
 public:
-    explicit ChapterText(std::string& out) : out_(out) {}
+    explicit ChapterText(std::string& out) : lines_(out) {}
 
     void Walk(const xmlNode* n) {
         for (; n != nullptr; n = n->next) {
             if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
-                Text(reinterpret_cast<const char*>(n->content));
+                lines_.Text(reinterpret_cast<const char*>(n->content), pre_ > 0);
             } else if (n->type == XML_ELEMENT_NODE) {
                 if (OneOf(n, {"head", "script", "style", "svg", "math"})) continue;
                 if (Named(n, "br")) {
-                    EndLine(true);
+                    lines_.EndLine(true);
                     continue;
                 }
                 const bool block = OneOf(n, {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6", "li", "tr",
                                              "blockquote", "pre", "section", "article", "dt", "dd",
                                              "figcaption", "hr", "table", "ul", "ol", "dl", "body"});
                 const bool pre = Named(n, "pre");
-                if (block) EndLine(false);
+                if (block) lines_.EndLine(false);
                 pre_ += pre;
                 Walk(n->children);
                 pre_ -= pre;
-                if (block) EndLine(false);
+                if (block) lines_.EndLine(false);
             }
         }
     }
-    void EndLine(bool always) {
-        while (!line_.empty() && line_.back() == ' ') line_.pop_back();
-        if (!line_.empty() || always) {
-            out_ += line_;
-            out_ += '\n';
-        }
-        line_.clear();
-    }
+    void EndLine() { lines_.EndLine(false); }
 
 private:
-    void Text(const char* s) {
-        if (s == nullptr) return;
-        for (; *s != '\0'; ++s) {
-            const char c = *s;
-            if (pre_ > 0 && c == '\n') {
-                EndLine(true);
-            } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-                if (pre_ > 0)
-                    line_ += ' ';
-                else if (!line_.empty() && line_.back() != ' ')
-                    line_ += ' ';
-            } else {
-                line_ += c;
-            }
-        }
-    }
-
-    std::string& out_;
-    std::string line_;
+    TextLines lines_;
     int pre_ = 0;
 };
 
@@ -251,7 +160,7 @@ void AppendChapter(const std::string& data, std::string& out) {
     std::string text;
     ChapterText walker(text);
     walker.Walk(xmlDocGetRootElement(doc.get()));
-    walker.EndLine(false);
+    walker.EndLine();
     if (text.empty()) return;
     if (!out.empty()) out += '\n';  // a blank line between chapters
     out += text;

@@ -460,7 +460,8 @@ private slots:
         port->fileAnswers = {Path("book.epub"), Path("book.txt")};
         form->Open();
         QCOMPARE(port->fileDialogs[port->fileDialogs.size() - 1].moreFilters,
-                 QStringList({"PDF document (*.pdf)", "EPUB e-book (*.epub)"}));
+                 QStringList({"PDF document (*.pdf)", "EPUB e-book (*.epub)", "Word document (*.docx)",
+                              "OpenDocument text (*.odt)"}));
         form->Save();
         QCOMPARE(Slurp(Path("book.txt")), std::string("Caf\xc3\xa9 \xe2\x86\x92\r\n\r\n"));
     }

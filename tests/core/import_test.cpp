@@ -57,5 +57,35 @@ TEST(ImportEpub, SaysWhyItTakesNothing) {
     EXPECT_EQ(text, "kept");
 }
 
+TEST(ImportDocx, TakesTheParagraphsAsLines) {
+    const std::string body =
+        "<w:p><w:pPr><w:tabs><w:tab w:pos=\"720\"/></w:tabs></w:pPr><w:r><w:t>One</w:t><w:tab/>"
+        "<w:t xml:space=\"preserve\">two </w:t></w:r><w:del><w:r><w:delText>gone</w:delText></w:r></w:del>"
+        "<w:r><w:t>three</w:t><w:br/><w:t>four</w:t></w:r></w:p><w:p/>"
+        "<w:p><w:r><w:instrText>PAGE</w:instrText><w:t>5</w:t></w:r></w:p>";
+    std::string text;
+    ASSERT_TRUE(ImportDocx(test::MakeZip({{"word/document.xml", "<w:document xmlns:w=\"urn:w\"><w:body>" + body +
+                                                                    "</w:body></w:document>"}}),
+                           text).ok());
+    EXPECT_EQ(text, "One two three\nfour\n\n5\n");
+    EXPECT_EQ(ImportDocx("\xD0\xCF\x11\xE0 locked", text).message,
+              "it is locked with a password or an older Word file: save it without a password, as .docx or as a text");
+}
+
+TEST(ImportOdt, TakesTheParagraphsAndHeadingsAsLines) {
+    const std::string body =
+        "<text:h>Title</text:h><text:p>A  <text:span>b</text:span><text:s text:c=\"3\"/>c<text:tab/>d"
+        "<text:note><text:note-body><text:p>note</text:p></text:note-body></text:note></text:p><text:p/>"
+        "<text:list><text:list-item><text:p>e<text:line-break/>f</text:p></text:list-item></text:list>";
+    std::string text;
+    ASSERT_TRUE(ImportOdt(test::MakeZip({{"content.xml", "<o:document-content xmlns:o=\"urn:o\" xmlns:text=\"urn:t\">"
+                                                         "<o:body><o:text>" + body + "</o:text></o:body>"
+                                                         "</o:document-content>"}}),
+                          text).ok());
+    EXPECT_EQ(text, "Title\nA b   c d\n\ne\nf\n");
+    EXPECT_EQ(ImportOdt(test::MakeZip({{"mimetype", "x"}}), text).message,
+              "it is not an OpenDocument text that can be read");
+}
+
 }  // namespace
 }  // namespace tavrilo

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "zip_xml.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <libxml/parser.h>
+
+namespace tavrilo {
+
+bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::string_view only) {
+    constexpr std::size_t kMaxUnpacked = 256u << 20;
+    std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
+    archive_read_support_format_zip(a.get());
+    if (archive_read_open_memory(a.get(), bytes.data(), bytes.size()) != ARCHIVE_OK) return false;
+    std::size_t total = 0;
+    archive_entry* entry = nullptr;
+    for (;;) {
+        const int r = archive_read_next_header(a.get(), &entry);
+        if (r == ARCHIVE_EOF) return !files.empty();
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return false;
+        const char* name = archive_entry_pathname(entry);
+        if (name == nullptr || archive_entry_filetype(entry) != AE_IFREG || (!only.empty() && only != name)) continue;
+        std::string& data = files[name];
+        char buf[65536];
+        for (;;) {
+            const la_ssize_t n = archive_read_data(a.get(), buf, sizeof buf);
+            if (n < 0) return false;
+            if (n == 0) break;
+            total += static_cast<std::size_t>(n);
+            if (total > kMaxUnpacked) {
+                tooLarge = true;
+                return false;
+            }
+            data.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+}
+
+Doc ParseXml(const std::string& data) {
+    return Doc(xmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER),
+               xmlFreeDoc);
+}
+
+bool Named(const xmlNode* n, const char* name) {
+    return n->type == XML_ELEMENT_NODE && xmlStrcasecmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0;
+}
+
+bool OneOf(const xmlNode* n, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (Named(n, name)) return true;
+    return false;
+}
+
+std::string Attr(const xmlNode* n, const char* name) {
+    xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(name));
+    if (v == nullptr) return std::string();
+    std::string s(reinterpret_cast<const char*>(v));
+    xmlFree(v);
+    return s;
+}
+
+void TextLines::Text(const char* s, bool kept) {
+    if (s == nullptr) return;
+    for (; *s != '\0'; ++s) {
+        const char c = *s;
+        if (kept && c == '\n') {
+            EndLine(true);
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            if (kept || (!line_.empty() && line_.back() != ' ')) line_ += ' ';
+        } else {
+            line_ += c;
+        }
+    }
+}
+
+void TextLines::EndLine(bool always) {
+    while (!line_.empty() && line_.back() == ' ') line_.pop_back();
+    if (!line_.empty() || always) {
+        out_ += line_;
+        out_ += '\n';
+    }
+    line_.clear();
+}
+
+}  // namespace tavrilo
