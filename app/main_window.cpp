@@ -208,6 +208,9 @@ PreviewWindow* Form1::Preview() {
         preview_ = new PreviewWindow(
             port_, [this](char lacking) { return text1_->Bytes(nullptr, lacking); }, [this] { return OptionsDialog()->Opts(); }, this);
         connect(text1_, &QPlainTextEdit::textChanged, preview_, &PreviewWindow::ScheduleRebuild);
+        // What is previewed is made or sent from the Preview too.
+        preview_->addActions({findChild<QAction*>(QStringLiteral("make_calc_file")),
+                              findChild<QAction*>(QStringLiteral("send_to_calc"))});
         Form3* options = OptionsDialog();
         for (QAbstractButton* b : {static_cast<QAbstractButton*>(options->Option1()),
                                    static_cast<QAbstractButton*>(options->Option2()),
