@@ -73,6 +73,7 @@ private slots:
         QCOMPARE(Text1()->Bytes(), std::string("HI"));  // the editor did not take Ctrl+P
         QVERIFY(p->x() >= form->frameGeometry().right());
         QVERIFY(Shows(p, ScreenModel::ForBasic("HI"), 0));
+        QApplication::setActiveWindow(p);  // the offscreen platform does not follow activateWindow()
         Key(p, Qt::Key_E, Qt::ControlModifier);  // Make calculator file... from the Preview
         QCOMPARE(port->dialogsRun, 1);
         QVERIFY(Shows(p, ScreenModel::ForBasic("HI"), 0));
