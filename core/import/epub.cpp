@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <libxml/HTMLparser.h>
+#include <strings.h>
 
 #include <cctype>
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -153,7 +155,23 @@ Doc ParseChapter(const std::string& data, const std::string& encoding) {
                xmlFreeDoc);
 }
 
-void AppendChapter(const std::string& data, std::string& out) {
+// The chapter without the internal subset of its document type, which the
+// HTML parser would show as text; the entities it declares stay unexpanded.
+std::string WithoutInternalSubset(const std::string& data) {
+    const std::size_t head = std::min<std::size_t>(data.size(), 4096);
+    std::size_t at = std::string::npos;
+    for (std::size_t i = 0; i + 9 <= head && at == std::string::npos; ++i)
+        if (data[i] == '<' && strncasecmp(data.c_str() + i, "<!doctype", 9) == 0) at = i;
+    if (at == std::string::npos) return data;
+    const std::size_t open = data.find('[', at);
+    if (open == std::string::npos || data.find('>', at) < open) return data;
+    const std::size_t closed = data.find(']', open);
+    const std::size_t end = closed == std::string::npos ? closed : data.find('>', closed);
+    return end == std::string::npos ? data : data.substr(0, at) + data.substr(end + 1);
+}
+
+void AppendChapter(const std::string& raw, std::string& out) {
+    const std::string data = WithoutInternalSubset(raw);
     Doc doc = ParseChapter(data, DeclaredEncoding(data));
     if (!doc) doc = ParseChapter(data, "UTF-8");  // an encoding the parser does not know
     if (!doc) return;

@@ -48,6 +48,14 @@ TEST(ImportEpub, AChapterInAnotherEncodingIsReadInIt) {
     EXPECT_EQ(text, "Caf\u00e9\n");
 }
 
+TEST(ImportEpub, AChaptersOwnDeclarationsAreNotText) {
+    std::string text;
+    ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>Body</p>"}, 1, "utf-8",
+                                          "<!DOCTYPE html [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;\">]>"),
+                           text).ok());
+    EXPECT_EQ(text, "Body\n");
+}
+
 TEST(ImportEpub, SaysWhyItTakesNothing) {
     std::string text = "kept";
     EXPECT_EQ(ImportEpub("PK\x03\x04 broken", text).message, "it is not an EPUB e-book that can be read");
