@@ -9,7 +9,6 @@
 #include <set>
 #include <vector>
 
-#include "plain_spaces.h"
 #include "zip_xml.h"
 #include "tavrilo/import/document.h"
 
@@ -128,24 +127,37 @@ private:
     int pre_ = 0;
 };
 
-// The encoding a chapter declares near its start (XML declaration or meta
-// charset); UTF-8 without one; none for a byte order mark, which the parser reads.
+// The value of key= in a tag (lower case), without its quotes; "" without one.
+std::string ValueOf(const std::string& tag, const char* key) {
+    std::size_t i = tag.find(key);
+    if (i == std::string::npos) return {};
+    i += std::strlen(key);
+    while (i < tag.size() && std::strchr(" \t\r\n=\"'", tag[i]) != nullptr && tag[i] != '\0') ++i;
+    std::size_t end = i;
+    while (end < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[end])) ||
+                                (tag[end] != '\0' && std::strchr("-_.:", tag[end]) != nullptr)))
+        ++end;
+    return tag.substr(i, end - i);
+}
+
+// The encoding a chapter declares: in the XML declaration it starts with, or
+// in a meta element of its head. UTF-8 without one, or for a wide encoding,
+// which a declaration read as ASCII cannot be in; none for a byte order mark,
+// which the parser reads.
 std::string DeclaredEncoding(const std::string& data) {
     if (data.size() >= 2 && (data.compare(0, 2, "\xFF\xFE") == 0 || data.compare(0, 2, "\xFE\xFF") == 0)) return {};
     std::string head = data.substr(0, 1024);
     for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* key : {"encoding=", "charset="}) {
-        std::size_t i = head.find(key);
-        if (i == std::string::npos) continue;
-        i += std::strlen(key);
-        while (i < head.size() && (head[i] == '"' || head[i] == '\'' || head[i] == ' ')) ++i;
-        std::size_t end = i;
-        while (end < head.size() && (std::isalnum(static_cast<unsigned char>(head[end])) ||
-                                     (head[end] != '\0' && std::strchr("-_.:", head[end]))))
-            ++end;
-        if (end > i) return head.substr(i, end - i);
-    }
-    return "UTF-8";
+    std::string name;
+    const std::size_t start = head.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    if (start != std::string::npos && head.compare(start, 5, "<?xml") == 0)
+        name = ValueOf(head.substr(start, head.find("?>", start) - start), "encoding");
+    const std::size_t headEnd = head.find("</head>");
+    for (std::size_t m = head.find("<meta"); name.empty() && m < headEnd; m = head.find("<meta", m + 1))
+        name = ValueOf(head.substr(m, head.find('>', m) - m), "charset");
+    for (const char* wide : {"utf-16", "utf-32", "ucs"})
+        if (name.rfind(wide, 0) == 0) name.clear();
+    return name.empty() ? "UTF-8" : name;
 }
 
 Doc ParseChapter(const std::string& data, const std::string& encoding) {
@@ -157,23 +169,38 @@ Doc ParseChapter(const std::string& data, const std::string& encoding) {
 
 // The chapter without the internal subset of its document type, which the
 // HTML parser would show as text; the entities it declares stay unexpanded.
+// Quoted values and comments may hold brackets.
 std::string WithoutInternalSubset(const std::string& data) {
+    const auto at = [&data](std::size_t i, const char* s) { return data.compare(i, std::strlen(s), s) == 0; };
     const std::size_t head = std::min<std::size_t>(data.size(), 4096);
-    std::size_t at = std::string::npos;
-    for (std::size_t i = 0; i + 9 <= head && at == std::string::npos; ++i)
-        if (data[i] == '<' && strncasecmp(data.c_str() + i, "<!doctype", 9) == 0) at = i;
-    if (at == std::string::npos) return data;
-    const std::size_t open = data.find('[', at);
-    if (open == std::string::npos || data.find('>', at) < open) return data;
-    const std::size_t closed = data.find(']', open);
-    const std::size_t end = closed == std::string::npos ? closed : data.find('>', closed);
-    return end == std::string::npos ? data : data.substr(0, at) + data.substr(end + 1);
+    std::size_t doctype = std::string::npos;
+    for (std::size_t i = 0; i < head && doctype == std::string::npos; ++i) {
+        if (at(i, "<!--")) i = std::min(data.find("-->", i), data.size());
+        else if (data[i] == '<' && strncasecmp(data.c_str() + i, "<!doctype", 9) == 0) doctype = i;
+    }
+    if (doctype == std::string::npos) return data;
+    bool subset = false;
+    for (std::size_t i = doctype + 9; i < data.size(); ++i) {
+        if (data[i] == '"' || data[i] == '\'') {
+            i = data.find(data[i], i + 1);
+            if (i == std::string::npos) break;
+        } else if (at(i, "<!--")) {
+            i = data.find("-->", i);
+            if (i == std::string::npos) break;
+        } else if (data[i] == '[') {
+            subset = true;
+        } else if (data[i] == ']' && subset) {
+            subset = false;
+        } else if (data[i] == '>' && !subset) {
+            return data.find('[', doctype) < i ? data.substr(0, doctype) + data.substr(i + 1) : data;
+        }
+    }
+    return data;
 }
 
 void AppendChapter(const std::string& raw, std::string& out) {
     const std::string data = WithoutInternalSubset(raw);
     Doc doc = ParseChapter(data, DeclaredEncoding(data));
-    if (!doc) doc = ParseChapter(data, "UTF-8");  // an encoding the parser does not know
     if (!doc) return;
     std::string text;
     ChapterText walker(text);
@@ -199,7 +226,6 @@ Status ImportEpub(std::string_view bytes, std::string& utf8) {
         if (chapter != files.end()) AppendChapter(chapter->second, out);
     }
     if (out.empty()) return Status::Failed("it has no text", EINVAL);
-    PlainSpaces(out);
     utf8 = std::move(out);
     return {};
 }

@@ -42,6 +42,7 @@ Status ImportPdf(std::string_view bytes, std::string& utf8) {
         // Pages end with a form feed in poppler's text; a page is its lines.
         std::string lines(text.begin(), text.end());
         std::replace(lines.begin(), lines.end(), '\f', '\n');
+        PlainSpaces(lines);
         while (!lines.empty() && (lines.back() == '\n' || lines.back() == ' ')) lines.pop_back();
         if (lines.empty()) continue;
         if (!out.empty()) out += '\n';
@@ -50,7 +51,6 @@ Status ImportPdf(std::string_view bytes, std::string& utf8) {
     }
     if (AllBlank(out))
         return Status::Failed("it has no text: its pages are pictures only, as scanned pages are", EINVAL);
-    PlainSpaces(out);
     utf8 = std::move(out);
     return {};
 }

@@ -5,9 +5,13 @@
 #include <archive_entry.h>
 #include <libxml/parser.h>
 
+#include <algorithm>
+
+#include "plain_spaces.h"
+
 namespace tavrilo {
 
-bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::string_view only) {
+bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::initializer_list<std::string_view> only) {
     constexpr std::size_t kMaxUnpacked = 256u << 20;
     std::unique_ptr<archive, int (*)(archive*)> a(archive_read_new(), archive_read_free);
     archive_read_support_format_zip(a.get());
@@ -19,7 +23,8 @@ bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::string_vi
         if (r == ARCHIVE_EOF) return !files.empty();
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return false;
         const char* name = archive_entry_pathname(entry);
-        if (name == nullptr || archive_entry_filetype(entry) != AE_IFREG || (!only.empty() && only != name)) continue;
+        if (name == nullptr || archive_entry_filetype(entry) != AE_IFREG) continue;
+        if (only.size() != 0 && std::find(only.begin(), only.end(), std::string_view(name)) == only.end()) continue;
         std::string& data = files[name];
         char buf[65536];
         for (;;) {
@@ -64,7 +69,10 @@ void TextLines::Text(const char* s, bool kept) {
     if (s == nullptr) return;
     for (; *s != '\0'; ++s) {
         const char c = *s;
-        if (kept && c == '\n') {
+        if (const std::size_t n = SpaceSeparatorLength(s)) {
+            line_ += ' ';
+            s += n - 1;
+        } else if (kept && c == '\n') {
             EndLine(true);
         } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
             if (kept || (!line_.empty() && line_.back() != ' ')) line_ += ' ';
@@ -79,6 +87,7 @@ void TextLines::EndLine(bool always) {
     if (!line_.empty() || always) {
         out_ += line_;
         out_ += '\n';
+        ++count_;
     }
     line_.clear();
 }

@@ -15,10 +15,10 @@ namespace tavrilo {
 
 using Files = std::map<std::string, std::string>;
 
-// The files of the zip archive by their names (only the one named only, when
+// The files of the zip archive by their names (only those named in only, when
 // given); false for a broken archive, or one that unpacks to more than 256 MiB
 // (tooLarge).
-bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::string_view only = {});
+bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::initializer_list<std::string_view> only = {});
 
 using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
 
@@ -36,15 +36,19 @@ public:
     explicit TextLines(std::string& out) : out_(out) {}
 
     // s with each run of white space one blank, none at a line's start; kept:
-    // each white space a blank, and a line end ends the line.
+    // each white space a blank, and a line end ends the line. A typographic
+    // space (no-break, thin, ...) is a blank either way.
     void Text(const char* s, bool kept = false);
     void Blank() { line_ += ' '; }
     // Ends the line; an empty one is a line only when always.
     void EndLine(bool always);
+    // The lines ended so far.
+    std::size_t Count() const { return count_; }
 
 private:
     std::string& out_;
     std::string line_;
+    std::size_t count_ = 0;
 };
 
 }  // namespace tavrilo

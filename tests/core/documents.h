@@ -70,7 +70,7 @@ inline std::string MakeZip(const std::vector<std::pair<std::string, std::string>
 
 // An e-book of the chapters (XHTML bodies), read in the order given, though
 // the manifest lists them the other way round; the spine lists each listings
-// times; each chapter declares encoding, and has the document type doctype.
+// times; each chapter declares encoding (none: ""), and has the document type doctype.
 inline std::string MakeEpub(const std::vector<std::string>& bodies, int listings = 1,
                             const std::string& encoding = "utf-8", const std::string& doctype = "") {
     std::vector<std::pair<std::string, std::string>> files = {
@@ -85,7 +85,7 @@ inline std::string MakeEpub(const std::vector<std::string>& bodies, int listings
         manifest += "<item id=\"" + id + "\" href=\"text/" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
         for (int n = 0; n < listings; ++n) spine = "<itemref idref=\"" + id + "\"/>" + spine;
         files.emplace_back("OEBPS/text/" + id + ".xhtml",
-                           "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?>" + doctype + "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                           "<?xml version=\"1.0\"" + (encoding.empty() ? "" : " encoding=\"" + encoding + "\"") + "?>" + doctype + "<html xmlns=\"http://www.w3.org/1999/xhtml\">"
                            "<head><title>Not read</title></head><body>" +
                                bodies[i] + "</body></html>");
     }

@@ -46,12 +46,15 @@ TEST(ImportEpub, AChapterInAnotherEncodingIsReadInIt) {
     std::string text;
     ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>Caf\xE9</p>"}, 1, "ISO-8859-1"), text).ok());
     EXPECT_EQ(text, "Caf\u00e9\n");
+    // Text that speaks of an encoding declares none.
+    ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>open(f, encoding=\"cp1252\") Caf\u00e9</p>"}, 1, ""), text).ok());
+    EXPECT_EQ(text, "open(f, encoding=\"cp1252\") Caf\u00e9\n");
 }
 
 TEST(ImportEpub, AChaptersOwnDeclarationsAreNotText) {
     std::string text;
     ASSERT_TRUE(ImportEpub(test::MakeEpub({"<p>Body</p>"}, 1, "utf-8",
-                                          "<!DOCTYPE html [<!ENTITY a \"aaaa\"><!ENTITY b \"&a;&a;\">]>"),
+                                          "<!DOCTYPE html [<!ENTITY a \"a]a\"><!ENTITY b \"&a;&a;\">]>"),
                            text).ok());
     EXPECT_EQ(text, "Body\n");
 }
@@ -68,29 +71,30 @@ TEST(ImportEpub, SaysWhyItTakesNothing) {
 TEST(ImportDocx, TakesTheParagraphsAsLines) {
     const std::string body =
         "<w:p><w:pPr><w:tabs><w:tab w:pos=\"720\"/></w:tabs></w:pPr><w:r><w:t>One</w:t><w:tab/>"
-        "<w:t xml:space=\"preserve\">two </w:t></w:r><w:del><w:r><w:delText>gone</w:delText></w:r></w:del>"
-        "<w:r><w:t>three</w:t><w:br/><w:t>four</w:t></w:r></w:p><w:p/>"
-        "<w:p><w:r><w:instrText>PAGE</w:instrText><w:t>5</w:t></w:r></w:p>";
+        "<w:t xml:space=\"preserve\">two  </w:t></w:r><w:del><w:r><w:tab/><w:delText>gone</w:delText></w:r></w:del>"
+        "<w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:r><w:t>three</w:t><w:br/><w:t>four</w:t></w:r></w:p>"
+        "<w:p/><w:p><w:r><w:t>5</w:t><w:txbxContent><w:p><w:r><w:t>box</w:t></w:r></w:p></w:txbxContent></w:r></w:p>";
     std::string text;
     ASSERT_TRUE(ImportDocx(test::MakeZip({{"word/document.xml", "<w:document xmlns:w=\"urn:w\"><w:body>" + body +
                                                                     "</w:body></w:document>"}}),
                            text).ok());
-    EXPECT_EQ(text, "One two three\nfour\n\n5\n");
+    EXPECT_EQ(text, "One two  three\nfour\n\n5\nbox\n");
     EXPECT_EQ(ImportDocx("\xD0\xCF\x11\xE0 locked", text).message,
               "it is locked with a password or an older Word file: save it without a password, as .docx or as a text");
 }
 
 TEST(ImportOdt, TakesTheParagraphsAndHeadingsAsLines) {
     const std::string body =
-        "<text:h>Title</text:h><text:p>A  <text:span>b</text:span><text:s text:c=\"3\"/>c<text:tab/>d"
+        "<text:h>Title</text:h><text:p>A  <text:span>b</text:span><text:s text:c=\"3\"/>c<text:tab/>d<draw:frame>"
+        "<svg:title xmlns:svg=\"urn:svg\">alt</svg:title><draw:text-box><text:p>box</text:p></draw:text-box></draw:frame>"
         "<text:note><text:note-body><text:p>note</text:p></text:note-body></text:note></text:p><text:p/>"
         "<text:list><text:list-item><text:p>e<text:line-break/>f</text:p></text:list-item></text:list>";
     std::string text;
-    ASSERT_TRUE(ImportOdt(test::MakeZip({{"content.xml", "<o:document-content xmlns:o=\"urn:o\" xmlns:text=\"urn:t\">"
+    ASSERT_TRUE(ImportOdt(test::MakeZip({{"content.xml", "<o:document-content xmlns:o=\"urn:o\" xmlns:text=\"urn:t\" xmlns:draw=\"urn:d\">"
                                                          "<o:body><o:text>" + body + "</o:text></o:body>"
                                                          "</o:document-content>"}}),
                           text).ok());
-    EXPECT_EQ(text, "Title\nA b   c d\n\ne\nf\n");
+    EXPECT_EQ(text, "Title\nA b   c d\nbox\n\ne\nf\n");
     EXPECT_EQ(ImportOdt(test::MakeZip({{"mimetype", "x"}}), text).message,
               "it is not an OpenDocument text that can be read");
 }
