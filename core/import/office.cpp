@@ -24,6 +24,7 @@ struct State {
     TextLines lines;
     int inText = 0;
     std::vector<std::size_t> paragraphs;
+    bool runProperties = false, hidden = false;  // Word: in a run's properties; the run is hidden
 
     // A paragraph inside another (a text box) is a line of its own.
     void ParagraphStarts(bool empty) {
@@ -56,11 +57,22 @@ bool Is(const char* name, std::initializer_list<const char*> names) {
 }
 
 // w:t holds the text; w:tab, w:ptab, w:br and w:cr place blanks and line ends.
-// Left out: properties (whose tab stops are w:tab too), deleted and moved-away
-// text, and the fallback copy of a text box.
+// Left out: properties (whose tab stops are w:tab too) but a run's hiding,
+// hidden runs, deleted and moved-away text, and the fallback copy of a text box.
 bool DocxStart(xmlTextReaderPtr r, const char* name, State& s) {
-    if (Is(name, {"pPr", "rPr", "sectPr", "tblPr", "del", "moveFrom", "Fallback"})) return false;
     const bool empty = xmlTextReaderIsEmptyElement(r) == 1;
+    if (Is(name, {"r"})) s.hidden = false;
+    if (Is(name, {"rPr"}) && !s.runProperties) return s.runProperties = !empty, true;
+    if (s.runProperties) {
+        if (Is(name, {"vanish"})) {
+            xmlChar* val = xmlTextReaderGetAttributeNo(r, 0);
+            s.hidden = val == nullptr || !Is(reinterpret_cast<const char*>(val), {"0", "false", "off"});
+            xmlFree(val);
+        }
+        return true;
+    }
+    if (Is(name, {"pPr", "sectPr", "tblPr", "del", "moveFrom", "Fallback"})) return false;
+    if (s.hidden) return !Is(name, {"t"});
     if (Is(name, {"t"}) && !empty) ++s.inText;
     if (Is(name, {"tab", "ptab"})) s.lines.Blank();
     if (Is(name, {"br", "cr"})) s.lines.EndLine(true);
@@ -70,7 +82,8 @@ bool DocxStart(xmlTextReaderPtr r, const char* name, State& s) {
 }
 
 void DocxEnd(const char* name, State& s) {
-    if (Is(name, {"t"})) --s.inText;
+    if (Is(name, {"rPr"})) s.runProperties = false;
+    if (Is(name, {"t"}) && s.inText > 0) --s.inText;
     if (Is(name, {"p"})) s.ParagraphEnds();
 }
 

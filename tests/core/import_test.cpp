@@ -72,7 +72,8 @@ TEST(ImportDocx, TakesTheParagraphsAsLines) {
     const std::string body =
         "<w:p><w:pPr><w:tabs><w:tab w:pos=\"720\"/></w:tabs></w:pPr><w:r><w:t>One</w:t><w:tab/>"
         "<w:t xml:space=\"preserve\">two  </w:t></w:r><w:del><w:r><w:tab/><w:delText>gone</w:delText></w:r></w:del>"
-        "<w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:r><w:t>three</w:t><w:br/><w:t>four</w:t></w:r></w:p>"
+        "<w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:r><w:rPr><w:vanish/></w:rPr><w:t>hidden</w:t></w:r>"
+        "<w:r><w:t>three</w:t><w:br/><w:t>four</w:t></w:r></w:p>"
         "<w:p/><w:p><w:r><w:t>5</w:t><w:txbxContent><w:p><w:r><w:t>box</w:t></w:r></w:p></w:txbxContent></w:r></w:p>";
     std::string text;
     ASSERT_TRUE(ImportDocx(test::MakeZip({{"word/document.xml", "<w:document xmlns:w=\"urn:w\"><w:body>" + body +
