@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -206,8 +207,11 @@ std::string CommandLine::Diagnose(const std::vector<std::string>& args, const CL
         if (o == nullptr) continue;
         const bool attached = isLong ? eq != std::string::npos : arg.size() > 2;
         if (!TakesValue(o) && isLong && attached) return "option '" + name + "' doesn't allow an argument";
-        const bool next = i + 1 < args.size() && (args[i + 1].size() < 2 || args[i + 1][0] != '-');
-        if (TakesValue(o) && !attached && !next)
+        // An empty value after "=" is none (CLI11 would take the next argument); "-5" is a value.
+        const bool empty = isLong && attached && eq + 1 == arg.size();
+        const bool next = i + 1 < args.size() && (args[i + 1].size() < 2 || args[i + 1][0] != '-' ||
+                                                  std::isdigit(static_cast<unsigned char>(args[i + 1][1])));
+        if (TakesValue(o) && (empty || (!attached && !next)))
             return isLong ? "option '" + name + "' requires an argument"
                           : "option requires an argument -- '" + name.substr(1) + "'";
     }

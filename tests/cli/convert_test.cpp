@@ -209,6 +209,8 @@ TEST(Convert, Usage) {
         {"send --timeout 1.5 a.8xp", "--timeout takes a whole number from 1 to 600, not '1.5'"},
         {"send --cable serial a.8xp", "--cable takes auto, usb, graylink or virtual, not 'serial'"},
         {"send --device '' a.8xp", "--device needs a serial port's path, such as /dev/ttyS0"},
+        {"send --device= a.8xp", "option '--device' requires an argument"},
+        {"send --timeout -5 a.8xp", "--timeout takes a whole number from 1 to 600, not '-5'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
