@@ -128,8 +128,9 @@ inline constexpr Calculator kCalculators[] = {
      {"**TI83F*", ".8xp", "TI-84 Plus CE program", true, 65535, 0x0A}, kCeScreen, 150000, nullptr, "", "TI84+CE USB",
      BasicText::CeCharacters, 65512,
      "TI-84 Plus CE and TI-83 Premium CE; run it with prgmNAME (operating systems 5.3 and later also run it "
-     "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. Assembly for "
-     "the CE is not offered: it runs native code on its eZ80 only, and operating systems 5.5 and later refuse it.",
+     "from Archive). It turns off the graph screen's functions, plots, axes, grid and background. After Compile, "
+     "the BASIC program in the editor goes as it stands, laid out for the TI-83's screen. Assembly for the CE "
+     "is not offered: it runs native code on its eZ80 only, and operating systems 5.5 and later refuse it.",
      true},
 };
 
