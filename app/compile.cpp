@@ -46,6 +46,10 @@ void Form1::Compile() {
     }
 }
 
+void Form1::LogLeftOut(std::size_t leftOut) {
+    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
+}
+
 std::string Form1::TextForCalc(char lacking) {
     std::size_t missing = 0;
     std::string text = text1_->Bytes(&missing, lacking);

@@ -88,6 +88,8 @@ private:
     // The editor's text in Windows-1252 as the conversion takes it; the log
     // counts the characters the code page lacks.
     std::string TextForCalc(char lacking = kReplaced);
+    // The log line of the characters a CE program left out, where there are any.
+    void LogLeftOut(std::size_t leftOut);
     // Sends the program Make calculator file would write over the dialog's connection.
     void SendCalcProgram(CalcFileKind kind, const QString& name);
     bool AskReplace(const QString& name);

@@ -171,7 +171,7 @@ void Form1::MakeCalcFile() {
     lastFileDir_ = QFileInfo(file).absolutePath();
     unsetCursor();
     AddLog(QStringLiteral("Done."), true);
-    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
+    LogLeftOut(leftOut);
     setWindowTitle(Title + QStringLiteral(" - Done! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest created;

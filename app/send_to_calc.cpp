@@ -114,7 +114,7 @@ void Form1::SendCalcProgram(CalcFileKind kind, const QString& name) {
     if (!r.ok()) return ended(r);
     const QString where = options.archive ? QStringLiteral("Archive") : QStringLiteral("RAM");
     AddLog(QStringLiteral("Done, in ") + where + QStringLiteral("."), true);
-    if (leftOut > 0) AddLog(QString::fromStdString(CeLeftOutMessage(leftOut)) + QLatin1Char('.'), true);
+    LogLeftOut(leftOut);
     setWindowTitle(Title + QStringLiteral(" - Sent! - Program: ") + QString::number(var.tokens.size()) +
                    QStringLiteral(" Bytes"));
     MessageRequest sent;

@@ -141,6 +141,15 @@ std::string TargetName(LinkTarget t) {
     return t.ownUsb && !row.linkModel.empty() ? "TI-84 Plus" : std::string(row.name);
 }
 
+namespace {
+
+// A calculator without a link port takes programs by its own USB cable only.
+Status NoLinkPort(LinkTarget t) {
+    return Status::Failed("The " + TargetName(t) + " has no link port: connect it by its own USB cable.");
+}
+
+}  // namespace
+
 // The calculators on their own USB port, by product and version (bcdDevice),
 // first match first; those without a model are not sent to.
 struct OwnUsb {
@@ -282,8 +291,7 @@ Status CheckTarget(const ProgramVar& var, LinkTarget target, bool toArchive) {
     const Calculator& made = Calc(var.calc);
     const Calculator& there = Calc(target.calc);
     const std::string name = Printable(var.name), plugged = TargetName(target);
-    if (there.linkModel.empty() && !target.ownUsb)
-        return Status::Failed("The " + plugged + " has no link port: connect it by its own USB cable.");
+    if (there.linkModel.empty() && !target.ownUsb) return NoLinkPort(target);
     const AsmTarget* asmOf = made.asmTarget;
     const bool assembly = var.type == kProtectedProgramType && asmOf &&
                           var.tokens.compare(0, asmOf->mark.size(), asmOf->mark) == 0;
@@ -556,7 +564,7 @@ struct Link::Impl {
         if (Status r = FindTarget(options, kind, target); !r.ok()) return r;
         const Calculator& row = Calc(target.calc);
         model = ticalcs_string_to_model(std::string(target.ownUsb ? row.usbLinkModel : row.linkModel).c_str());
-        if (model == CALC_NONE) return Status::Failed("The " + TargetName(target) + " has no link port: connect it by its own USB cable.");
+        if (model == CALC_NONE) return NoLinkPort(target);
         switch (options.cable) {
         case CableKind::Virtual:
             cableModel = CABLE_VTI;
