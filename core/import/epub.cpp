@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -16,6 +18,23 @@ namespace tavrilo {
 namespace {
 
 const char* const kBroken = "it is not an EPUB e-book that can be read";
+
+using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
+
+// The XML of data, without the network and silently; null where it cannot be read at all.
+Doc ParseXml(const std::string& data) {
+    return Doc(xmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER),
+               xmlFreeDoc);
+}
+
+std::string Attr(const xmlNode* n, const char* name) {
+    xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(name));
+    if (v == nullptr) return std::string();
+    std::string s(reinterpret_cast<const char*>(v));
+    xmlFree(v);
+    return s;
+}
 
 // The elements named name under n, in document order.
 void Find(const xmlNode* n, const char* name, std::vector<const xmlNode*>& out) {

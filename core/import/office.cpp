@@ -3,6 +3,7 @@
 // content.xml): each paragraph and heading a line, in the body's order. The
 // XML is read as a stream, so memory follows the text, not the markup.
 #include <libxml/xmlreader.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -49,12 +50,6 @@ struct Format {
     void (*end)(const char* name, State& s);
     bool textEverywhere;  // else only inside the elements start counts in inText
 };
-
-bool Is(const char* name, std::initializer_list<const char*> names) {
-    for (const char* n : names)
-        if (strcasecmp(name, n) == 0) return true;
-    return false;
-}
 
 // w:t holds the text; w:tab, w:ptab, w:br and w:cr place blanks and line ends.
 // Left out: properties (whose tab stops are w:tab too) but a run's hiding,

@@ -3,7 +3,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <libxml/parser.h>
+#include <strings.h>
 
 #include <algorithm>
 
@@ -41,28 +41,10 @@ bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::initializ
     }
 }
 
-Doc ParseXml(const std::string& data) {
-    return Doc(xmlReadMemory(data.data(), static_cast<int>(data.size()), nullptr, nullptr,
-                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_RECOVER),
-               xmlFreeDoc);
-}
-
-bool Named(const xmlNode* n, const char* name) {
-    return n->type == XML_ELEMENT_NODE && xmlStrcasecmp(n->name, reinterpret_cast<const xmlChar*>(name)) == 0;
-}
-
-bool OneOf(const xmlNode* n, std::initializer_list<const char*> names) {
-    for (const char* name : names)
-        if (Named(n, name)) return true;
+bool Is(const char* name, std::initializer_list<const char*> names) {
+    for (const char* n : names)
+        if (strcasecmp(name, n) == 0) return true;
     return false;
-}
-
-std::string Attr(const xmlNode* n, const char* name) {
-    xmlChar* v = xmlGetProp(n, reinterpret_cast<const xmlChar*>(name));
-    if (v == nullptr) return std::string();
-    std::string s(reinterpret_cast<const char*>(v));
-    xmlFree(v);
-    return s;
 }
 
 void TextLines::Text(const char* s, bool kept) {

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the readers of zipped XML documents share: the archive's files, their
-// XML, and lines of text made from the nodes.
+// What the readers of zipped XML documents share: the archive's files, the
+// names of their elements, and lines of text made from them.
 #pragma once
 
 #include <libxml/tree.h>
 
 #include <initializer_list>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -20,15 +19,13 @@ using Files = std::map<std::string, std::string>;
 // (tooLarge).
 bool Unpack(std::string_view bytes, Files& files, bool& tooLarge, std::initializer_list<std::string_view> only = {});
 
-using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
-
-// The XML of data, without the network and silently; null where it cannot be read at all.
-Doc ParseXml(const std::string& data);
-
-// Whether n is an element of that local name, in any case.
-bool Named(const xmlNode* n, const char* name);
-bool OneOf(const xmlNode* n, std::initializer_list<const char*> names);
-std::string Attr(const xmlNode* n, const char* name);
+// Whether name is one of names, in any case.
+bool Is(const char* name, std::initializer_list<const char*> names);
+// Whether n is an element of one of these local names, in any case.
+inline bool OneOf(const xmlNode* n, std::initializer_list<const char*> names) {
+    return n->type == XML_ELEMENT_NODE && Is(reinterpret_cast<const char*>(n->name), names);
+}
+inline bool Named(const xmlNode* n, const char* name) { return OneOf(n, {name}); }
 
 // Lines appended to out: a line's blanks at its end go.
 class TextLines {
