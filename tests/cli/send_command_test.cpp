@@ -13,31 +13,10 @@
 
 using namespace tavrilo;
 
-TEST(Send, EachFileInOrderUntilTheFirstFailure) {
-    test::TempDir dir;
-    CalcStandIn calc(true);
-    const auto send = [&](const std::string& files) {
-        return WEXITSTATUS(std::system((std::string(TAVRILO_CONVERT) + " send --cable virtual " + files + " >" +
-                                        (dir / "out") + " 2>" + (dir / "err")).c_str()));
-    };
-    for (const char* name : {"ALPHA", "BETA"})
-        test::Spit(dir / name, test::FileOf(CalcKind::Ti83Plus, name, std::string(2000, '\xDE'), ""));
-    ASSERT_EQ(send(dir / "ALPHA " + dir / "BETA"), 0) << test::Slurp(dir / "err");
-    const std::string out = test::Slurp(dir / "out");
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
-    EXPECT_EQ(calc.Stored().at(0).name + calc.Stored().at(1).name, "ALPHABETA");
-
-    // Every file is read before any is checked against the calculator.
-    test::Spit(dir / "CE", test::FileOf(CalcKind::Ti84PlusCe, "CE", std::string(20, '\xDE'), ""));
-    EXPECT_EQ(send("--calc ti84p " + dir / "CE " + dir / "missing.8xp " + dir / "BETA"), 1);
-    EXPECT_NE(test::Slurp(dir / "err").find("cannot read '" + dir / "missing.8xp'"), std::string::npos);
-    EXPECT_EQ(calc.Stored().size(), 2u);
-}
-
 namespace {
 
-// tavrilo-convert send ARGS, its standard error in dir/err; the exit status,
-// or 128 + the signal sent after delayMs.
+// tavrilo-convert send ARGS, its output in dir/out and dir/err; its exit
+// status, the signal given sent to it after delayMs.
 int SendAs(const test::TempDir& dir, const std::string& args, int signal = 0, int delayMs = 0) {
     const std::string command = std::string(TAVRILO_CONVERT) + " send --cable virtual " + args + " >" + (dir / "out") +
                                 " 2>" + (dir / "err");
@@ -56,6 +35,23 @@ int SendAs(const test::TempDir& dir, const std::string& args, int signal = 0, in
 }
 
 }  // namespace
+
+TEST(Send, EachFileInOrderUntilTheFirstFailure) {
+    test::TempDir dir;
+    CalcStandIn calc(true);
+    for (const char* name : {"ALPHA", "BETA"})
+        test::Spit(dir / name, test::FileOf(CalcKind::Ti83Plus, name, std::string(2000, '\xDE'), ""));
+    ASSERT_EQ(SendAs(dir, dir / "ALPHA " + dir / "BETA"), 0) << test::Slurp(dir / "err");
+    const std::string out = test::Slurp(dir / "out");
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+    EXPECT_EQ(calc.Stored().at(0).name + calc.Stored().at(1).name, "ALPHABETA");
+
+    // Every file is read before any is checked against the calculator.
+    test::Spit(dir / "CE", test::FileOf(CalcKind::Ti84PlusCe, "CE", std::string(20, '\xDE'), ""));
+    EXPECT_EQ(SendAs(dir, "--calc ti84p " + dir / "CE " + dir / "missing.8xp " + dir / "BETA"), 1);
+    EXPECT_NE(test::Slurp(dir / "err").find("cannot read '" + dir / "missing.8xp'"), std::string::npos);
+    EXPECT_EQ(calc.Stored().size(), 2u);
+}
 
 TEST(Send, EveryFileIsCheckedBeforeTheFirstIsSent) {
     test::TempDir dir;

@@ -36,6 +36,22 @@ LinkOptions Virtual(int timeout = 5, const std::atomic<bool>* cancel = nullptr) 
     return o;
 }
 
+// The virtual link to a calculator on its own USB port: the USB protocol.
+LinkOptions Usb(CalcKind calc, bool archive = false, int timeout = 5, const std::atomic<bool>* cancel = nullptr) {
+    LinkOptions o = Virtual(timeout, cancel);
+    o.target = LinkTarget{calc, true};
+    o.archive = archive;
+    return o;
+}
+
+// The faults are tried on both protocols: a TI-83 Plus on the serial one, a TI-84 Plus on the USB one.
+std::unique_ptr<CalcStandIn> StandIn(bool usb) {
+    return usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus) : std::make_unique<CalcStandIn>(true);
+}
+LinkOptions On(bool usb, int timeout = 5, const std::atomic<bool>* cancel = nullptr) {
+    return usb ? Usb(CalcKind::Ti83Plus, false, timeout, cancel) : Virtual(timeout, cancel);
+}
+
 void Send(const ProgramVar& v, const LinkOptions& o = Virtual(), const LinkProgress& p = {}) {
     const Status r = SendProgram(o, v, {}, p);
     EXPECT_TRUE(r.ok()) << r.message;
@@ -67,9 +83,9 @@ ProgramVar Var(const std::string& file) {
 ProgramVar Story() { return Var(FileOf(CalcKind::Ti83Plus, "STORY", Tokens(24000), "")); }
 
 // After a fault the stand-in and the link are both usable again.
-void NextSendWorks(CalcStandIn& calc) {
+void NextSendWorks(CalcStandIn& calc, const LinkOptions& o = Virtual()) {
     calc.Set(CalcStandIn::Fault::None);
-    Send(Story());
+    Send(Story(), o);
     ASSERT_EQ(calc.Stored().size(), 1u);
     EXPECT_EQ(calc.Stored()[0].data.size(), 24002u);
 }
@@ -111,36 +127,53 @@ TEST(Link, EachProgramFileKindArrivesAsItsVariable) {
     }
 }
 
+// On the serial protocol, and by the variable list over USB on a TI-84 Plus and a CE.
 TEST(Link, AsksBeforeReplacingAProgramOfTheSameName) {
-    CalcStandIn calc(true);
-    Send(Story());
-    ProgramVar other = Story();
-    other.name = "OTHER";
-    std::vector<std::string> asked;
-    const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
-    EXPECT_TRUE(SendProgram(Virtual(), Story(), no).cancelled());
-    EXPECT_TRUE(SendProgram(Virtual(), other, no).ok());
-    EXPECT_EQ(asked, std::vector<std::string>{"STORY"});
-    EXPECT_EQ(calc.Stored().size(), 2u);
+    for (const int kind : {0, 1, 2}) {
+        std::unique_ptr<CalcStandIn> calc =
+            kind < 2 ? StandIn(kind == 1) : std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ce);
+        const LinkOptions o = kind < 2 ? On(kind == 1) : Usb(CalcKind::Ti84PlusCe);
+        Send(Story(), o);
+        ProgramVar other = Story();
+        other.name = "OTHER";
+        std::vector<std::string> asked;
+        const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
+        EXPECT_TRUE(SendProgram(o, Story(), no).cancelled());
+        EXPECT_TRUE(SendProgram(o, other, no).ok());
+        EXPECT_EQ(asked, std::vector<std::string>{"STORY"}) << kind;
+        EXPECT_EQ(calc->Stored().size(), 2u) << kind;
+    }
 }
 
+// In RAM on both protocols; in Archive against free Archive.
 TEST(Link, RefusesAProgramThatDoesNotFit) {
-    CalcStandIn calc(true);
-    calc.SetFreeMemory(20000);
-    EXPECT_EQ(Failure(Story()), "STORY needs 24,014 bytes; the calculator has 20,000 free");
-    EXPECT_TRUE(calc.Stored().empty());
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = StandIn(usb);
+        calc->SetFreeMemory(20000);
+        EXPECT_EQ(Failure(Story(), On(usb)), "STORY needs 24,014 bytes; the calculator has 20,000 free");
+        EXPECT_TRUE(calc->Stored().empty());
+        if (!usb) continue;
+        Send(Story(), Usb(CalcKind::Ti83Plus, true));
+        calc->SetFreeArchive(1000);
+        EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, true)),
+                  "STORY needs 24,014 bytes; the calculator has 1,000 free in Archive");
+    }
 }
 
+// By the wall clock (libticables counts the process's processor time), on both protocols.
 TEST(Link, CalculatorThatNeverAnswersFailsWithinTheTimeout) {
-    CalcStandIn calc(true);
-    calc.Set(CalcStandIn::Fault::Silent);
     const ProgramVar story = Story();
     FindCables();  // the libraries' start-up is not part of the wait
-    const auto t0 = Clock::now();
-    EXPECT_EQ(Failure(story, Virtual(1)),
-              "The TI-83 Plus did not answer within 1 second: check that it is on and at its home screen.");
-    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(4));  // 1 s, and room for a loaded machine
-    NextSendWorks(calc);
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = StandIn(usb);
+        calc->Set(CalcStandIn::Fault::Silent);
+        const auto t0 = Clock::now();
+        EXPECT_EQ(Failure(story, On(usb, usb ? 2 : 1)),
+                  usb ? "The TI-84 Plus did not answer within 2 seconds: check that it is on and at its home screen."
+                      : "The TI-83 Plus did not answer within 1 second: check that it is on and at its home screen.");
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(usb ? 3 : 4));  // and room for a loaded machine
+        NextSendWorks(*calc, On(usb));
+    }
 }
 
 TEST(Link, NoEmulatorOnTheVirtualLinkIsSaidSo) {
@@ -160,11 +193,14 @@ TEST(Link, CalculatorThatRefusesSaysWhy) {
 }
 
 TEST(Link, LinkCutPartWayIsABrokenLink) {
-    CalcStandIn calc(true);
-    calc.Set(CalcStandIn::Fault::CutAfter, 3000);
-    EXPECT_EQ(Failure(Story(), Virtual(2)), "The link broke while sending STORY: check the cable and send it again.");
-    EXPECT_TRUE(calc.Stored().empty());
-    NextSendWorks(calc);
+    for (const bool usb : {false, true}) {
+        std::unique_ptr<CalcStandIn> calc = StandIn(usb);
+        calc->Set(CalcStandIn::Fault::CutAfter, 3000);
+        EXPECT_EQ(Failure(Story(), On(usb, 2)),
+                  "The link broke while sending STORY: check the cable and send it again.");
+        EXPECT_TRUE(calc->Stored().empty());
+        NextSendWorks(*calc, On(usb));
+    }
 }
 
 TEST(Link, CancelPartWay) {
@@ -208,26 +244,12 @@ TEST(Link, NoCableSaysWhichAreLookedFor) {
 
 namespace {
 
-// The virtual link to a calculator on its own USB port: the USB protocol.
-LinkOptions Usb(CalcKind calc, bool archive = false, int timeout = 5, const std::atomic<bool>* cancel = nullptr) {
-    LinkOptions o = Virtual(timeout, cancel);
-    o.target = LinkTarget{calc, true};
-    o.archive = archive;
-    return o;
-}
-
 struct UsbCalc {
     CalcStandIn::Usb model;
     CalcKind calc;
 };
 const UsbCalc kUsbCalcs[] = {{CalcStandIn::Usb::Ti84Plus, CalcKind::Ti83Plus},
                              {CalcStandIn::Usb::Ce, CalcKind::Ti84PlusCe}};
-
-void NextUsbSendWorks(CalcStandIn& calc, CalcKind kind) {
-    calc.Set(CalcStandIn::Fault::None);
-    Send(Story(), Usb(kind));
-    EXPECT_EQ(calc.Stored().back().data.size(), 24002u);
-}
 
 }  // namespace
 
@@ -259,16 +281,6 @@ TEST(UsbLink, ProgramsArriveInRamOrInArchive) {
         }
 }
 
-TEST(UsbLink, RoomIsCheckedInRamOrInArchive) {
-    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
-    calc.SetFreeMemory(20000);
-    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)), "STORY needs 24,014 bytes; the calculator has 20,000 free");
-    Send(Story(), Usb(CalcKind::Ti83Plus, true));
-    calc.SetFreeArchive(1000);
-    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, true)),
-              "STORY needs 24,014 bytes; the calculator has 1,000 free in Archive");
-}
-
 TEST(UsbLink, ARefusalSaysWhyWithItsErrorCode) {
     CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
     calc.Set(CalcStandIn::Fault::Reject, 0x0C);
@@ -279,40 +291,18 @@ TEST(UsbLink, ARefusalSaysWhyWithItsErrorCode) {
     calc.Set(CalcStandIn::Fault::Reject, 0x7A);
     EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus)),
               "The TI-84 Plus refused STORY: error code 7Ah, which the link library does not name.");
-    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
-}
-
-// By the wall clock: libticables counts the process's processor time.
-TEST(UsbLink, SilenceIsReportedWithinTheTimeGiven) {
-    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
-    calc.Set(CalcStandIn::Fault::Silent);
-    const ProgramVar story = Story();
-    const auto t0 = Clock::now();
-    EXPECT_EQ(Failure(story, Usb(CalcKind::Ti83Plus, false, 2)),
-              "The TI-84 Plus did not answer within 2 seconds: check that it is on and at its home screen.");
-    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
-    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
+    NextSendWorks(calc, On(true));
 }
 
 // Both protocols; what a short answer leaves unread would refuse the program.
 TEST(UsbLink, AFreeMemoryAnswerTooShortIsUnknown) {
     for (const bool usb : {false, true}) {
-        std::unique_ptr<CalcStandIn> calc = usb ? std::make_unique<CalcStandIn>(CalcStandIn::Usb::Ti84Plus)
-                                                : std::make_unique<CalcStandIn>(true);
+        std::unique_ptr<CalcStandIn> calc = StandIn(usb);
         calc->SetFreeMemory(100);
         calc->Set(CalcStandIn::Fault::ShortFree, usb ? 2 : 1);
-        Send(Story(), usb ? Usb(CalcKind::Ti83Plus) : Virtual());
+        Send(Story(), On(usb));
         EXPECT_EQ(calc->Stored().size(), 1u) << usb;
     }
-}
-
-TEST(UsbLink, ACutLinkIsABrokenLink) {
-    CalcStandIn calc(CalcStandIn::Usb::Ti84Plus);
-    calc.Set(CalcStandIn::Fault::CutAfter, 3000);
-    EXPECT_EQ(Failure(Story(), Usb(CalcKind::Ti83Plus, false, 2)),
-              "The link broke while sending STORY: check the cable and send it again.");
-    EXPECT_TRUE(calc.Stored().empty());
-    NextUsbSendWorks(calc, CalcKind::Ti83Plus);
 }
 
 // The calculator stops reading part way; the time given is long.
@@ -333,7 +323,7 @@ TEST(UsbLink, CancelEndsAWaitingSendWithinASecond) {
         EXPECT_TRUE(SendProgram(o, v).cancelled());
         canceller.join();
         EXPECT_LT(Clock::now() - asked, std::chrono::milliseconds(1500)) << usb;
-        usb ? NextUsbSendWorks(*calc, CalcKind::Ti83Plus) : void(calc->Set(CalcStandIn::Fault::None));
+        usb ? NextSendWorks(*calc, On(true)) : void(calc->Set(CalcStandIn::Fault::None));
     }
 }
 
@@ -433,17 +423,4 @@ TEST(UsbLink, WhatTheCalculatorCannotTakeIsRefused) {
     EXPECT_EQ(CheckTarget(Var(FileOf(CalcKind::Ti83, "STORY", Tokens(10), "")), LinkTarget{CalcKind::Ti83, false},
                           /*toArchive=*/true).message,
               "The TI-83 has no Archive: send STORY to its RAM.");
-}
-
-// The variable list over USB.
-TEST(UsbLink, AsksBeforeReplacingAProgramOfTheSameName) {
-    for (const UsbCalc& u : kUsbCalcs) {
-        CalcStandIn calc(u.model);
-        Send(Story(), Usb(u.calc));
-        std::vector<std::string> asked;
-        const auto no = [&](const std::string& name) { return asked.push_back(name), false; };
-        EXPECT_TRUE(SendProgram(Usb(u.calc), Story(), no).cancelled());
-        EXPECT_EQ(asked, std::vector<std::string>{"STORY"});
-        EXPECT_EQ(calc.Stored().size(), 1u);
-    }
 }
